@@ -1,0 +1,561 @@
+#include "app/form1.h"
+
+#include "app/errorbox.h"
+#include "app/fonts.h"
+#include "app/notebook.h"
+#include "app/paths.h"
+#include "app/qtext.h"
+#include "app/sharedstate.h"
+#include "edit/functionindex.h"
+#include "edit/indexcombobox.h"
+#include "help/helppages.h"
+#include "nav/directorylistbox.h"
+#include "nav/drivecombobox.h"
+#include "nav/filelistbox.h"
+#include "panes/textpane.h"
+#include "tools/shellexec.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QStatusBar>
+
+namespace vardo {
+
+namespace {
+
+// Design geometry at 96 dots per inch.
+constexpr QSize kClientSize(847, 537);
+constexpr QPoint kWindowPosition(78, 156);
+constexpr int kCompilerButtonRightMargin = 49;
+
+template <typename Widget, typename... Args>
+Widget *named(const char *name, Args &&...args)
+{
+    auto *widget = new Widget(std::forward<Args>(args)...);
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QFrame *panel(const char *name, QWidget *parent)
+{
+    auto *frame = named<QFrame>(name, parent);
+    frame->setFrameShape(QFrame::NoFrame);
+    return frame;
+}
+
+// A layout without margins or spacing, as aligned components sit edge to edge.
+template <typename Layout>
+Layout *tightLayout(QWidget *owner)
+{
+    auto *layout = new Layout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
+}
+
+QHeaderView *headerStrip(const char *name, QWidget *parent)
+{
+    auto *header = named<QHeaderView>(name, Qt::Horizontal, parent);
+    header->setModel(new QStandardItemModel(0, 0, header));
+    header->setFixedHeight(22);
+    return header;
+}
+
+void showHint(QWidget *widget, const char *hint)
+{
+    widget->setToolTip(QString::fromUtf8(hint));
+}
+
+TextPane *pane(const char *name, TextPane::Kind kind, QWidget *parent)
+{
+    auto *result = named<TextPane>(name, kind, parent);
+    return result;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setFont(windowsFont(QStringLiteral("MS Sans Serif"), 11));
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    move(kWindowPosition);
+    resize(kClientSize);
+
+    auto *columns = tightLayout<QHBoxLayout>(this);
+    buildLeftColumn();
+    Panel2 = panel("Panel2", this);
+    columns->addWidget(Panel1);
+    columns->addWidget(Panel2, 1);
+    buildToolRow();
+    buildMenus();
+    bindEvents();
+    setTabOrder();
+    qApp->installEventFilter(this);
+}
+
+TForm1::~TForm1()
+{
+    qApp->removeEventFilter(this);
+}
+
+void TForm1::buildLeftColumn()
+{
+    Panel1 = panel("Panel1", this);
+    Panel1->setFixedWidth(113);
+    TabbedNotebook1 = named<TabbedNotebook>("TabbedNotebook1", Panel1);
+    showHint(TabbedNotebook1, "Qc files or General Files.");
+    tightLayout<QVBoxLayout>(Panel1)->addWidget(TabbedNotebook1);
+
+    const QFont listFont = windowsFont(QStringLiteral("Tahoma"), 12, true);
+    qclista = named<FileListBox>("qclista", std::string("*.qc"));
+    qclista->setFont(listFont);
+    qclista->setCursor(Qt::PointingHandCursor);
+    qclista->setFrameShape(QFrame::NoFrame);
+    showHint(qclista, "Click->Save last & open new, DblClick->Save.. ");
+    listado = named<FileListBox>("listado", std::string("*.*"));
+    listado->setFont(listFont);
+    listado->setCursor(Qt::PointingHandCursor);
+    showHint(listado, "Can damage files, click only in text files!");
+    for (FileListBox *list : {qclista, listado}) {
+        list->setStyleSheet(QStringLiteral("QListView::item { height: 15px; }"));
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+    }
+    TabbedNotebook1->addPage(qclista, QStringLiteral("&QC"));
+    TabbedNotebook1->addPage(listado, QStringLiteral("&All"));
+    TabbedNotebook1->setCurrentIndex(0);
+}
+
+void TForm1::buildToolRow()
+{
+    HeaderControl1 = headerStrip("HeaderControl1", Panel2);
+    qccarranca = named<QPushButton>("qccarranca", QStringLiteral("QCC!"), Panel2);
+    qccarranca->setFont(windowsFont(QStringLiteral("Lucida Console"), 12, true));
+    qccarranca->resize(58, 16);
+    showHint(qccarranca, "Run the QCC app.");
+
+    Manager = named<TabbedNotebook>("Manager", Panel2);
+    auto *rows = tightLayout<QVBoxLayout>(Panel2);
+    rows->addWidget(HeaderControl1);
+    rows->addSpacing(1);
+    rows->addWidget(Manager, 1);
+
+    const char *captions[] = {"&Nav", "&Edit", "&View", "&Help"};
+    QWidget *pages[4];
+    for (int i = 0; i < 4; ++i) {
+        pages[i] = new QWidget;
+        Manager->addPage(pages[i], QLatin1String(captions[i]));
+    }
+    buildNavPage(pages[NavPage]);
+    buildEditPage(pages[EditPage]);
+    buildViewPage(pages[ViewPage]);
+    buildHelpPage(pages[HelpPage]);
+    Manager->setCurrentIndex(EditPage);
+    qccarranca->raise();
+    Panel2->installEventFilter(this);
+}
+
+void TForm1::buildNavPage(QWidget *page)
+{
+    Panel6 = panel("Panel6", page);
+    tightLayout<QVBoxLayout>(page)->addWidget(Panel6);
+    Panel7 = panel("Panel7", Panel6);
+    Panel7->setFixedWidth(120);
+    Panel8 = panel("Panel8", Panel7);
+    Panel8->setFixedHeight(72);
+
+    drive = named<DriveComboBox>("drive", Panel8);
+    drive->setGeometry(6, 4, 107, 19);
+    auto_ = named<QCheckBox>("auto", QStringLiteral("autosave edit"), Panel8);
+    auto_->setGeometry(6, 24, 99, 17);
+    auto_->setChecked(true);
+    showHint(auto_, "The main swich. Not touch!");
+    salvaman = named<QPushButton>("salvaman", QStringLiteral("Save Man -->"), Panel8);
+    salvaman->setGeometry(8, 47, 105, 17);
+    salvaman->setFont(windowsFont(QStringLiteral("Arial"), 12));
+    showHint(salvaman, "Save the right panel as the \"all\" selected file.");
+
+    dir = named<DirectoryListBox>("dir", Panel7);
+    dir->setLinkedFileList(qclista);
+    dir->setStyleSheet(QStringLiteral("QListView::item { height: 16px; }"));
+    showHint(dir, "Select the dir you want to work, here.");
+    drive->setStartDirectory(dir->directory());
+    auto *column = tightLayout<QVBoxLayout>(Panel7);
+    column->addWidget(Panel8);
+    column->addWidget(dir, 1);
+
+    test = pane("test", TextPane::Kind::Memo, Panel6);
+    test->setFont(windowsFont(QStringLiteral("System"), 12, true));
+    test->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    test->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    test->viewport()->setCursor(Qt::ArrowCursor);
+    test->setHideSelection(true);
+    // Stored but never shown: hints are off for this pane.
+    test->setProperty("hint", QStringLiteral("Another edit window for general files."));
+    auto *row = tightLayout<QHBoxLayout>(Panel6);
+    row->addWidget(Panel7);
+    row->addWidget(test, 1);
+}
+
+void TForm1::buildEditPage(QWidget *page)
+{
+    HeaderControl2 = headerStrip("HeaderControl2", page);
+    HeaderControl2->setEnabled(false);
+    com = named<IndexComboBox>("com", page);
+    com->setGeometry(8, 0, 673, 22);
+    com->setFont(windowsFont(QStringLiteral("Terminal"), 12, true));
+    com->raise();
+
+    vardo = pane("vardo", TextPane::Kind::RichEdit, page);
+    vardo->setFont(windowsFont(QStringLiteral("Lucida Console"), 12));
+    vardo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    vardo->setTabChangesFocus(false);
+    vardo->setHideSelection(false);
+
+    Panel9 = panel("Panel9", page);
+    Panel9->setFixedHeight(25);
+    editbar = named<QStatusBar>("editbar", Panel9);
+    editbar->setSizeGripEnabled(false);
+    Panel11 = panel("Panel11", Panel9);
+    Panel11->setFixedWidth(156);
+    Panel11->setFrameShape(QFrame::Panel);
+    Panel11->setFrameShadow(QFrame::Sunken);
+    auto *bar = tightLayout<QHBoxLayout>(Panel9);
+    bar->addWidget(editbar, 1);
+    bar->addWidget(Panel11);
+
+    auto *rows = tightLayout<QVBoxLayout>(page);
+    rows->addWidget(HeaderControl2);
+    rows->addWidget(vardo, 1);
+    rows->addWidget(Panel9);
+}
+
+void TForm1::buildViewPage(QWidget *page)
+{
+    veer = pane("veer", TextPane::Kind::RichEdit, page);
+    veer->setReadOnly(true);
+    veer->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    veer->setTabChangesFocus(true);
+    veer->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    veer->setHideSelection(true);
+    QPalette palette = veer->palette();
+    palette.setColor(QPalette::Base, QColor(212, 208, 200));
+    veer->setPalette(palette);
+    veer->setBorder(TextPane::Border::Single);
+    tightLayout<QVBoxLayout>(page)->addWidget(veer);
+}
+
+void TForm1::buildHelpPage(QWidget *page)
+{
+    TabbedNotebook2 = named<TabbedNotebook>("TabbedNotebook2", page);
+    TabbedNotebook2->setFont(windowsFont(QStringLiteral("MS Sans Serif"), 11));
+    tightLayout<QVBoxLayout>(page)->addWidget(TabbedNotebook2);
+    for (int i = 0; i < help::kPageCount; ++i) {
+        const help::HelpPage &info = help::helpPages()[static_cast<std::size_t>(i)];
+        TextPane *memo = pane(info.memoName, TextPane::Kind::Memo, nullptr);
+        memo->setFont(windowsFont(QLatin1String(info.fontFamily), info.fontPixels, info.bold));
+        memo->setReadOnly(true);
+        memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        memo->setTabChangesFocus(true);
+        memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        memo->setVerticalScrollBarPolicy(info.verticalScrollBar ? Qt::ScrollBarAlwaysOn
+                                                                : Qt::ScrollBarAlwaysOff);
+        memo->setHideSelection(true);
+        memo->setBytes(help::helpPageText(i));
+        Memos[static_cast<std::size_t>(i)] = memo;
+        TabbedNotebook2->addPage(memo, QLatin1String(info.caption));
+    }
+    TabbedNotebook2->setCurrentIndex(help::kFirstPage);
+}
+
+void TForm1::buildMenus()
+{
+    PopupMenu1 = named<QMenu>("PopupMenu1", this);
+    openwithnotepad1 = PopupMenu1->addAction(QStringLiteral("open with notepad"));
+    openwithnotepad1->setObjectName(QStringLiteral("openwithnotepad1"));
+    PopupMenu2 = named<QMenu>("PopupMenu2", this);
+    shellopen1 = PopupMenu2->addAction(QStringLiteral("&shell open"));
+    shellopen1->setObjectName(QStringLiteral("shellopen1"));
+    ExploreFolder1 = PopupMenu2->addAction(QStringLiteral("&Explore Folder"));
+    ExploreFolder1->setObjectName(QStringLiteral("ExploreFolder1"));
+}
+
+void TForm1::bindEvents()
+{
+    auto guarded = [this](void (TForm1::*handler)()) {
+        return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    qclista->onClick = [this] { qclistaClick(); };
+    qclista->onChange = [this] { qclistaClick(); };
+    qclista->onDblClick = [this] { qclistaDblClick(); };
+    listado->onClick = [this] { listadoClick(); };
+    dir->onChange = [this] { dirChange(); };
+    drive->onChange = [this] { driveChange(); };
+    connect(salvaman, &QPushButton::clicked, this, guarded(&TForm1::salvamanClick));
+    connect(qccarranca, &QPushButton::clicked, this, guarded(&TForm1::Button6Click));
+    connect(openwithnotepad1, &QAction::triggered, this, guarded(&TForm1::openwithnotepad1Click));
+    connect(shellopen1, &QAction::triggered, this, guarded(&TForm1::shellopen1Click));
+    connect(ExploreFolder1, &QAction::triggered, this, guarded(&TForm1::ExploreFolder1Click));
+    connect(qclista, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { PopupMenu1->popup(qclista->viewport()->mapToGlobal(at)); });
+    connect(listado, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { PopupMenu2->popup(listado->viewport()->mapToGlobal(at)); });
+
+    com->onEnter = [this] { codeChange(); };
+    com->onChange = [this] { codeChange(); };
+    com->onClick = [this] { comClick(); };
+    com->onKeyPress = [this](QKeyEvent *event) { comKeyPress(event->key()); };
+
+    vardo->onKeyDown = [this] { codexKeyDown(); };
+    vardo->onKeyPress = [this] { codexKeyPress(); };
+    vardo->onMouseDown = [this] { codexMouseDown(); };
+    vardo->onMouseUp = [this] { codexMouseUp(); };
+    vardo->onEnter = [this] { vardoEnter(); };
+    vardo->onExit = [this] { vardoExit(); };
+}
+
+void TForm1::setTabOrder()
+{
+    const QList<QWidget *> chain = {qclista, listado, qccarranca, Manager->tabBar(), dir, auto_, drive,
+                                    salvaman, test, com, vardo, veer, TabbedNotebook2->tabBar(),
+                                    Memos[0], Memos[1], Memos[2], Memos[3], Memos[4], Memos[5],
+                                    Memos[6], Memos[7]};
+    for (qsizetype i = 0; i + 1 < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i], chain[i + 1]);
+}
+
+void TForm1::placeCompilerButton()
+{
+    qccarranca->move(Panel2->width() - kCompilerButtonRightMargin - qccarranca->width(), 3);
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    runGuarded([this] { FormShow(); });
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Panel2 && event->type() == QEvent::Resize)
+        placeCompilerButton();
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)
+        return handleAccessKey(event);
+    return false;
+}
+
+// Alt with a caption's access key selects that page. The main notebook is asked first, so Alt+E
+// always brings "&Edit" to the front; the help pages answer only while they are shown.
+bool TForm1::handleAccessKey(QEvent *event)
+{
+    auto *key = static_cast<QKeyEvent *>(event);
+    auto *target = qobject_cast<QWidget *>(QApplication::focusObject());
+    if (key->modifiers() != Qt::AltModifier || key->text().isEmpty() || !target || target->window() != this)
+        return false;
+    const QChar letter = key->text().at(0);
+    for (TabbedNotebook *notebook : {Manager, TabbedNotebook1, TabbedNotebook2}) {
+        const int page = notebook->pageWithAccessKey(letter);
+        if (page < 0 || !notebook->isVisible())
+            continue;
+        if (event->type() == QEvent::KeyPress)
+            notebook->setCurrentIndex(page);
+        event->accept();
+        return true;
+    }
+    return false;
+}
+
+void TForm1::FormShow()
+{
+    EditFile.clear();
+    SetWindowCaption();
+    Manager->setTabText(EditPage, QStringLiteral("&Edit"));
+}
+
+void TForm1::SetWindowCaption()
+{
+    setWindowTitle(QStringLiteral(":: V A R D O :: - ") + displayText(dir->directory()));
+}
+
+void TForm1::ShowCaretPosition()
+{
+    const TextPane::Caret caret = vardo->caretPosition();
+    editbar->showMessage(QStringLiteral("[%1/%2] - ").arg(caret.line + 1).arg(vardo->lineCount() + 1));
+}
+
+void TForm1::RebuildFunctionIndex()
+{
+    com->clear();
+    QStringList entries;
+    for (const std::u16string &entry : edit::scanFunctionIndex(u16view(vardo->wholeText())))
+        entries << fromU16(entry);
+    com->addItems(entries);
+    com->setCurrentIndex(-1);
+}
+
+void TForm1::JumpToDeclaration()
+{
+    const QString what = com->currentText();
+    const long long found = vardo->findText(what, 0, vardo->textLength());
+    if (found >= 0) {
+        vardo->focus();
+        vardo->setSelStart(found);
+        vardo->setSelLength(what.size());
+    }
+    vardo->focus();
+}
+
+void TForm1::driveChange()
+{
+    const std::string mountPoint = drive->selectedMountPoint();
+    if (mountPoint.empty() || nav::volumeIndexOf(drive->volumes(), dir->directory()) ==
+                                  nav::volumeIndexOf(drive->volumes(), mountPoint))
+        return;
+    dir->changeDirectory(mountPoint);
+}
+
+void TForm1::dirChange()
+{
+    listado->setDirectory(dir->directory());
+    SetWindowCaption();
+    drive->selectVolumeOf(dir->directory());
+}
+
+void TForm1::qclistaClick()
+{
+    const std::string path = qclista->selectedFilePath();
+    if (path.empty())
+        return;
+    try {
+        veer->loadFromFile(path);
+        veer->setBorder(path == EditFile ? TextPane::Border::Single : TextPane::Border::None);
+        Manager->setCurrentIndex(ViewPage);
+        Manager->setTabText(ViewPage, displayText(paths::fileNamePart(path)));
+        LoadFailed = false;
+    } catch (const std::exception &) {
+        ConsoleMessage("Open fail!!: ");
+        LoadFailed = true;
+    }
+}
+
+void TForm1::qclistaDblClick()
+{
+    if (auto_->isChecked() && !EditFile.empty() && !LoadFailed && !vardo->wholeText().isEmpty()) {
+        try {
+            vardo->saveToFile(EditFile);
+            ConsoleMessage(":: Autosaved: " + EditFile);
+            LoadFailed = false;
+        } catch (const std::exception &error) {
+            // The editor holds the only copy of the user's work: stay on it and say why.
+            ConsoleMessage("Autosaved fail!!: ");
+            LoadFailed = true;
+            Manager->setCurrentIndex(EditPage);
+            showErrorBox(QStringLiteral("Could not save %1; your text stays in the editor. %2")
+                             .arg(displayText(EditFile), displayText(error.what())));
+            return;
+        }
+    }
+    Manager->setCurrentIndex(EditPage);
+    const std::string path = qclista->selectedFilePath();
+    try {
+        vardo->loadFromFile(path);
+        RebuildFunctionIndex();
+        LoadFailed = false;
+        EditFile = path;
+        Manager->setTabText(EditPage, displayText(paths::fileNamePart(EditFile)));
+    } catch (const std::exception &) {
+        ConsoleMessage("Load fail!!: ");
+        LoadFailed = true;
+        EditFile.clear();
+    }
+}
+
+void TForm1::listadoClick()
+{
+    Manager->setCurrentIndex(NavPage);
+    const std::string path = listado->selectedFilePath();
+    if (path.empty())
+        return;
+    try {
+        test->loadFromFile(path);
+        GeneralFile = path;
+        LoadFailed = false;
+    } catch (const std::exception &) {
+        ConsoleMessage("Load fail!!: ");
+        LoadFailed = true;
+    }
+}
+
+void TForm1::salvamanClick()
+{
+    if (GeneralFile.empty())
+        return;
+    try {
+        test->saveToFile(GeneralFile);
+    } catch (const std::exception &) {
+        ConsoleMessage("Save fail!!: ");
+    }
+}
+
+void TForm1::Button6Click()
+{
+    tools::shellExecute("frikqcc2.exe", tools::ShowMode::Hidden);
+}
+
+void TForm1::openwithnotepad1Click()
+{
+    tools::writeBatchFile("gonotepad.bat", "notepad " + qclista->selectedFilePath());
+    tools::shellExecute("gonotepad.bat", tools::ShowMode::Hidden);
+}
+
+void TForm1::shellopen1Click()
+{
+    tools::writeBatchFile("goshell.bat", "start " + listado->selectedFilePath());
+    tools::shellExecute("goshell.bat", tools::ShowMode::Hidden);
+}
+
+void TForm1::ExploreFolder1Click()
+{
+    tools::shellExecute(paths::directoryPart(listado->selectedFilePath()), tools::ShowMode::Normal);
+}
+
+void TForm1::codeChange()
+{
+    RebuildFunctionIndex();
+}
+
+void TForm1::comClick()
+{
+    JumpToDeclaration();
+}
+
+void TForm1::comKeyPress(int key)
+{
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !com->currentText().isEmpty())
+        JumpToDeclaration();
+}
+
+void TForm1::codexKeyDown() { ShowCaretPosition(); }
+void TForm1::codexMouseDown() { ShowCaretPosition(); }
+void TForm1::codexMouseUp() { ShowCaretPosition(); }
+void TForm1::vardoEnter() { ShowCaretPosition(); }
+void TForm1::vardoExit() { ShowCaretPosition(); }
+
+void TForm1::codexKeyPress()
+{
+    Manager->setTabText(EditPage, QStringLiteral("[ &Edit ") + displayText(paths::fileNamePart(EditFile)) +
+                                      QStringLiteral("]"));
+}
+
+} // namespace vardo

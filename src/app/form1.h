@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QHeaderView;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+
+namespace vardo {
+
+class DirectoryListBox;
+class DriveComboBox;
+class FileListBox;
+class IndexComboBox;
+class TabbedNotebook;
+class TextPane;
+
+// The main window and its event handlers. Components carry their names as member names and as
+// object names; the check box `auto` is `auto_` here, since `auto` is a keyword.
+class TForm1 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Page indices of `Manager`.
+    enum Page { NavPage = 0, EditPage = 1, ViewPage = 2, HelpPage = 3 };
+
+    QFrame *Panel1;
+    TabbedNotebook *TabbedNotebook1;
+    FileListBox *qclista;
+    FileListBox *listado;
+    QFrame *Panel2;
+    QHeaderView *HeaderControl1;
+    QPushButton *qccarranca;
+    TabbedNotebook *Manager;
+    QFrame *Panel6;
+    QFrame *Panel7;
+    QFrame *Panel8;
+    DriveComboBox *drive;
+    QCheckBox *auto_;
+    QPushButton *salvaman;
+    DirectoryListBox *dir;
+    TextPane *test;
+    QFrame *Panel9;
+    QStatusBar *editbar;
+    QFrame *Panel11;
+    QHeaderView *HeaderControl2;
+    IndexComboBox *com;
+    TextPane *vardo;
+    TextPane *veer;
+    TabbedNotebook *TabbedNotebook2;
+    std::array<TextPane *, 8> Memos;
+    QMenu *PopupMenu1;
+    QAction *openwithnotepad1;
+    QMenu *PopupMenu2;
+    QAction *shellopen1;
+    QAction *ExploreFolder1;
+
+    void SetWindowCaption();
+    void ShowCaretPosition();
+    void RebuildFunctionIndex();
+    void JumpToDeclaration();
+
+    // Event handlers, bound to the components' events by the constructor.
+    void FormShow();
+    void driveChange();
+    void dirChange();
+    void qclistaClick();
+    void qclistaDblClick();
+    void listadoClick();
+    void salvamanClick();
+    void Button6Click();
+    void openwithnotepad1Click();
+    void shellopen1Click();
+    void ExploreFolder1Click();
+    void codeChange();
+    void comClick();
+    void comKeyPress(int key);
+    void codexKeyDown();
+    void codexKeyPress();
+    void codexMouseDown();
+    void codexMouseUp();
+    void vardoEnter();
+    void vardoExit();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildLeftColumn();
+    void buildToolRow();
+    void buildNavPage(QWidget *page);
+    void buildEditPage(QWidget *page);
+    void buildViewPage(QWidget *page);
+    void buildHelpPage(QWidget *page);
+    void buildMenus();
+    void bindEvents();
+    void setTabOrder();
+    void placeCompilerButton();
+    bool handleAccessKey(QEvent *event);
+
+    bool shown_ = false;
+};
+
+} // namespace vardo

@@ -1,0 +1,64 @@
+#include "app/notebook.h"
+
+#include <QKeyEvent>
+#include <QTabBar>
+
+namespace vardo {
+
+namespace {
+
+class WrappingTabBar : public QTabBar {
+public:
+    using QTabBar::QTabBar;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        int step = 0;
+        switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Up: step = -1; break;
+        case Qt::Key_Right:
+        case Qt::Key_Down: step = 1; break;
+        default: QTabBar::keyPressEvent(event); return;
+        }
+        if (count() > 0)
+            setCurrentIndex((currentIndex() + step + count()) % count());
+    }
+};
+
+} // namespace
+
+QChar accessKeyOf(const QString &caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption.at(i) != u'&')
+            continue;
+        if (caption.at(i + 1) != u'&')
+            return caption.at(i + 1);
+        ++i;
+    }
+    return {};
+}
+
+TabbedNotebook::TabbedNotebook(QWidget *parent) : QTabWidget(parent)
+{
+    setTabBar(new WrappingTabBar(this));
+}
+
+int TabbedNotebook::addPage(QWidget *page, const QString &caption)
+{
+    return addTab(page, caption);
+}
+
+int TabbedNotebook::pageWithAccessKey(QChar key) const
+{
+    for (int i = 0; i < count(); ++i) {
+        const QChar own = accessKeyOf(tabText(i));
+        if (!own.isNull() && own.toLower() == key.toLower())
+            return i;
+    }
+    return -1;
+}
+
+} // namespace vardo

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QTabWidget>
+
+namespace vardo {
+
+// A tabbed notebook. An "&" in a page caption marks its access key; while the notebook has the
+// focus, the arrow keys move between pages and wrap around at both ends.
+class TabbedNotebook : public QTabWidget {
+    Q_OBJECT
+
+public:
+    explicit TabbedNotebook(QWidget *parent = nullptr);
+
+    int addPage(QWidget *page, const QString &caption);
+    // The index of the page whose caption has this access key, or -1.
+    int pageWithAccessKey(QChar key) const;
+};
+
+// The access key of a caption: the character after a single "&", or a null character.
+QChar accessKeyOf(const QString &caption);
+
+} // namespace vardo

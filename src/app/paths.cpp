@@ -1,0 +1,39 @@
+#include "app/paths.h"
+
+#include "app/errors.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
+namespace vardo::paths {
+
+std::string fileNamePart(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string directoryPart(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string join(const std::string &directory, const std::string &name)
+{
+    if (!directory.empty() && directory.back() == '/')
+        return directory + name;
+    return directory + "/" + name;
+}
+
+std::string currentDirectory()
+{
+    const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    if (!cwd)
+        throw ioErrorFromErrno(errno);
+    return cwd.get();
+}
+
+} // namespace vardo::paths

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// Paths are byte strings as the file system stores them; empty means none.
+namespace vardo::paths {
+
+// The text after the last separator.
+std::string fileNamePart(const std::string &path);
+
+// The text up to and including the last separator; empty when there is none.
+std::string directoryPart(const std::string &path);
+
+// A directory joined with a name: directly after a trailing separator (the root), else with one.
+std::string join(const std::string &directory, const std::string &name);
+
+// The process's current directory as the system reports it; throws IoError on failure.
+std::string currentDirectory();
+
+} // namespace vardo::paths

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// The editor's whole state beyond what its components show. Read and written only on the
+// user-interface thread.
+namespace vardo {
+
+// The file whose text is in the editor pane; empty when none is open.
+extern std::string EditFile;
+// The file whose text was last loaded into the general pane.
+extern std::string GeneralFile;
+// True when the most recent load, open or autosave failed; the autosave does not write then.
+extern bool LoadFailed;
+
+// The status and failure message channel. It changes nothing in the window; each message is
+// written as one line to standard error for a user who started the editor from a terminal.
+void ConsoleMessage(const std::string &message);
+
+} // namespace vardo

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vardo::edit {
+
+// The index entries of a QuakeC text: every line that contains one of the definition patterns
+// (exact case) and an "=", cut after its first "=". Lines are those of the editor pane, each
+// read up to the pane's line limit; carriage returns are dropped from the entries.
+std::vector<std::u16string> scanFunctionIndex(std::u16string_view text);
+
+// The entry for one line, or an empty string when the line gives none.
+std::u16string indexEntryOf(std::u16string_view line);
+
+} // namespace vardo::edit

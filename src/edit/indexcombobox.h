@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QComboBox>
+#include <functional>
+
+namespace vardo {
+
+// The choose-only drop-down of the function index. A choice (a click in the drop-down or an
+// arrow key) raises the click event and then the change event; entering it from another
+// control raises the enter event; every key press raises the key-press event first.
+class IndexComboBox : public QComboBox {
+    Q_OBJECT
+
+public:
+    explicit IndexComboBox(QWidget *parent = nullptr);
+
+    std::function<void()> onEnter, onClick, onChange;
+    std::function<void(QKeyEvent *)> onKeyPress;
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+};
+
+} // namespace vardo

@@ -1,0 +1,142 @@
+#include "nav/directorylistbox.h"
+
+#include "app/errorbox.h"
+#include "app/paths.h"
+#include "app/qtext.h"
+#include "nav/filelistbox.h"
+#include "nav/listing.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+namespace vardo {
+
+namespace {
+
+constexpr int kIndentRole = Qt::UserRole + 1;
+
+// Draws each row indented by the pixels its item carries.
+class IndentDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem indented(option);
+        indented.rect.setLeft(option.rect.left() + index.data(kIndentRole).toInt());
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+};
+
+// The directories from the root down to `directory`, outermost first.
+std::vector<std::string> ancestry(const std::string &directory)
+{
+    std::vector<std::string> chain{"/"};
+    for (std::size_t slash = directory.find('/', 1); ; slash = directory.find('/', slash + 1)) {
+        if (directory.size() > 1)
+            chain.push_back(directory.substr(0, slash));
+        if (slash == std::string::npos)
+            break;
+    }
+    return chain;
+}
+
+} // namespace
+
+DirectoryListBox::DirectoryListBox(QWidget *parent)
+    : QListWidget(parent), directory_(paths::currentDirectory())
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setItemDelegate(new IndentDelegate(this));
+}
+
+std::string DirectoryListBox::rowPath(int row) const
+{
+    if (row < 0 || row >= static_cast<int>(rowPaths_.size()))
+        return {};
+    return rowPaths_[static_cast<std::size_t>(row)];
+}
+
+void DirectoryListBox::rebuildRows(const std::vector<std::string> &subdirectories)
+{
+    const std::vector<std::string> chain = ancestry(directory_);
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    const int separators = static_cast<int>(std::count(directory_.begin(), directory_.end(), '/'));
+
+    clear();
+    rowPaths_.clear();
+    auto addRow = [this](const std::string &path, const std::string &text, const QIcon &icon, int indent) {
+        auto *item = new QListWidgetItem(icon, displayText(text), this);
+        item->setData(kIndentRole, indent);
+        rowPaths_.push_back(path);
+    };
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        const std::string name = i == 0 ? chain[i] : paths::fileNamePart(chain[i]);
+        addRow(chain[i], name, openIcon, 2 + 4 * static_cast<int>(i));
+    }
+    for (const std::string &name : subdirectories)
+        addRow(paths::join(directory_, name), name, closedIcon, 6 + 4 * separators);
+    setCurrentRow(static_cast<int>(chain.size()) - 1);
+}
+
+void DirectoryListBox::changeDirectory(const std::string &path)
+{
+    if (path.empty() || path == directory_)
+        return;
+    const std::string previous = directory_;
+    const std::string entered = enterDirectory(path);
+    std::vector<std::string> subdirectories;
+    try {
+        subdirectories = nav::listSubdirectories(entered);
+    } catch (...) {
+        enterDirectory(previous);
+        throw;
+    }
+    directory_ = entered;
+    rebuildRows(subdirectories);
+    built_ = true;
+    if (linked_)
+        linked_->setDirectory(directory_);
+    if (onChange)
+        onChange();
+}
+
+void DirectoryListBox::openRow(int row)
+{
+    changeDirectory(rowPath(row));
+}
+
+void DirectoryListBox::showEvent(QShowEvent *event)
+{
+    QListWidget::showEvent(event);
+    if (built_)
+        return;
+    built_ = true;
+    runGuarded([this] { rebuildRows(nav::listSubdirectories(directory_)); });
+}
+
+void DirectoryListBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QListWidgetItem *item = itemAt(event->position().toPoint());
+    if (event->button() != Qt::LeftButton || !item)
+        return;
+    const int target = row(item);
+    runGuarded([this, target] { openRow(target); });
+}
+
+void DirectoryListBox::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        const int target = currentRow();
+        runGuarded([this, target] { openRow(target); });
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+} // namespace vardo

@@ -1,0 +1,131 @@
+#include "nav/listing.h"
+
+#include "app/errors.h"
+#include "app/paths.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <memory>
+#include <sys/stat.h>
+
+namespace vardo::nav {
+
+namespace {
+
+unsigned char fold(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + 32) : u;
+}
+
+bool matchesPattern(std::string_view name, std::string_view pattern)
+{
+    // Iterative wildcard match with a single backtrack point for the last '*'.
+    std::size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool matchesOnePattern(std::string_view name, std::string_view pattern)
+{
+    if (matchesPattern(name, pattern))
+        return true;
+    const bool anyExtension = pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*";
+    return anyExtension && name.find('.') == std::string_view::npos &&
+           matchesPattern(name, pattern.substr(0, pattern.size() - 2));
+}
+
+enum class EntryKind { File, Directory, Other };
+
+EntryKind kindOf(const std::string &directory, const dirent &entry)
+{
+    if (entry.d_type == DT_REG)
+        return EntryKind::File;
+    if (entry.d_type == DT_DIR)
+        return EntryKind::Directory;
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN)
+        return EntryKind::Other;
+    struct stat st {};
+    if (::stat(paths::join(directory, entry.d_name).c_str(), &st) != 0)
+        return EntryKind::Other;
+    if (S_ISREG(st.st_mode))
+        return EntryKind::File;
+    return S_ISDIR(st.st_mode) ? EntryKind::Directory : EntryKind::Other;
+}
+
+template <typename Keep>
+std::vector<std::string> listEntries(const std::string &directory, Keep keep)
+{
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(directory.c_str()), &::closedir);
+    if (!dir)
+        throw ioErrorFromErrno(errno);
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        if (entry->d_name[0] != '.' && keep(*entry))
+            names.emplace_back(entry->d_name);
+        errno = 0;
+    }
+    if (errno != 0)
+        throw ioErrorFromErrno(errno);
+    std::sort(names.begin(), names.end(), lessIgnoringCase);
+    return names;
+}
+
+} // namespace
+
+bool matchesMask(std::string_view name, std::string_view mask)
+{
+    while (true) {
+        const auto semicolon = mask.find(';');
+        if (matchesOnePattern(name, mask.substr(0, semicolon)))
+            return true;
+        if (semicolon == std::string_view::npos)
+            return false;
+        mask.remove_prefix(semicolon + 1);
+    }
+}
+
+bool lessIgnoringCase(const std::string &a, const std::string &b)
+{
+    const auto mismatch = std::mismatch(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return fold(x) == fold(y); });
+    if (mismatch.first == a.end() || mismatch.second == b.end()) {
+        if (a.size() != b.size())
+            return a.size() < b.size();
+        return a < b;
+    }
+    return fold(*mismatch.first) < fold(*mismatch.second);
+}
+
+std::vector<std::string> listFiles(const std::string &directory, std::string_view mask)
+{
+    return listEntries(directory, [&](const dirent &entry) {
+        return matchesMask(entry.d_name, mask) && kindOf(directory, entry) == EntryKind::File;
+    });
+}
+
+std::vector<std::string> listSubdirectories(const std::string &directory)
+{
+    return listEntries(directory, [&](const dirent &entry) {
+        return kindOf(directory, entry) == EntryKind::Directory;
+    });
+}
+
+} // namespace vardo::nav

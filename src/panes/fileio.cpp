@@ -1,0 +1,179 @@
+#include "panes/fileio.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vardo::fileio {
+
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    ~Fd() { close(); }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    int close()
+    {
+        const int rc = fd_ >= 0 ? ::close(fd_) : 0;
+        fd_ = -1;
+        return rc;
+    }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::string directoryOf(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The path a save replaces: the end of a chain of symbolic links, or the path itself.
+std::string resolveTarget(const std::string &path)
+{
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        std::string link(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+        if (n < 0)
+            return current;
+        link.resize(static_cast<std::size_t>(n));
+        current = link.front() == '/' ? link : directoryOf(current) + "/" + link;
+    }
+    return current;
+}
+
+[[noreturn]] void cannotCreate(const std::string &path)
+{
+    throw SaveError(SaveError::Kind::CannotCreate, path);
+}
+
+[[noreturn]] void writeFailed(const std::string &path)
+{
+    throw SaveError(SaveError::Kind::WriteFailed, path);
+}
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+void saveInPlace(const std::string &target, std::string_view bytes)
+{
+    Fd fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    if (!fd.valid())
+        cannotCreate(target);
+    if (!writeAll(fd.get(), bytes) || fd.close() != 0)
+        writeFailed(target);
+}
+
+void saveViaRename(const std::string &target, std::string_view bytes, const struct stat *old)
+{
+    std::string temp = directoryOf(target) + "/.vardo-save-XXXXXX";
+    Fd fd(::mkstemp(temp.data()));
+    if (!fd.valid())
+        cannotCreate(target);
+    const mode_t mode = old ? old->st_mode : (0666 & ~currentUmask());
+    if (old && old->st_gid != ::getegid() && ::fchown(fd.get(), (uid_t)-1, old->st_gid) != 0) {
+        ::unlink(temp.c_str());
+        saveInPlace(target, bytes);
+        return;
+    }
+    const bool written = ::fchmod(fd.get(), mode & 07777) == 0 && writeAll(fd.get(), bytes) &&
+                         ::fsync(fd.get()) == 0 && fd.close() == 0;
+    if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        writeFailed(target);
+    }
+}
+
+} // namespace
+
+bool isWritable(const std::string &path)
+{
+    if (::access(path.c_str(), W_OK) != 0)
+        return false;
+    struct stat st {};
+    if (::geteuid() != 0 || ::stat(path.c_str(), &st) != 0)
+        return true;
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+std::string readWholeFile(const std::string &path, std::size_t limit)
+{
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw OpenError(path);
+    if (static_cast<unsigned long long>(st.st_size) > limit)
+        throw TooLargeError(path);
+
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw OpenError(path);
+        if (n == 0)
+            return bytes;
+        if (bytes.size() + static_cast<std::size_t>(n) > limit)
+            throw TooLargeError(path);
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+void saveFileSafely(const std::string &path, std::string_view bytes)
+{
+    const std::string target = resolveTarget(path);
+    const std::string directory = directoryOf(target);
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) {
+        if (errno != ENOENT || !isWritable(directory))
+            cannotCreate(path);
+        saveViaRename(target, bytes, nullptr);
+        return;
+    }
+    if (S_ISDIR(st.st_mode) || !isWritable(target))
+        cannotCreate(path);
+    const bool renameKeepsFile = S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+                                 st.st_uid == ::geteuid() && isWritable(directory);
+    if (renameKeepsFile)
+        saveViaRename(target, bytes, &st);
+    else
+        saveInPlace(target, bytes);
+}
+
+} // namespace vardo::fileio

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+// Whole-file reads and the safe save. Paths are byte strings, as the file system stores them.
+namespace vardo::fileio {
+
+// The file could not be opened for reading: missing, not a regular file, denied, unreadable.
+class OpenError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The file is larger than the limit given to the read.
+class TooLargeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The target could not be created (read-only, denied, missing directory) or the write failed.
+class SaveError : public std::runtime_error {
+public:
+    enum class Kind { CannotCreate, WriteFailed };
+    SaveError(Kind kind, const std::string &what) : std::runtime_error(what), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
+};
+
+std::string readWholeFile(const std::string &path, std::size_t limit);
+
+// Replaces the file's contents with `bytes` so that a failure leaves the old contents whole:
+// a temporary file in the same directory is written, flushed and renamed over the target,
+// keeping its permission bits; a symbolic link is followed. Where a rename would change the
+// file's owner, break hard links or is impossible, the file is written in place.
+void saveFileSafely(const std::string &path, std::string_view bytes);
+
+// Whether the user may write to an existing path. The superuser bypasses permission bits,
+// but a file or directory without any write bit still counts as read-only for the editor.
+bool isWritable(const std::string &path);
+
+} // namespace vardo::fileio

@@ -1,0 +1,154 @@
+#include "panes/textmodel.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+
+namespace vardo::text {
+
+namespace {
+
+// Code points of the bytes 0x80 to 0x9F; the unassigned ones keep their own value.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+int byteForCodePoint(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    const auto *it = std::find(kHighControls.begin(), kHighControls.end(), c);
+    if (it == kHighControls.end())
+        return -1;
+    return 0x80 + static_cast<int>(it - kHighControls.begin());
+}
+
+bool isLetter(char16_t c)
+{
+    if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'))
+        return true;
+    if (c >= 0xC0 && c <= 0xFF)
+        return c != 0xD7 && c != 0xF7;
+    switch (c) {
+    case 0x00AA: case 0x00B5: case 0x00BA: case 0x0152: case 0x0153: case 0x0160:
+    case 0x0161: case 0x0178: case 0x017D: case 0x017E: case 0x0192:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isWordChar(char16_t c)
+{
+    return c == u'_' || (c >= u'0' && c <= u'9') || isLetter(c);
+}
+
+bool isWholeWordAt(std::u16string_view text, std::size_t pos, std::size_t len)
+{
+    const bool startsWord = pos == 0 || !isWordChar(text[pos - 1]);
+    const bool endsWord = pos + len >= text.size() || !isWordChar(text[pos + len]);
+    return startsWord && endsWord;
+}
+
+std::u16string folded(std::u16string_view text)
+{
+    std::u16string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), foldCase);
+    return out;
+}
+
+} // namespace
+
+std::string normalizeLineEnds(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 32);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::u16string decodeCp1252(std::string_view bytes)
+{
+    std::u16string out(bytes.size(), u'\0');
+    std::transform(bytes.begin(), bytes.end(), out.begin(), [](char ch) {
+        const auto b = static_cast<unsigned char>(ch);
+        return (b >= 0x80 && b < 0xA0) ? kHighControls[b - 0x80] : static_cast<char16_t>(b);
+    });
+    return out;
+}
+
+bool isCp1252Encodable(char16_t c)
+{
+    return byteForCodePoint(c) >= 0;
+}
+
+std::string encodeCp1252(std::u16string_view text)
+{
+    std::string out(text.size(), '\0');
+    std::transform(text.begin(), text.end(), out.begin(), [](char16_t c) {
+        const int b = byteForCodePoint(c);
+        return static_cast<char>(b < 0 ? '?' : b);
+    });
+    return out;
+}
+
+char16_t foldCase(char16_t c)
+{
+    if (c >= u'A' && c <= u'Z')
+        return c + 32;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+        return c + 32;
+    switch (c) {
+    case 0x0160: return 0x0161;
+    case 0x0152: return 0x0153;
+    case 0x017D: return 0x017E;
+    case 0x0178: return 0x00FF;
+    default: return c;
+    }
+}
+
+long long findText(std::u16string_view text, std::u16string_view what, std::size_t start,
+                   std::size_t length, FindOptions options)
+{
+    if (what.empty() || start >= text.size())
+        return -1;
+    const std::size_t end = std::min(text.size(), start + std::min(length, text.size()));
+    if (end - start < what.size())
+        return -1;
+
+    std::u16string foldedText, foldedWhat;
+    std::u16string_view hay = text.substr(start, end - start);
+    std::u16string_view needle = what;
+    if (!options.matchCase) {
+        foldedText = folded(hay);
+        foldedWhat = folded(what);
+        hay = foldedText;
+        needle = foldedWhat;
+    }
+    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
+    for (auto it = hay.begin();;) {
+        it = std::search(it, hay.end(), searcher);
+        if (it == hay.end())
+            return -1;
+        const auto pos = start + static_cast<std::size_t>(it - hay.begin());
+        if (!options.wholeWord || isWholeWordAt(text, pos, what.size()))
+            return static_cast<long long>(pos);
+        ++it;
+    }
+}
+
+} // namespace vardo::text

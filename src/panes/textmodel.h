@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// The text model shared by every pane: bytes in the Windows-1252 code page,
+// lines separated by CR LF, positions counting a line end as two characters.
+namespace vardo::text {
+
+// At most this many characters of a line are read, its line end counted among them.
+constexpr std::size_t kLineReadLimit = 4096;
+
+// Every CR LF stays one line end; a lone CR or a lone LF becomes a CR LF of its own.
+std::string normalizeLineEnds(std::string_view bytes);
+
+// Decodes Windows-1252; its five unassigned bytes map to the code points of the same value,
+// so every byte string decodes and encodes back unchanged.
+std::u16string decodeCp1252(std::string_view bytes);
+
+// Whether a character has a byte in the code page.
+bool isCp1252Encodable(char16_t c);
+
+// Encodes text to Windows-1252; a character without a byte becomes '?'.
+std::string encodeCp1252(std::u16string_view text);
+
+// Case folding for comparisons without regard to case, over the code page's letters.
+char16_t foldCase(char16_t c);
+
+struct FindOptions {
+    bool matchCase = false;
+    bool wholeWord = false;
+};
+
+// Position of the first occurrence of `what` lying wholly within [start, start + length) of
+// `text`, or -1.
+long long findText(std::u16string_view text, std::u16string_view what, std::size_t start,
+                   std::size_t length, FindOptions options = {});
+
+} // namespace vardo::text

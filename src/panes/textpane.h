@@ -1,0 +1,77 @@
+#pragma once
+
+#include "panes/textmodel.h"
+
+#include <QPlainTextEdit>
+#include <functional>
+#include <string>
+
+namespace vardo {
+
+// A plain-text pane: the editor, the preview, the general pane and the help memos.
+// Positions count every line end as two characters (CR LF), as in the saved file.
+class TextPane : public QPlainTextEdit {
+    Q_OBJECT
+
+public:
+    // A rich edit and a memo differ only in the message of a failed write.
+    enum class Kind { RichEdit, Memo };
+    enum class Border { None, Single };
+    struct Caret {
+        int line = 0;
+        int column = 0;
+    };
+
+    // The most text a pane takes from one file.
+    static constexpr std::size_t kCapacity = 256u << 20;
+
+    TextPane(Kind kind, QWidget *parent = nullptr);
+
+    void loadFromFile(const std::string &path);
+    // Replaces the text with a file's bytes, converting line ends as a load does.
+    void setBytes(const std::string &bytes);
+    void saveToFile(const std::string &path) const;
+    QString wholeText() const;
+    // The length of the whole text, line ends counted as two.
+    long long textLength() const;
+    int lineCount() const;
+    QString line(int index) const;
+    Caret caretPosition() const;
+    long long findText(const QString &what, long long start, long long length,
+                       text::FindOptions options = {}) const;
+    void setSelStart(long long position);
+    void setSelLength(long long count);
+    void focus();
+    void setBorder(Border border);
+    Border border() const { return border_; }
+    // Hides the selection while the pane does not have the focus.
+    void setHideSelection(bool hide);
+
+    // Event hooks, run before the pane handles the key (key down) or after the mouse acted.
+    std::function<void()> onKeyDown, onKeyPress, onMouseDown, onMouseUp, onEnter, onExit;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+
+private:
+    long long documentPosition(long long panePosition) const;
+    long long panePosition(int documentPosition) const;
+
+    Kind kind_;
+    Border border_ = Border::None;
+};
+
+// Whether a key press produces a character in a text pane (Backspace, Enter, Tab and control
+// combinations included; arrows, Delete and function keys not).
+bool producesCharacter(const QKeyEvent &event);
+
+// Drops the characters the code page cannot hold and makes every line end a single '\n'.
+QString acceptedInput(const QString &text);
+
+} // namespace vardo

@@ -1,0 +1,161 @@
+#include "tools/shellexec.h"
+
+#include "app/errors.h"
+#include "app/paths.h"
+#include "panes/fileio.h"
+#include "tools/batchprocessor.h"
+#include "tools/launch.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vardo::tools {
+
+namespace {
+
+std::function<void(const Execution &)> &executeSeam()
+{
+    static std::function<void(const Execution &)> seam;
+    return seam;
+}
+
+bool isBatchFile(const std::string &file)
+{
+    const std::string suffix = ".bat";
+    return file.size() >= suffix.size() &&
+           ::strcasecmp(file.c_str() + file.size() - suffix.size(), suffix.c_str()) == 0;
+}
+
+bool isWindowsProgram(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char magic[2] = {};
+    const bool pe = ::read(fd, magic, sizeof magic) == 2 && magic[0] == 'M' && magic[1] == 'Z';
+    ::close(fd);
+    return pe;
+}
+
+bool isRegularFile(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Windows programs rarely carry an execute bit, so their signature is enough.
+bool isProgram(const std::string &path)
+{
+    return detail::isExecutableFile(path) || (isRegularFile(path) && isWindowsProgram(path));
+}
+
+// The current directory comes first, as the Windows loader searches it.
+std::optional<std::string> findProgram(const std::string &name)
+{
+    if (name.find('/') == std::string::npos) {
+        const std::string local = paths::join(detail::workingDirectory(), name);
+        if (isProgram(local))
+            return local;
+    }
+    for (const std::string &candidate : detail::pathCandidates(name)) {
+        if (isProgram(candidate))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+void startProgram(const std::string &program)
+{
+    if (!isWindowsProgram(program)) {
+        detail::launch(program, {});
+        return;
+    }
+    if (const auto wine = detail::findOnPath("wine"))
+        detail::launch(*wine, {program});
+}
+
+bool exists(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+void execute(const std::string &file)
+{
+    if (file.empty())
+        return;
+    if (isBatchFile(file))
+        runBatchFile(file);
+    else if (const auto program = findProgram(file))
+        startProgram(*program);
+    else if (exists(file))
+        detail::openByDefaultAction(file);
+}
+
+// The directory `name` would be created in.
+std::string directoryOf(const std::string &name)
+{
+    const std::string directory = paths::directoryPart(name);
+    return directory.empty() ? "." : directory;
+}
+
+// Root passes the kernel's permission checks, so the editor's own read-only rule is checked first.
+void requireWritable(const std::string &name)
+{
+    struct stat st {};
+    const bool present = ::stat(name.c_str(), &st) == 0;
+    if (!present && errno != ENOENT)
+        throw ioErrorFromErrno(errno);
+    if (!fileio::isWritable(present ? name : directoryOf(name)))
+        throw ioErrorFromErrno(EACCES);
+}
+
+void writeAll(int fd, const std::string &bytes)
+{
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw ioErrorFromErrno(errno);
+        written += static_cast<std::size_t>(n);
+    }
+}
+
+} // namespace
+
+void shellExecute(const std::string &file, ShowMode mode)
+{
+    if (executeSeam())
+        executeSeam()(Execution{file, detail::workingDirectory(), mode});
+    else
+        execute(file);
+}
+
+void setExecuteSeam(std::function<void(const Execution &)> seam)
+{
+    executeSeam() = std::move(seam);
+}
+
+void writeBatchFile(const std::string &name, const std::string &line)
+{
+    requireWritable(name);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw ioErrorFromErrno(errno);
+    try {
+        writeAll(fd, line + "\r\n");
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0)
+        throw ioErrorFromErrno(errno);
+}
+
+} // namespace vardo::tools
