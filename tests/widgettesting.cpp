@@ -1,0 +1,112 @@
+#include "widgettesting.h"
+
+#include "app/errorbox.h"
+#include "app/paths.h"
+#include "app/sharedstate.h"
+
+#include <QTest>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vardo::testing {
+
+TempTree::TempTree() : path_(dir_.path().toStdString()) {}
+
+TempTree::~TempTree()
+{
+    // Tests may leave read-only or unreadable directories behind; make them removable.
+    const std::string command = "chmod -R u+rwx '" + path_ + "' 2>/dev/null";
+    (void)std::system(command.c_str());
+}
+
+void TempTree::write(const std::string &name, const std::string &bytes) const
+{
+    std::ofstream out(*this / name, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+void TempTree::makeDirectory(const std::string &name) const
+{
+    ::mkdir((*this / name).c_str(), 0755);
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool fileExists(const std::string &path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+ErrorBoxRecorder::ErrorBoxRecorder()
+{
+    setErrorBoxSink([this](const QString &caption, const QString &text) {
+        captions << caption;
+        texts << text;
+    });
+}
+
+ErrorBoxRecorder::~ErrorBoxRecorder()
+{
+    setErrorBoxSink({});
+}
+
+CurrentDirectoryGuard::CurrentDirectoryGuard() : saved_(paths::currentDirectory()) {}
+
+CurrentDirectoryGuard::~CurrentDirectoryGuard()
+{
+    (void)::chdir(saved_.c_str());
+}
+
+std::unique_ptr<TForm1> startForm(const std::string &directory)
+{
+    if (::chdir(directory.c_str()) != 0)
+        return nullptr;
+    EditFile.clear();
+    GeneralFile.clear();
+    LoadFailed = false;
+    auto form = std::make_unique<TForm1>();
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get()))
+        return nullptr;
+    return form;
+}
+
+static QPoint centreOf(QListWidget *list, int row)
+{
+    return list->visualItemRect(list->item(row)).center();
+}
+
+void clickRow(QListWidget *list, int row, Qt::MouseButton button)
+{
+    list->scrollToItem(list->item(row));
+    QTest::mouseClick(list->viewport(), button, {}, centreOf(list, row));
+}
+
+void doubleClickRow(QListWidget *list, int row)
+{
+    list->scrollToItem(list->item(row));
+    const QPoint at = centreOf(list, row);
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+int rowOf(const QListWidget *list, const QString &text)
+{
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->text() == text)
+            return i;
+    return -1;
+}
+
+} // namespace vardo::testing

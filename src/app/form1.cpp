@@ -3,17 +3,14 @@
 #include "app/errorbox.h"
 #include "app/fonts.h"
 #include "app/notebook.h"
-#include "app/paths.h"
-#include "app/qtext.h"
 #include "app/sharedstate.h"
-#include "edit/functionindex.h"
+#include "app/qtext.h"
 #include "edit/indexcombobox.h"
 #include "help/helppages.h"
 #include "nav/directorylistbox.h"
 #include "nav/drivecombobox.h"
 #include "nav/filelistbox.h"
 #include "panes/textpane.h"
-#include "tools/shellexec.h"
 
 #include <QAction>
 #include <QApplication>
@@ -386,176 +383,6 @@ void TForm1::FormShow()
 void TForm1::SetWindowCaption()
 {
     setWindowTitle(QStringLiteral(":: V A R D O :: - ") + displayText(dir->directory()));
-}
-
-void TForm1::ShowCaretPosition()
-{
-    const TextPane::Caret caret = vardo->caretPosition();
-    editbar->showMessage(QStringLiteral("[%1/%2] - ").arg(caret.line + 1).arg(vardo->lineCount() + 1));
-}
-
-void TForm1::RebuildFunctionIndex()
-{
-    com->clear();
-    QStringList entries;
-    for (const std::u16string &entry : edit::scanFunctionIndex(u16view(vardo->wholeText())))
-        entries << fromU16(entry);
-    com->addItems(entries);
-    com->setCurrentIndex(-1);
-}
-
-void TForm1::JumpToDeclaration()
-{
-    const QString what = com->currentText();
-    const long long found = vardo->findText(what, 0, vardo->textLength());
-    if (found >= 0) {
-        vardo->focus();
-        vardo->setSelStart(found);
-        vardo->setSelLength(what.size());
-    }
-    vardo->focus();
-}
-
-void TForm1::driveChange()
-{
-    const std::string mountPoint = drive->selectedMountPoint();
-    if (mountPoint.empty() || nav::volumeIndexOf(drive->volumes(), dir->directory()) ==
-                                  nav::volumeIndexOf(drive->volumes(), mountPoint))
-        return;
-    dir->changeDirectory(mountPoint);
-}
-
-void TForm1::dirChange()
-{
-    listado->setDirectory(dir->directory());
-    SetWindowCaption();
-    drive->selectVolumeOf(dir->directory());
-}
-
-void TForm1::qclistaClick()
-{
-    const std::string path = qclista->selectedFilePath();
-    if (path.empty())
-        return;
-    try {
-        veer->loadFromFile(path);
-        veer->setBorder(path == EditFile ? TextPane::Border::Single : TextPane::Border::None);
-        Manager->setCurrentIndex(ViewPage);
-        Manager->setTabText(ViewPage, displayText(paths::fileNamePart(path)));
-        LoadFailed = false;
-    } catch (const std::exception &) {
-        ConsoleMessage("Open fail!!: ");
-        LoadFailed = true;
-    }
-}
-
-void TForm1::qclistaDblClick()
-{
-    if (auto_->isChecked() && !EditFile.empty() && !LoadFailed && !vardo->wholeText().isEmpty()) {
-        try {
-            vardo->saveToFile(EditFile);
-            ConsoleMessage(":: Autosaved: " + EditFile);
-            LoadFailed = false;
-        } catch (const std::exception &error) {
-            // The editor holds the only copy of the user's work: stay on it and say why.
-            ConsoleMessage("Autosaved fail!!: ");
-            LoadFailed = true;
-            Manager->setCurrentIndex(EditPage);
-            showErrorBox(QStringLiteral("Could not save %1; your text stays in the editor. %2")
-                             .arg(displayText(EditFile), displayText(error.what())));
-            return;
-        }
-    }
-    Manager->setCurrentIndex(EditPage);
-    const std::string path = qclista->selectedFilePath();
-    try {
-        vardo->loadFromFile(path);
-        RebuildFunctionIndex();
-        LoadFailed = false;
-        EditFile = path;
-        Manager->setTabText(EditPage, displayText(paths::fileNamePart(EditFile)));
-    } catch (const std::exception &) {
-        ConsoleMessage("Load fail!!: ");
-        LoadFailed = true;
-        EditFile.clear();
-    }
-}
-
-void TForm1::listadoClick()
-{
-    Manager->setCurrentIndex(NavPage);
-    const std::string path = listado->selectedFilePath();
-    if (path.empty())
-        return;
-    try {
-        test->loadFromFile(path);
-        GeneralFile = path;
-        LoadFailed = false;
-    } catch (const std::exception &) {
-        ConsoleMessage("Load fail!!: ");
-        LoadFailed = true;
-    }
-}
-
-void TForm1::salvamanClick()
-{
-    if (GeneralFile.empty())
-        return;
-    try {
-        test->saveToFile(GeneralFile);
-    } catch (const std::exception &) {
-        ConsoleMessage("Save fail!!: ");
-    }
-}
-
-void TForm1::Button6Click()
-{
-    tools::shellExecute("frikqcc2.exe", tools::ShowMode::Hidden);
-}
-
-void TForm1::openwithnotepad1Click()
-{
-    tools::writeBatchFile("gonotepad.bat", "notepad " + qclista->selectedFilePath());
-    tools::shellExecute("gonotepad.bat", tools::ShowMode::Hidden);
-}
-
-void TForm1::shellopen1Click()
-{
-    tools::writeBatchFile("goshell.bat", "start " + listado->selectedFilePath());
-    tools::shellExecute("goshell.bat", tools::ShowMode::Hidden);
-}
-
-void TForm1::ExploreFolder1Click()
-{
-    tools::shellExecute(paths::directoryPart(listado->selectedFilePath()), tools::ShowMode::Normal);
-}
-
-void TForm1::codeChange()
-{
-    RebuildFunctionIndex();
-}
-
-void TForm1::comClick()
-{
-    JumpToDeclaration();
-}
-
-void TForm1::comKeyPress(int key)
-{
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !com->currentText().isEmpty())
-        JumpToDeclaration();
-}
-
-void TForm1::codexKeyDown() { ShowCaretPosition(); }
-void TForm1::codexMouseDown() { ShowCaretPosition(); }
-void TForm1::codexMouseUp() { ShowCaretPosition(); }
-void TForm1::vardoEnter() { ShowCaretPosition(); }
-void TForm1::vardoExit() { ShowCaretPosition(); }
-
-void TForm1::codexKeyPress()
-{
-    Manager->setTabText(EditPage, QStringLiteral("[ &Edit ") + displayText(paths::fileNamePart(EditFile)) +
-                                      QStringLiteral("]"));
 }
 
 } // namespace vardo

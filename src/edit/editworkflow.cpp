@@ -1,0 +1,89 @@
+// Preview on click, open-for-edit with autosave on double click, caret status and the
+// modification mark of the Edit tab.
+#include "app/form1.h"
+
+#include "app/errorbox.h"
+#include "app/notebook.h"
+#include "app/paths.h"
+#include "app/qtext.h"
+#include "app/sharedstate.h"
+#include "nav/filelistbox.h"
+#include "panes/textpane.h"
+
+#include <QCheckBox>
+#include <QStatusBar>
+
+namespace vardo {
+
+void TForm1::qclistaClick()
+{
+    const std::string path = qclista->selectedFilePath();
+    if (path.empty())
+        return;
+    try {
+        veer->loadFromFile(path);
+        veer->setBorder(path == EditFile ? TextPane::Border::Single : TextPane::Border::None);
+        Manager->setCurrentIndex(ViewPage);
+        Manager->setTabText(ViewPage, displayText(paths::fileNamePart(path)));
+        LoadFailed = false;
+    } catch (const std::exception &) {
+        ConsoleMessage("Open fail!!: ");
+        LoadFailed = true;
+    }
+}
+
+void TForm1::qclistaDblClick()
+{
+    if (auto_->isChecked() && !EditFile.empty() && !LoadFailed && !vardo->wholeText().isEmpty()) {
+        try {
+            vardo->saveToFile(EditFile);
+            ConsoleMessage(":: Autosaved: " + EditFile);
+            LoadFailed = false;
+        } catch (const std::exception &error) {
+            // The editor holds the only copy of the user's work: stay on it and say why.
+            ConsoleMessage("Autosaved fail!!: ");
+            LoadFailed = true;
+            Manager->setCurrentIndex(EditPage);
+            showErrorBox(QStringLiteral("Could not save %1; your text stays in the editor. %2")
+                             .arg(displayText(EditFile), displayText(error.what())));
+            return;
+        }
+    }
+    Manager->setCurrentIndex(EditPage);
+    const std::string path = qclista->selectedFilePath();
+    try {
+        vardo->loadFromFile(path);
+        RebuildFunctionIndex();
+        LoadFailed = false;
+        EditFile = path;
+        Manager->setTabText(EditPage, displayText(paths::fileNamePart(EditFile)));
+    } catch (const std::exception &) {
+        ConsoleMessage("Load fail!!: ");
+        LoadFailed = true;
+        EditFile.clear();
+    }
+}
+
+void TForm1::ShowCaretPosition()
+{
+    const TextPane::Caret caret = vardo->caretPosition();
+    editbar->showMessage(QStringLiteral("[%1/%2] - ").arg(caret.line + 1).arg(vardo->lineCount() + 1));
+}
+
+void TForm1::codexKeyDown() { ShowCaretPosition(); }
+
+void TForm1::codexMouseDown() { ShowCaretPosition(); }
+
+void TForm1::codexMouseUp() { ShowCaretPosition(); }
+
+void TForm1::vardoEnter() { ShowCaretPosition(); }
+
+void TForm1::vardoExit() { ShowCaretPosition(); }
+
+void TForm1::codexKeyPress()
+{
+    Manager->setTabText(EditPage, QStringLiteral("[ &Edit ") + displayText(paths::fileNamePart(EditFile)) +
+                                      QStringLiteral("]"));
+}
+
+} // namespace vardo

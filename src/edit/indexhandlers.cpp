@@ -1,0 +1,49 @@
+// The function index of the editor's text and the jump to a chosen definition.
+#include "app/form1.h"
+
+#include "app/qtext.h"
+#include "edit/functionindex.h"
+#include "edit/indexcombobox.h"
+#include "panes/textpane.h"
+
+namespace vardo {
+
+void TForm1::RebuildFunctionIndex()
+{
+    com->clear();
+    QStringList entries;
+    for (const std::u16string &entry : edit::scanFunctionIndex(u16view(vardo->wholeText())))
+        entries << fromU16(entry);
+    com->addItems(entries);
+    com->setCurrentIndex(-1);
+}
+
+void TForm1::JumpToDeclaration()
+{
+    const QString what = com->currentText();
+    const long long found = vardo->findText(what, 0, vardo->textLength());
+    if (found >= 0) {
+        vardo->focus();
+        vardo->setSelStart(found);
+        vardo->setSelLength(what.size());
+    }
+    vardo->focus();
+}
+
+void TForm1::codeChange()
+{
+    RebuildFunctionIndex();
+}
+
+void TForm1::comClick()
+{
+    JumpToDeclaration();
+}
+
+void TForm1::comKeyPress(int key)
+{
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !com->currentText().isEmpty())
+        JumpToDeclaration();
+}
+
+} // namespace vardo

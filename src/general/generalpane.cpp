@@ -1,0 +1,38 @@
+// The general pane: any file of the directory loaded with a click, saved with a button.
+#include "app/form1.h"
+
+#include "app/notebook.h"
+#include "app/sharedstate.h"
+#include "nav/filelistbox.h"
+#include "panes/textpane.h"
+
+namespace vardo {
+
+void TForm1::listadoClick()
+{
+    Manager->setCurrentIndex(NavPage);
+    const std::string path = listado->selectedFilePath();
+    if (path.empty())
+        return;
+    try {
+        test->loadFromFile(path);
+        GeneralFile = path;
+        LoadFailed = false;
+    } catch (const std::exception &) {
+        ConsoleMessage("Load fail!!: ");
+        LoadFailed = true;
+    }
+}
+
+void TForm1::salvamanClick()
+{
+    if (GeneralFile.empty())
+        return;
+    try {
+        test->saveToFile(GeneralFile);
+    } catch (const std::exception &) {
+        ConsoleMessage("Save fail!!: ");
+    }
+}
+
+} // namespace vardo

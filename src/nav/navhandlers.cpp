@@ -1,0 +1,26 @@
+// How the volume selector, the directory list and the all-files list follow each other.
+#include "app/form1.h"
+
+#include "nav/directorylistbox.h"
+#include "nav/drivecombobox.h"
+#include "nav/filelistbox.h"
+
+namespace vardo {
+
+void TForm1::driveChange()
+{
+    const std::string mountPoint = drive->selectedMountPoint();
+    if (mountPoint.empty() || nav::volumeIndexOf(drive->volumes(), dir->directory()) ==
+                                  nav::volumeIndexOf(drive->volumes(), mountPoint))
+        return;
+    dir->changeDirectory(mountPoint);
+}
+
+void TForm1::dirChange()
+{
+    listado->setDirectory(dir->directory());
+    SetWindowCaption();
+    drive->selectVolumeOf(dir->directory());
+}
+
+} // namespace vardo

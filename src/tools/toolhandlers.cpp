@@ -1,0 +1,32 @@
+// The compiler button and the context-menu helpers.
+#include "app/form1.h"
+
+#include "app/paths.h"
+#include "nav/filelistbox.h"
+#include "tools/shellexec.h"
+
+namespace vardo {
+
+void TForm1::Button6Click()
+{
+    tools::shellExecute("frikqcc2.exe", tools::ShowMode::Hidden);
+}
+
+void TForm1::openwithnotepad1Click()
+{
+    tools::writeBatchFile("gonotepad.bat", "notepad " + qclista->selectedFilePath());
+    tools::shellExecute("gonotepad.bat", tools::ShowMode::Hidden);
+}
+
+void TForm1::shellopen1Click()
+{
+    tools::writeBatchFile("goshell.bat", "start " + listado->selectedFilePath());
+    tools::shellExecute("goshell.bat", tools::ShowMode::Hidden);
+}
+
+void TForm1::ExploreFolder1Click()
+{
+    tools::shellExecute(paths::directoryPart(listado->selectedFilePath()), tools::ShowMode::Normal);
+}
+
+} // namespace vardo

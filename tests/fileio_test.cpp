@@ -1,0 +1,154 @@
+#include "panes/fileio.h"
+
+#include <csignal>
+#include <dirent.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vardo::fileio;
+
+namespace {
+
+class SafeSave : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/vardo-fileio-XXXXXX";
+        ASSERT_TRUE(::mkdtemp(pattern));
+        dir = pattern;
+    }
+    void TearDown() override
+    {
+        const std::string command = "chmod -R u+rwx '" + dir + "'; rm -rf '" + dir + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    std::string path(const std::string &name) const { return dir + "/" + name; }
+    void write(const std::string &name, const std::string &bytes) const
+    {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+    }
+    std::string read(const std::string &name) const
+    {
+        std::stringstream bytes;
+        bytes << std::ifstream(path(name), std::ios::binary).rdbuf();
+        return bytes.str();
+    }
+    std::vector<std::string> entries() const
+    {
+        std::vector<std::string> names;
+        DIR *d = ::opendir(dir.c_str());
+        while (const dirent *e = ::readdir(d))
+            if (e->d_name[0] != '.' || std::string(e->d_name).size() > 2)
+                names.emplace_back(e->d_name);
+        ::closedir(d);
+        std::erase_if(names, [](const std::string &n) { return n == "." || n == ".."; });
+        return names;
+    }
+    mode_t mode(const std::string &name) const
+    {
+        struct stat st {};
+        ::stat(path(name).c_str(), &st);
+        return st.st_mode & 07777;
+    }
+    SaveError::Kind failureOf(const std::string &target, const std::string &bytes) const
+    {
+        try {
+            saveFileSafely(target, bytes);
+        } catch (const SaveError &error) {
+            return error.kind();
+        }
+        ADD_FAILURE() << "save of " << target << " did not fail";
+        return SaveError::Kind::WriteFailed;
+    }
+
+    std::string dir;
+};
+
+} // namespace
+
+TEST_F(SafeSave, ReplacesContentsAndKeepsPermissionBits)
+{
+    write("a.qc", "old old old");
+    ::chmod(path("a.qc").c_str(), 0640);
+    saveFileSafely(path("a.qc"), "new");
+    EXPECT_EQ(read("a.qc"), "new");
+    EXPECT_EQ(mode("a.qc"), 0640u);
+    saveFileSafely(path("fresh.qc"), "");
+    EXPECT_EQ(read("fresh.qc"), "");
+    EXPECT_EQ(entries().size(), 2u) << "no temporary file stays behind";
+}
+
+TEST_F(SafeSave, FollowsSymbolicLinks)
+{
+    write("real.qc", "old");
+    ASSERT_EQ(::symlink("real.qc", path("link.qc").c_str()), 0);
+    saveFileSafely(path("link.qc"), "through the link");
+    EXPECT_EQ(read("real.qc"), "through the link");
+    struct stat st {};
+    ASSERT_EQ(::lstat(path("link.qc").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link itself is kept";
+}
+
+TEST_F(SafeSave, KeepsHardLinksTogether)
+{
+    write("one.qc", "old");
+    ASSERT_EQ(::link(path("one.qc").c_str(), path("two.qc").c_str()), 0);
+    saveFileSafely(path("one.qc"), "shared");
+    EXPECT_EQ(read("two.qc"), "shared");
+}
+
+TEST_F(SafeSave, ReadOnlyTargetsCannotBeCreated)
+{
+    write("locked.qc", "keep me");
+    ::chmod(path("locked.qc").c_str(), 0444);
+    EXPECT_EQ(failureOf(path("locked.qc"), "x"), SaveError::Kind::CannotCreate);
+    EXPECT_EQ(read("locked.qc"), "keep me");
+
+    EXPECT_EQ(failureOf(path("missing/a.qc"), "x"), SaveError::Kind::CannotCreate);
+    ::mkdir(path("sub").c_str(), 0755);
+    EXPECT_EQ(failureOf(path("sub"), "x"), SaveError::Kind::CannotCreate);
+
+    ::mkdir(path("readonly").c_str(), 0555);
+    EXPECT_EQ(failureOf(path("readonly/new.qc"), "x"), SaveError::Kind::CannotCreate);
+}
+
+TEST_F(SafeSave, FailedWriteLeavesTheOriginalWholeAndNoTemporaryFile)
+{
+    write("big.qc", "original");
+    // A file size limit makes the write of the temporary file fail part way.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    const SaveError::Kind kind = failureOf(path("big.qc"), std::string(100000, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(kind, SaveError::Kind::WriteFailed);
+    EXPECT_EQ(read("big.qc"), "original");
+    EXPECT_EQ(entries(), std::vector<std::string>{"big.qc"});
+}
+
+TEST_F(SafeSave, WriteFailureInPlaceIsReported)
+{
+    // A device cannot be replaced by a rename: it is written in place.
+    if (::access("/dev/full", W_OK) != 0)
+        GTEST_SKIP() << "no /dev/full";
+    ASSERT_EQ(::symlink("/dev/full", path("full.qc").c_str()), 0);
+    EXPECT_EQ(failureOf(path("full.qc"), "x"), SaveError::Kind::WriteFailed);
+}
+
+TEST_F(SafeSave, ReadsWholeFilesAndRefusesWhatIsNoFile)
+{
+    write("a.qc", std::string("a\0b", 3));
+    EXPECT_EQ(readWholeFile(path("a.qc"), 100), std::string("a\0b", 3));
+    EXPECT_THROW(readWholeFile(path("a.qc"), 2), TooLargeError);
+    EXPECT_THROW(readWholeFile(path("none.qc"), 100), OpenError);
+    EXPECT_THROW(readWholeFile(dir, 100), OpenError);
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0644), 0);
+    EXPECT_THROW(readWholeFile(path("pipe"), 100), OpenError) << "a FIFO must not block the read";
+}

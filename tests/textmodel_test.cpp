@@ -1,0 +1,71 @@
+#include "panes/textmodel.h"
+
+#include <gtest/gtest.h>
+
+using namespace vardo::text;
+
+TEST(LineEnds, EveryKindBecomesCrLf)
+{
+    EXPECT_EQ(normalizeLineEnds("a\r\nb"), "a\r\nb");
+    EXPECT_EQ(normalizeLineEnds("a\nb\n"), "a\r\nb\r\n");
+    EXPECT_EQ(normalizeLineEnds("a\rb"), "a\r\nb");
+    EXPECT_EQ(normalizeLineEnds("\n\r"), "\r\n\r\n");
+    EXPECT_EQ(normalizeLineEnds("\r\r\n"), "\r\n\r\n");
+    EXPECT_EQ(normalizeLineEnds("no end"), "no end");
+    EXPECT_EQ(normalizeLineEnds(""), "");
+}
+
+TEST(CodePage, EveryByteRoundTrips)
+{
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    const std::u16string decoded = decodeCp1252(all);
+    ASSERT_EQ(decoded.size(), 256u);
+    EXPECT_EQ(encodeCp1252(decoded), all);
+    for (char16_t c : decoded)
+        EXPECT_TRUE(isCp1252Encodable(c));
+}
+
+TEST(CodePage, DecodesTheWindowsCharacters)
+{
+    EXPECT_EQ(decodeCp1252("\x80\x85\x99\xe9"), std::u16string(u"\u20AC\u2026\u2122\u00E9"));
+    // The five unassigned bytes keep their own value.
+    EXPECT_EQ(decodeCp1252("\x81\x8d\x8f\x90\x9d"), std::u16string(u"\u0081\u008D\u008F\u0090\u009D"));
+}
+
+TEST(CodePage, CharactersOutsideItAreRefused)
+{
+    EXPECT_FALSE(isCp1252Encodable(u'\u0100'));
+    EXPECT_FALSE(isCp1252Encodable(u'\u4E2D'));
+    EXPECT_FALSE(isCp1252Encodable(u'\u0080')); // its byte stands for the euro sign
+    EXPECT_EQ(encodeCp1252(u"a\u4E2Db"), "a?b");
+}
+
+TEST(Find, IgnoresCaseUnlessAsked)
+{
+    const std::u16string text = u"void() main =\r\n{\r\n};";
+    EXPECT_EQ(findText(text, u"VOID", 0, text.size()), 0);
+    EXPECT_EQ(findText(text, u"VOID", 0, text.size(), {.matchCase = true}), -1);
+    EXPECT_EQ(findText(u"ab\r\ncd", u"cd", 0, 6), 4);
+    EXPECT_EQ(findText(u"\u00C9T\u00C9", u"\u00E9t\u00E9", 0, 3), 0);
+}
+
+TEST(Find, StaysWithinTheRange)
+{
+    const std::u16string text = u"abc abc";
+    EXPECT_EQ(findText(text, u"abc", 1, 6), 4);
+    EXPECT_EQ(findText(text, u"abc", 0, 2), -1);  // would reach past start + length
+    EXPECT_EQ(findText(text, u"abc", 4, 100), 4); // a length past the end is clipped
+    EXPECT_EQ(findText(text, u"abc", 7, 3), -1);
+    EXPECT_EQ(findText(u"", u"x", 0, 0), -1);
+    EXPECT_EQ(findText(text, u"", 0, 7), -1);
+}
+
+TEST(Find, WholeWordSkipsPiecesOfLongerWords)
+{
+    const std::u16string text = u"voids void_x void";
+    EXPECT_EQ(findText(text, u"void", 0, text.size(), {.wholeWord = true}), 13);
+    EXPECT_EQ(findText(text, u"void", 0, text.size()), 0);
+    EXPECT_EQ(findText(u"(void)", u"void", 0, 6, {.wholeWord = true}), 1);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/form1.h"
+
+#include <QListWidget>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+
+// Helpers for the widget tests: temporary directory trees, the window started in a directory,
+// error boxes recorded instead of shown, and clicks on list entries.
+namespace vardo::testing {
+
+class TempTree {
+public:
+    TempTree();
+    ~TempTree();
+    // The tree's directory, without a trailing separator.
+    const std::string &path() const { return path_; }
+    // The full path of a name inside the tree.
+    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
+    void write(const std::string &name, const std::string &bytes) const;
+    void makeDirectory(const std::string &name) const;
+
+private:
+    QTemporaryDir dir_;
+    std::string path_;
+};
+
+std::string readFile(const std::string &path);
+bool fileExists(const std::string &path);
+
+// Records every error box (caption, text) while it lives; nothing is shown.
+class ErrorBoxRecorder {
+public:
+    ErrorBoxRecorder();
+    ~ErrorBoxRecorder();
+    QStringList texts;
+    QStringList captions;
+};
+
+// Records every console message while it lives (messages still go to standard error).
+// Restores the process's current directory when it ends.
+class CurrentDirectoryGuard {
+public:
+    CurrentDirectoryGuard();
+    ~CurrentDirectoryGuard();
+
+private:
+    std::string saved_;
+};
+
+// The main window started in a directory (which becomes the current directory), shown and
+// exposed, with the shared state reset as at program start.
+std::unique_ptr<TForm1> startForm(const std::string &directory);
+
+// Mouse actions on a list entry, as a user makes them.
+void clickRow(QListWidget *list, int row, Qt::MouseButton button = Qt::LeftButton);
+void doubleClickRow(QListWidget *list, int row);
+// The row of an entry by its text, or -1.
+int rowOf(const QListWidget *list, const QString &text);
+
+} // namespace vardo::testing
