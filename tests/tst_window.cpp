@@ -1,0 +1,204 @@
+#include "widgettesting.h"
+
+#include "app/errorbox.h"
+#include "app/errors.h"
+#include "app/notebook.h"
+#include "app/paths.h"
+#include "app/sharedstate.h"
+#include "edit/indexcombobox.h"
+#include "nav/directorylistbox.h"
+#include "nav/drivecombobox.h"
+#include "nav/filelistbox.h"
+#include "panes/textpane.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTest>
+
+using namespace vardo;
+using namespace vardo::testing;
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    CurrentDirectoryGuard guard_;
+    TempTree tree_;
+    std::unique_ptr<TForm1> form_;
+
+    QWidget *page(TabbedNotebook *notebook, int index) { return notebook->widget(index); }
+
+private slots:
+    void init() { form_ = startForm(tree_.path()); QVERIFY(form_); }
+    void cleanup() { form_.reset(); }
+
+    void everyComponentHasItsNameAndParent()
+    {
+        TForm1 &f = *form_;
+        const QList<QPair<QObject *, QObject *>> parentage = {
+            {f.Panel1, &f}, {f.TabbedNotebook1, f.Panel1}, {f.Panel2, &f},
+            {f.HeaderControl1, f.Panel2}, {f.qccarranca, f.Panel2}, {f.Manager, f.Panel2},
+            {f.Panel6, page(f.Manager, 0)}, {f.Panel7, f.Panel6}, {f.Panel8, f.Panel7},
+            {f.drive, f.Panel8}, {f.auto_, f.Panel8}, {f.salvaman, f.Panel8}, {f.dir, f.Panel7},
+            {f.test, f.Panel6}, {f.Panel9, page(f.Manager, 1)}, {f.editbar, f.Panel9},
+            {f.Panel11, f.Panel9}, {f.HeaderControl2, page(f.Manager, 1)}, {f.com, page(f.Manager, 1)},
+            {f.vardo, page(f.Manager, 1)}, {f.TabbedNotebook2, page(f.Manager, 3)},
+            {f.PopupMenu1, &f}, {f.PopupMenu2, &f}};
+        const QStringList names = {"Panel1", "TabbedNotebook1", "Panel2", "HeaderControl1", "qccarranca",
+                                   "Manager", "Panel6", "Panel7", "Panel8", "drive", "auto", "salvaman",
+                                   "dir", "test", "Panel9", "editbar", "Panel11", "HeaderControl2",
+                                   "com", "vardo", "TabbedNotebook2", "PopupMenu1", "PopupMenu2"};
+        for (qsizetype i = 0; i < parentage.size(); ++i) {
+            QCOMPARE(parentage[i].first->objectName(), names[i]);
+            QCOMPARE(parentage[i].first->parent(), parentage[i].second);
+        }
+        // Pages of a notebook are the components that fill them.
+        QCOMPARE(page(f.TabbedNotebook1, 0), f.qclista);
+        QCOMPARE(page(f.TabbedNotebook1, 1), f.listado);
+        QCOMPARE(f.veer->parentWidget(), page(f.Manager, 2));
+        QCOMPARE(f.qclista->objectName(), QString("qclista"));
+        QCOMPARE(f.listado->objectName(), QString("listado"));
+        QCOMPARE(f.veer->objectName(), QString("veer"));
+        QCOMPARE(f.PopupMenu1->actions(), QList<QAction *>{f.openwithnotepad1});
+        QCOMPARE(f.PopupMenu2->actions(), (QList<QAction *>{f.shellopen1, f.ExploreFolder1}));
+        QCOMPARE(f.openwithnotepad1->objectName(), QString("openwithnotepad1"));
+        QCOMPARE(f.ExploreFolder1->objectName(), QString("ExploreFolder1"));
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(f.Memos[i]->objectName(), QString("Memo%1").arg(i + 1));
+    }
+
+    void captionsAndHints()
+    {
+        TForm1 &f = *form_;
+        QCOMPARE(f.qccarranca->text(), QString("QCC!"));
+        QCOMPARE(f.salvaman->text(), QString("Save Man -->"));
+        QCOMPARE(f.auto_->text(), QString("autosave edit"));
+        QCOMPARE(f.openwithnotepad1->text(), QString("open with notepad"));
+        QCOMPARE(f.shellopen1->text(), QString("&shell open"));
+        QCOMPARE(f.ExploreFolder1->text(), QString("&Explore Folder"));
+        QCOMPARE(f.TabbedNotebook1->tabText(0), QString("&QC"));
+        QCOMPARE(f.TabbedNotebook1->tabText(1), QString("&All"));
+        QCOMPARE(f.TabbedNotebook1->toolTip(), QString("Qc files or General Files."));
+        QCOMPARE(f.qclista->toolTip(), QString("Click->Save last & open new, DblClick->Save.. "));
+        QCOMPARE(f.listado->toolTip(), QString("Can damage files, click only in text files!"));
+        QCOMPARE(f.qccarranca->toolTip(), QString("Run the QCC app."));
+        QCOMPARE(f.auto_->toolTip(), QString("The main swich. Not touch!"));
+        QCOMPARE(f.salvaman->toolTip(), QString("Save the right panel as the \"all\" selected file."));
+        QCOMPARE(f.dir->toolTip(), QString("Select the dir you want to work, here."));
+        QVERIFY(f.test->toolTip().isEmpty());
+        QVERIFY(f.vardo->toolTip().isEmpty());
+        QCOMPARE(f.com->maxVisibleItems(), 32);
+        QVERIFY(!f.com->isEditable());
+        QVERIFY(!f.HeaderControl2->isEnabled());
+    }
+
+    void startState()
+    {
+        TForm1 &f = *form_;
+        QCOMPARE(f.windowTitle(), ":: V A R D O :: - " + QString::fromStdString(tree_.path()));
+        QCOMPARE(f.Manager->currentIndex(), 1);
+        QStringList tabs;
+        for (int i = 0; i < 4; ++i)
+            tabs << f.Manager->tabText(i);
+        QCOMPARE(tabs, (QStringList{"&Nav", "&Edit", "&View", "&Help"}));
+        QCOMPARE(f.TabbedNotebook1->currentIndex(), 0);
+        QVERIFY(f.auto_->isChecked());
+        QVERIFY(f.vardo->wholeText().isEmpty());
+        QVERIFY(f.veer->isReadOnly());
+        QCOMPARE(f.veer->border(), TextPane::Border::Single);
+        QVERIFY(EditFile.empty() && GeneralFile.empty() && !LoadFailed);
+        QCOMPARE(paths::currentDirectory(), tree_.path());
+    }
+
+    void uncaughtErrorsGoToTheErrorBox()
+    {
+        ErrorBoxRecorder boxes;
+        bool rest = false;
+        runGuarded([&] {
+            throw IoError(5);
+            rest = true;
+        });
+        runGuarded([] { throw AppError("Already ends."); });
+        QCOMPARE(boxes.captions, (QStringList{":: Vardo ::", ":: Vardo ::"}));
+        QCOMPARE(boxes.texts, (QStringList{"File access denied.", "Already ends."}));
+        QVERIFY(!rest);
+    }
+
+    void altKeysSelectPagesAndTheMainNotebookWins()
+    {
+        TForm1 &f = *form_;
+        f.Manager->setCurrentIndex(3);
+        f.TabbedNotebook2->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_I, Qt::AltModifier);
+        QCOMPARE(f.TabbedNotebook2->currentIndex(), 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::AltModifier);
+        QCOMPARE(f.Manager->currentIndex(), 1);
+        QCOMPARE(f.TabbedNotebook2->currentIndex(), 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(f.TabbedNotebook1->currentIndex(), 1);
+        // A help page's key does nothing while the help page is hidden.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_M, Qt::AltModifier);
+        QCOMPARE(f.TabbedNotebook2->currentIndex(), 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier);
+        QCOMPARE(f.Manager->currentIndex(), 3);
+        QCOMPARE(f.TabbedNotebook2->currentIndex(), 1); // the help notebook keeps its page
+    }
+
+    void arrowKeysWrapAroundTheNotebook()
+    {
+        QTabBar *bar = form_->Manager->tabBar();
+        bar->setFocus();
+        form_->Manager->setCurrentIndex(0);
+        QTest::keyClick(bar, Qt::Key_Left);
+        QCOMPARE(form_->Manager->currentIndex(), 3);
+        QTest::keyClick(bar, Qt::Key_Down);
+        QCOMPARE(form_->Manager->currentIndex(), 0);
+        QTest::keyClick(bar, Qt::Key_Right);
+        QTest::keyClick(bar, Qt::Key_Up);
+        QCOMPARE(form_->Manager->currentIndex(), 0);
+    }
+
+    void resizingKeepsTheCompilerButtonAtTheRightEdge()
+    {
+        TForm1 &f = *form_;
+        auto gap = [&f] { return f.Panel2->width() - f.qccarranca->geometry().right() - 1; };
+        const int before = gap();
+        QCOMPARE(f.qccarranca->size(), QSize(58, 16));
+        f.resize(f.width() + 200, f.height() + 50);
+        QTest::qWait(1);
+        QCOMPARE(gap(), before);
+        QCOMPARE(f.Panel1->width(), 113);
+    }
+
+    void helpPagesAreReadOnlyButSelectable()
+    {
+        TForm1 &f = *form_;
+        QCOMPARE(f.TabbedNotebook2->count(), 8);
+        QCOMPARE(f.TabbedNotebook2->currentIndex(), 7);
+        QCOMPARE(f.TabbedNotebook2->tabText(4), QString("QCman  - &Defs"));
+        QCOMPARE(f.TabbedNotebook2->tabText(7), QString("VARDO -Minihelp"));
+        QCOMPARE(f.Memos[7]->line(0), QString("::VARDO::  Mini help"));
+        f.Manager->setCurrentIndex(3);
+        TextPane *memo = f.Memos[7];
+        const QString before = memo->wholeText();
+        memo->setFocus();
+        QTest::keyClicks(memo, "typed");
+        QTest::keyClick(memo, Qt::Key_Delete);
+        QTest::keyClick(memo, Qt::Key_Backspace);
+        QTest::keyClick(memo, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(memo->wholeText(), before);
+        memo->selectAll();
+        memo->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text().left(10), QString("::VARDO:: "));
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "tst_window.moc"
