@@ -30,7 +30,7 @@ TEST(FunctionIndexEntry, KeepsTheLineUpToItsFirstEquals)
     // Only the first "=" counts.
     EXPECT_EQ(indexEntryOf(u"void() Both = { a = b; };"), u"void() Both =");
     // Carriage returns go wherever they stand.
-    EXPECT_EQ(indexEntryOf(u"vo\rid() Split =\r"), u"void() Split =");
+    EXPECT_EQ(indexEntryOf(u"void() Sp\rlit =\r"), u"void() Split =");
 }
 
 TEST(FunctionIndexEntry, LongTailAfterEqualsIsDroppedWhole)

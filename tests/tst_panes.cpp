@@ -1,0 +1,191 @@
+#include "widgettesting.h"
+
+#include "app/errors.h"
+#include "panes/textpane.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QTest>
+#include <QTextBlock>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vardo;
+using namespace vardo::testing;
+
+namespace {
+
+QString errorOf(const std::function<void()> &operation)
+{
+    try {
+        operation();
+    } catch (const AppError &error) {
+        return QString::fromStdString(error.what());
+    }
+    return {};
+}
+
+} // namespace
+
+class PaneTest : public QObject {
+    Q_OBJECT
+
+private:
+    TempTree tree_;
+    std::unique_ptr<TextPane> pane_;
+
+private slots:
+    void init()
+    {
+        pane_ = std::make_unique<TextPane>(TextPane::Kind::RichEdit);
+        pane_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(pane_.get()));
+    }
+    void cleanup() { pane_.reset(); }
+
+    void emptyPane()
+    {
+        QCOMPARE(pane_->lineCount(), 0);
+        QCOMPARE(pane_->line(0), QString());
+        QCOMPARE(pane_->caretPosition().line, 0);
+        QCOMPARE(pane_->wholeText(), QString());
+        QCOMPARE(pane_->findText("x", 0, 0), -1LL);
+    }
+
+    void lineCountsLeaveOutAnEmptyLastLine()
+    {
+        const QList<QPair<std::string, int>> cases = {
+            {"ab", 1}, {"ab\r\n", 1}, {"ab\r\ncd", 2}, {"ab\r\n\r\n", 2}, {"\r\n", 1}};
+        for (const auto &[bytes, count] : cases) {
+            pane_->setBytes(bytes);
+            QCOMPARE(pane_->lineCount(), count);
+        }
+        pane_->setBytes("ab\r\n");
+        QCOMPARE(pane_->line(1), QString());
+        QCOMPARE(pane_->line(7), QString());
+    }
+
+    void positionsCountLineEndsAsTwo()
+    {
+        tree_.write("lf.qc", "ab\ncd");
+        pane_->loadFromFile(tree_ / "lf.qc");
+        QCOMPARE(pane_->wholeText(), QString("ab\r\ncd"));
+        QCOMPARE(pane_->textLength(), 6LL);
+        QCOMPARE(pane_->findText("cd", 0, 6), 4LL);
+        QCOMPARE(pane_->findText("CD", 0, 6), 4LL);
+
+        pane_->setBytes("ab\r\ncd\r\nef");
+        pane_->setSelStart(4);
+        pane_->setSelLength(2);
+        QCOMPARE(pane_->textCursor().selectedText(), QString("cd"));
+        QCOMPARE(pane_->caretPosition().line, 1);
+        pane_->setSelStart(100);
+        QCOMPARE(pane_->textCursor().position(), 8);
+    }
+
+    void caretLineComesFromTheLaterEndOfTheSelection()
+    {
+        pane_->setBytes("0\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6");
+        QTextCursor cursor = pane_->textCursor();
+        cursor.setPosition(pane_->document()->findBlockByNumber(5).position() + 1);
+        cursor.setPosition(pane_->document()->findBlockByNumber(2).position(), QTextCursor::KeepAnchor);
+        pane_->setTextCursor(cursor);
+        QCOMPARE(pane_->caretPosition().line, 5);
+    }
+
+    void longLinesAreReadUpToTheLimit()
+    {
+        pane_->setBytes(std::string(5000, 'x') + "\r\n" + std::string(4095, 'y') + "\r\nz");
+        QCOMPARE(pane_->line(0).size(), 4096);
+        QCOMPARE(pane_->line(1).size(), 4095);
+        QCOMPARE(pane_->line(2), QString("z"));
+    }
+
+    void filesRoundTripByteForByte()
+    {
+        std::string bytes;
+        for (int b = 1; b < 256; ++b)
+            if (b != '\r' && b != '\n')
+                bytes += static_cast<char>(b);
+        bytes += "\r\nsecond line\t\xa0\xa0 end\r\n\r\nlast without end";
+        tree_.write("all.qc", bytes);
+        pane_->loadFromFile(tree_ / "all.qc");
+        pane_->saveToFile(tree_ / "copy.qc");
+        QCOMPARE(readFile(tree_ / "copy.qc"), bytes);
+
+        tree_.write("mixed.qc", "a\nb\rc\r\nd\n");
+        pane_->loadFromFile(tree_ / "mixed.qc");
+        pane_->saveToFile(tree_ / "mixed.qc");
+        QCOMPARE(readFile(tree_ / "mixed.qc"), std::string("a\r\nb\r\nc\r\nd\r\n"));
+    }
+
+    void failuresKeepTheTextAndSayWhy()
+    {
+        pane_->setBytes("kept");
+        const std::string missing = tree_ / "missing.qc";
+        QCOMPARE(errorOf([&] { pane_->loadFromFile(missing); }), "Cannot open file " + QString::fromStdString(missing));
+        QCOMPARE(errorOf([&] { pane_->loadFromFile(tree_.path()); }), "Cannot open file " + QString::fromStdString(tree_.path()));
+        QCOMPARE(pane_->wholeText(), QString("kept"));
+
+        tree_.write("locked.qc", "old");
+        ::chmod((tree_ / "locked.qc").c_str(), 0444);
+        QCOMPARE(errorOf([&] { pane_->saveToFile(tree_ / "locked.qc"); }),
+                 "Cannot create file " + QString::fromStdString(tree_ / "locked.qc"));
+        QCOMPARE(readFile(tree_ / "locked.qc"), std::string("old"));
+
+        if (::access("/dev/full", W_OK) != 0)
+            QSKIP("no /dev/full");
+        ::symlink("/dev/full", (tree_ / "full.qc").c_str());
+        QCOMPARE(errorOf([&] { pane_->saveToFile(tree_ / "full.qc"); }), QString("Failed to Save Stream"));
+        TextPane memo(TextPane::Kind::Memo);
+        memo.setBytes("x");
+        QCOMPARE(errorOf([&] { memo.saveToFile(tree_ / "full.qc"); }), QString("Stream write error"));
+    }
+
+    void binaryFilesLoadWithoutHarm()
+    {
+        tree_.write("bin.dat", std::string("MZ\0\0\x90\xff\r\n\0tail", 13));
+        pane_->loadFromFile(tree_ / "bin.dat");
+        QVERIFY(pane_->wholeText().endsWith("tail"));
+    }
+
+    void focusNeedsAVisiblePane()
+    {
+        pane_->focus();
+        QTRY_VERIFY(pane_->hasFocus());
+        pane_->focus();
+        pane_->hide();
+        QCOMPARE(errorOf([&] { pane_->focus(); }), QString("Cannot focus a disabled or invisible window"));
+    }
+
+    void borderSwitchKeepsTextAndReadOnly()
+    {
+        pane_->setReadOnly(true);
+        pane_->setBytes("view");
+        pane_->setBorder(TextPane::Border::Single);
+        pane_->setBorder(TextPane::Border::Single);
+        QCOMPARE(pane_->frameShape(), QFrame::Box);
+        pane_->setBorder(TextPane::Border::None);
+        QCOMPARE(pane_->frameShape(), QFrame::NoFrame);
+        QCOMPARE(pane_->wholeText(), QString("view"));
+        QVERIFY(pane_->isReadOnly());
+    }
+
+    void charactersOutsideTheCodePageAreNotAccepted()
+    {
+        pane_->setFocus();
+        for (const QString &typed : {QString("a"), QString::fromUtf8("\u4E2D"), QString::fromUtf8("\u00E9")}) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, typed);
+            QApplication::sendEvent(pane_.get(), &press);
+        }
+        QApplication::clipboard()->setText(QString::fromUtf8("x\u0100y\r\nz"));
+        pane_->paste();
+        QCOMPARE(pane_->wholeText(), QString::fromUtf8("a\u00E9xy\r\nz"));
+        pane_->saveToFile(tree_ / "typed.qc");
+        QCOMPARE(readFile(tree_ / "typed.qc"), std::string("a\xe9xy\r\nz"));
+    }
+};
+
+QTEST_MAIN(PaneTest)
+#include "tst_panes.moc"
