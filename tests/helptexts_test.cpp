@@ -1,0 +1,157 @@
+#include "help/helppages.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <regex>
+#include <set>
+
+using vardo::help::helpPageText;
+
+namespace {
+
+// The stored lines of a page: every line is followed by CR LF.
+std::vector<std::string> linesOf(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "text after the last line end";
+    return lines;
+}
+
+enum Page { Console, Index, Lex, Builtin, Defs, Misc, Examples, MiniHelp };
+
+} // namespace
+
+TEST(HelpPages, CaptionsAndLineCounts)
+{
+    const std::vector<std::string> captions = {"&Console", "QCman - &Index", "QCMan - &Lex",
+                                               "QCman - &Builtin", "QCman  - &Defs", "QCman - &Misc",
+                                               "QCman - &Exampl", "VARDO -Minihelp"};
+    const std::vector<std::size_t> counts = {290, 66, 185, 494, 170, 1454, 231, 14};
+    std::size_t total = 0;
+    for (int i = 0; i < vardo::help::kPageCount; ++i) {
+        EXPECT_EQ(vardo::help::helpPages()[i].caption, captions[i]);
+        const std::string text = helpPageText(i);
+        EXPECT_EQ(linesOf(text).size(), counts[i]) << captions[i];
+        total += text.size();
+    }
+    EXPECT_GT(total, 95000u);
+    EXPECT_LT(total, 125000u);
+}
+
+TEST(HelpPages, PlainAsciiWithCrLfOnly)
+{
+    for (int i = 0; i < vardo::help::kPageCount; ++i) {
+        const std::string text = helpPageText(i);
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            const auto c = static_cast<unsigned char>(text[k]);
+            ASSERT_TRUE(c == '\t' || c == '\r' || c == '\n' || (c >= 32 && c < 127)) << "page " << i << " offset " << k;
+            if (c == '\r') {
+                ASSERT_EQ(text[k + 1], '\n');
+            }
+            if (c == '\n') {
+                ASSERT_EQ(text[k - 1], '\r');
+            }
+        }
+    }
+}
+
+TEST(HelpPages, MiscOpensWithTheDefsPage)
+{
+    const auto defs = linesOf(helpPageText(Defs));
+    const auto misc = linesOf(helpPageText(Misc));
+    ASSERT_EQ(defs.size(), 170u);
+    EXPECT_TRUE(std::equal(defs.begin(), defs.end(), misc.begin()));
+    EXPECT_EQ(misc[170] + misc[171] + misc[172], "");
+    EXPECT_EQ(misc[173], "5. Entities");
+    EXPECT_EQ(misc[174], "__");
+    for (const char *chapter : {"6. Model pragma", "7. Network protocol", "8. Network Builtin functions",
+                                "9. Tips & tricks", "10. Types", "11. Compilation of Quake-C",
+                                "12. Execution of Quake-C"})
+        EXPECT_NE(std::find(misc.begin(), misc.end(), chapter), misc.end()) << chapter;
+}
+
+TEST(HelpPages, ConsoleEntriesStartInColumnOneWithDescriptionsInColumnForty)
+{
+    const auto lines = linesOf(helpPageText(Console));
+    std::vector<std::string> names;
+    for (const std::string &line : lines) {
+        ASSERT_FALSE(line.empty());
+        if (line[0] == ' ') {
+            EXPECT_EQ(line.find_first_not_of(' ') >= 39, true) << line;
+            continue;
+        }
+        ASSERT_GT(line.size(), 39u) << line;
+        EXPECT_EQ(line[38], ' ') << line;
+        EXPECT_NE(line[39], ' ') << line;
+        names.push_back(line.substr(0, line.find(' ')));
+    }
+    EXPECT_EQ(names.size(), 172u);
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), 160u);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "impulse"), 12);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "color"), 2);
+    EXPECT_EQ(names.front(), "alias");
+    EXPECT_EQ(names.back(), "zoom_out");
+}
+
+TEST(HelpPages, ChaptersOpenWithHeadingAndUnderscores)
+{
+    const std::regex heading(R"(\d+\. .+)");
+    for (int page : {Lex, Builtin, Defs, Misc, Examples}) {
+        const auto lines = linesOf(helpPageText(page));
+        EXPECT_TRUE(std::regex_match(lines[0], heading)) << lines[0];
+        EXPECT_EQ(lines[1], "__");
+    }
+    // Numbered sections are followed by an empty line.
+    const std::regex section(R"((2|3|4|13)\.\d+ [A-Z].*)");
+    int sections = 0;
+    for (int page : {Lex, Builtin, Defs, Examples}) {
+        const auto lines = linesOf(helpPageText(page));
+        for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+            if (std::regex_match(lines[i], section)) {
+                ++sections;
+                EXPECT_EQ(lines[i + 1], "") << lines[i];
+            }
+    }
+    EXPECT_EQ(sections, 15 + 12 + 11 + 6);
+}
+
+TEST(HelpPages, BuiltinPageDescribesFiftySixFunctions)
+{
+    const auto lines = linesOf(helpPageText(Builtin));
+    std::set<std::string> names;
+    const std::regex entry(R"(Function: (\w+))");
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::smatch match;
+        if (lines[i].rfind("Function", 0) != 0)
+            continue;
+        ASSERT_TRUE(std::regex_match(lines[i], match, entry)) << lines[i];
+        names.insert(match[1]);
+        // The prototype follows: a QuakeC declaration of a builtin number.
+        EXPECT_NE(lines[i + 1].find(match[1].str() + " = #"), std::string::npos) << lines[i + 1];
+    }
+    EXPECT_EQ(names.size(), 56u);
+}
+
+TEST(HelpPages, ExamplesAndMiniHelpLayout)
+{
+    const auto examples = linesOf(helpPageText(Examples));
+    EXPECT_EQ(examples[229], "__");
+    EXPECT_EQ(examples[230], "");
+    for (const char *title : {"13.1 Looping between all monster", "13.2 Creating a new entities",
+                              "13.3 Setting point of view", "13.4 Teleporting", "13.5 Throwing your eyes",
+                              "13.6 Radar"})
+        EXPECT_NE(std::find(examples.begin(), examples.end(), title), examples.end()) << title;
+
+    const auto mini = linesOf(helpPageText(MiniHelp));
+    EXPECT_EQ(mini[0], "::VARDO::  Mini help");
+    EXPECT_EQ(mini[2], " VARDO as a NO-SESION text editor, this concept remove the need for openfile ");
+    EXPECT_EQ(mini[7], " Tryit.");
+    EXPECT_EQ(mini[9], " 1 saludo");
+    for (int empty : {1, 6, 8, 11, 13})
+        EXPECT_EQ(mini[empty], "");
+    EXPECT_EQ(mini[10][0], ' ');
+    EXPECT_EQ(mini[12][0], ' ');
+}

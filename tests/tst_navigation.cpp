@@ -1,0 +1,432 @@
+#include "widgettesting.h"
+
+#include "app/notebook.h"
+#include "app/paths.h"
+#include "app/qtext.h"
+#include "app/sharedstate.h"
+#include "nav/directorylistbox.h"
+#include "nav/drivecombobox.h"
+#include "nav/filelistbox.h"
+#include "nav/volumes.h"
+#include "panes/textpane.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QTest>
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vardo;
+using namespace vardo::testing;
+
+namespace {
+
+// Where the directory list keeps the indent of a row, in pixels.
+constexpr int kIndentRole = Qt::UserRole + 1;
+
+QStringList textsOf(const QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+std::string realPath(const std::string &path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? resolved : path;
+}
+
+// Everything the navigation shows, one line per part, so a comparison names what moved.
+QStringList snapshot(const TForm1 &form, bool withHighlight = true)
+{
+    return {"dir: " + displayText(form.dir->directory()),
+            "rows: " + textsOf(form.dir).join('|'),
+            "highlighted: " + (withHighlight ? QString::number(form.dir->currentRow()) : "-"),
+            "qclista: " + textsOf(form.qclista).join('|'),
+            "listado: " + textsOf(form.listado).join('|'),
+            "caption: " + form.windowTitle(),
+            "cwd: " + displayText(paths::currentDirectory())};
+}
+
+void showNavPage(TForm1 &form)
+{
+    form.Manager->setCurrentIndex(TForm1::NavPage);
+    QApplication::processEvents();
+}
+
+void showAllPage(TForm1 &form)
+{
+    form.TabbedNotebook1->setCurrentIndex(1);
+    QApplication::processEvents();
+}
+
+// Counts the events of the lists while the program's own handlers still run.
+struct EventLog {
+    QStringList events;
+    int dirChanges = 0;
+
+    void wrap(FileListBox *list, std::function<void()> &slot, const QString &name)
+    {
+        slot = [this, list, name, original = slot] {
+            events << name + ":" + QString::number(list->selectedIndex());
+            if (original)
+                original();
+        };
+    }
+    void watch(TForm1 &form)
+    {
+        wrap(form.qclista, form.qclista->onClick, "click");
+        wrap(form.qclista, form.qclista->onChange, "change");
+        wrap(form.qclista, form.qclista->onDblClick, "dblclick");
+        wrap(form.listado, form.listado->onClick, "all-click");
+        wrap(form.listado, form.listado->onChange, "all-change");
+        form.dir->onChange = [this, original = form.dir->onChange] {
+            ++dirChanges;
+            original();
+        };
+    }
+    QStringList take() { return std::exchange(events, {}); }
+};
+
+// A project directory with QuakeC files, other files, hidden entries, subdirectories and a
+// link to a directory elsewhere in the tree.
+struct Project {
+    TempTree tree;
+    std::string base = realPath(tree.path());
+    std::string proj = base + "/proj";
+    std::string target = base + "/target";
+
+    Project()
+    {
+        tree.makeDirectory("proj");
+        for (const char *name : {"proj/Alpha", "proj/beta", "proj/gamma", "proj/.git", "target"})
+            tree.makeDirectory(name);
+        tree.write("proj/DEFS.QC", "defs");
+        tree.write("proj/world.qc", "world");
+        tree.write("proj/readme.txt", "readme");
+        tree.write("proj/MAKEFILE", "all:");
+        tree.write("proj/.hidden.qc", "hidden");
+        tree.write("proj/beta/b.qc", "b");
+        tree.write("proj/beta/B2.txt", "b2");
+        tree.write("target/t.qc", "t");
+        (void)::symlink(target.c_str(), (proj + "/linked").c_str());
+    }
+};
+
+} // namespace
+
+class Navigation : public QObject {
+    Q_OBJECT
+private slots:
+    void directoryRowsAndOpening();
+    void fileListEvents();
+    void selectedFilePath();
+    void failedOpeningChangesNothing();
+    void unreadableDirectory();
+    void driveSelector();
+};
+
+void Navigation::directoryRowsAndOpening()
+{
+    CurrentDirectoryGuard guard;
+    Project p;
+    EventLog log;
+    auto form = startForm(p.proj);
+    QVERIFY(form);
+    log.watch(*form);
+    showNavPage(*form);
+    showAllPage(*form);
+    log.take();
+    DirectoryListBox *dir = form->dir;
+
+    const QStringList above = displayText(p.proj).split('/', Qt::SkipEmptyParts);
+    const int current = static_cast<int>(above.size());
+    QCOMPARE(textsOf(dir), QStringList{"/"} + above + QStringList{"Alpha", "beta", "gamma", "linked"});
+    QCOMPARE(dir->currentRow(), current);
+    QVERIFY(dir->item(current)->isSelected());
+    for (int row = 0; row <= current; ++row)
+        QCOMPARE(dir->item(row)->data(kIndentRole).toInt(), 2 + 4 * row);
+    QCOMPARE(dir->item(current + 1)->data(kIndentRole).toInt(), 6 + 4 * current);
+    QCOMPARE(textsOf(form->qclista), (QStringList{"DEFS.QC", "world.qc"}));
+    QCOMPARE(textsOf(form->listado), (QStringList{"DEFS.QC", "MAKEFILE", "readme.txt", "world.qc"}));
+    QCOMPARE(form->windowTitle(), ":: V A R D O :: - " + displayText(p.proj));
+    QCOMPARE(paths::currentDirectory(), p.proj);
+
+    // A single click or an arrow key moves the highlight and nothing else.
+    const QStringList start = snapshot(*form);
+    const QStringList unhighlighted = snapshot(*form, false);
+    const int beta = rowOf(dir, "beta");
+    clickRow(dir, beta);
+    QCOMPARE(dir->currentRow(), beta);
+    QTest::keyClick(dir, Qt::Key_Down);
+    QCOMPARE(dir->currentRow(), beta + 1);
+    QCOMPARE(snapshot(*form, false), unhighlighted);
+    QCOMPARE(log.dirChanges, 0);
+    QCOMPARE(log.take(), QStringList{});
+
+    // Opening the current row, by double click or Enter, changes nothing and raises nothing.
+    doubleClickRow(dir, current);
+    dir->setCurrentRow(current);
+    QTest::keyClick(dir, Qt::Key_Return);
+    QCOMPARE(snapshot(*form), start);
+    QCOMPARE(log.dirChanges, 0);
+    QCOMPARE(log.take(), QStringList{});
+
+    // A double click on a subdirectory moves everything there together.
+    doubleClickRow(dir, beta);
+    const std::string betaPath = p.proj + "/beta";
+    QCOMPARE(dir->directory(), betaPath);
+    QCOMPARE(textsOf(dir), QStringList{"/"} + above + QStringList{"beta"});
+    QCOMPARE(dir->currentRow(), current + 1);
+    QCOMPARE(textsOf(form->qclista), QStringList{"b.qc"});
+    QCOMPARE(textsOf(form->listado), (QStringList{"b.qc", "B2.txt"}));
+    QCOMPARE(form->windowTitle(), ":: V A R D O :: - " + displayText(betaPath));
+    QCOMPARE(paths::currentDirectory(), betaPath);
+    QCOMPARE(log.dirChanges, 1);
+    QCOMPARE(log.take(), (QStringList{"change:-1", "all-change:-1"}));
+
+    // Enter on an outer row goes back up.
+    QTest::keyClick(dir, Qt::Key_Up);
+    QTest::keyClick(dir, Qt::Key_Return);
+    QCOMPARE(snapshot(*form), start);
+    QCOMPARE(log.dirChanges, 2);
+
+    // A link to a directory is entered; the directory is then the one the system reports.
+    dir->setCurrentRow(rowOf(dir, "linked"));
+    QTest::keyClick(dir, Qt::Key_Enter);
+    QCOMPARE(dir->directory(), p.target);
+    QCOMPARE(textsOf(form->qclista), QStringList{"t.qc"});
+    QCOMPARE(paths::currentDirectory(), p.target);
+
+    // The root: its row is the current one, subdirectories follow it.
+    doubleClickRow(dir, 0);
+    QCOMPARE(dir->directory(), std::string("/"));
+    QCOMPARE(dir->currentRow(), 0);
+    QCOMPARE(dir->item(0)->text(), QStringLiteral("/"));
+    QVERIFY(rowOf(dir, "tmp") > 0 || rowOf(dir, "usr") > 0);
+    QCOMPARE(dir->item(1)->data(kIndentRole).toInt(), 10);
+    QCOMPARE(form->windowTitle(), QStringLiteral(":: V A R D O :: - /"));
+    QCOMPARE(paths::currentDirectory(), std::string("/"));
+}
+
+void Navigation::fileListEvents()
+{
+    CurrentDirectoryGuard guard;
+    Project p;
+    p.tree.write("proj/zeta.qc", "zeta");
+    EventLog log;
+    auto form = startForm(p.proj);
+    QVERIFY(form);
+    log.watch(*form);
+    FileListBox *qc = form->qclista;
+    QCOMPARE(textsOf(qc), (QStringList{"DEFS.QC", "world.qc", "zeta.qc"}));
+
+    clickRow(qc, 0);
+    QCOMPARE(log.take(), (QStringList{"click:0", "change:0"}));
+    // The program's preview still ran behind the counting.
+    QCOMPARE(form->veer->wholeText(), QStringLiteral("defs"));
+    clickRow(qc, 0);
+    QCOMPARE(log.take(), QStringList{"click:0"});
+    clickRow(qc, 2);
+    QCOMPARE(log.take(), (QStringList{"click:2", "change:2"}));
+    clickRow(qc, 0, Qt::RightButton);
+    QCOMPARE(log.take(), QStringList{});
+    QCOMPARE(qc->selectedIndex(), 2);
+    doubleClickRow(qc, 1);
+    QCOMPARE(log.take(), (QStringList{"click:1", "change:1", "dblclick:1"}));
+    QCOMPARE(EditFile, p.proj + "/world.qc");
+    doubleClickRow(qc, 1);
+    QCOMPARE(log.take(), (QStringList{"click:1", "dblclick:1"}));
+    QTest::keyClick(qc, Qt::Key_Down);
+    QCOMPARE(log.take(), (QStringList{"click:2", "change:2"}));
+    QTest::keyClick(qc, Qt::Key_Down); // already on the last entry
+    QCOMPARE(log.take(), QStringList{});
+
+    // Every read raises the change event once, with nothing selected.
+    showAllPage(*form);
+    QCOMPARE(log.take(), QStringList{"all-change:-1"});
+    showNavPage(*form);
+    doubleClickRow(form->dir, rowOf(form->dir, "beta"));
+    QCOMPARE(log.take(), (QStringList{"change:-1", "all-change:-1"}));
+    doubleClickRow(form->dir, rowOf(form->dir, "proj"));
+    log.take();
+
+    // The keyboard in the all-files list: one click per move, none when nothing moves.
+    FileListBox *all = form->listado;
+    QCOMPARE(textsOf(all).size(), 5);
+    log.take();
+    clickRow(all, 0);
+    QCOMPARE(log.take(), (QStringList{"all-click:0", "all-change:0"}));
+    QCOMPARE(form->test->wholeText(), QStringLiteral("defs"));
+    QTest::keyClick(all, Qt::Key_Down);
+    QTest::keyClick(all, Qt::Key_Down);
+    QCOMPARE(log.take(), (QStringList{"all-click:1", "all-change:1", "all-click:2", "all-change:2"}));
+    QTest::keyClick(all, Qt::Key_End);
+    QTest::keyClick(all, Qt::Key_Down);
+    QCOMPARE(log.take(), (QStringList{"all-click:4", "all-change:4"}));
+    QTest::keyClick(all, Qt::Key_PageUp);
+    QCOMPARE(log.take(), (QStringList{"all-click:0", "all-change:0"}));
+    QCOMPARE(form->test->wholeText(), QStringLiteral("defs"));
+}
+
+void Navigation::selectedFilePath()
+{
+    CurrentDirectoryGuard guard;
+    Project p;
+    // A name that is not UTF-8 and a decoy whose name is what the screen shows for it.
+    p.tree.write("target/caf\xe9.qc", "the real one");
+    p.tree.write("target/caf\xef\xbf\xbd.qc", "the decoy");
+    auto form = startForm(p.proj);
+    QVERIFY(form);
+    FileListBox *qc = form->qclista;
+    QCOMPARE(qc->selectedFilePath(), std::string());
+    clickRow(qc, 1);
+    QCOMPARE(qc->selectedFilePath(), p.proj + "/world.qc");
+
+    showNavPage(*form);
+    doubleClickRow(form->dir, rowOf(form->dir, "linked"));
+    QCOMPARE(qc->selectedFilePath(), std::string());
+    QCOMPARE(qc->count(), 3);
+    clickRow(qc, 0);
+    QCOMPARE(qc->selectedFilePath(), p.target + "/caf\xe9.qc");
+    QCOMPARE(form->veer->wholeText(), QStringLiteral("the real one"));
+    doubleClickRow(qc, 0);
+    QCOMPARE(EditFile, p.target + "/caf\xe9.qc");
+    QCOMPARE(form->vardo->wholeText(), QStringLiteral("the real one"));
+    clickRow(qc, 1);
+    QCOMPARE(form->veer->wholeText(), QStringLiteral("the decoy"));
+
+    // At the root the name follows the separator directly.
+    showNavPage(*form);
+    showAllPage(*form);
+    doubleClickRow(form->dir, 0);
+    FileListBox *all = form->listado;
+    QCOMPARE(all->selectedFilePath(), std::string());
+    if (all->count() == 0)
+        QSKIP("the root holds no file to select");
+    clickRow(all, 0);
+    QCOMPARE(all->selectedFilePath(), "/" + all->item(0)->text().toStdString());
+}
+
+void Navigation::failedOpeningChangesNothing()
+{
+    CurrentDirectoryGuard guard;
+    Project p;
+    p.tree.makeDirectory("proj/gone");
+    p.tree.makeDirectory("proj/loop");
+    (void)::symlink("selfloop", (p.proj + "/selfloop").c_str());
+    EventLog log;
+    auto form = startForm(p.proj);
+    QVERIFY(form);
+    showNavPage(*form);
+    showAllPage(*form);
+    log.watch(*form);
+    ErrorBoxRecorder errors;
+    DirectoryListBox *dir = form->dir;
+    // A link that points at itself is no directory.
+    QCOMPARE(rowOf(dir, "selfloop"), -1);
+
+    // The directory vanished after it was listed.
+    QVERIFY(::rmdir((p.proj + "/gone").c_str()) == 0);
+    clickRow(dir, rowOf(dir, "gone"));
+    const QStringList before = snapshot(*form);
+    doubleClickRow(dir, rowOf(dir, "gone"));
+    QCOMPARE(errors.texts, QStringList{"File not found."});
+    QCOMPARE(snapshot(*form), before);
+
+    // The directory became a link loop after it was listed.
+    QVERIFY(::rmdir((p.proj + "/loop").c_str()) == 0);
+    QVERIFY(::symlink("loop", (p.proj + "/loop").c_str()) == 0);
+    dir->setCurrentRow(rowOf(dir, "loop"));
+    const QStringList beforeLoop = snapshot(*form);
+    QTest::keyClick(dir, Qt::Key_Return);
+    QCOMPARE(errors.texts, (QStringList{"File not found.", "Invalid filename."}));
+    QCOMPARE(snapshot(*form), beforeLoop);
+    QCOMPARE(log.dirChanges, 0);
+    QCOMPARE(log.take(), QStringList{});
+
+    // The event loop goes on: the next opening works.
+    doubleClickRow(dir, rowOf(dir, "beta"));
+    QCOMPARE(dir->directory(), p.proj + "/beta");
+    QCOMPARE(errors.texts.size(), 2);
+}
+
+void Navigation::unreadableDirectory()
+{
+    if (::geteuid() == 0)
+        QSKIP("root reads every directory");
+    CurrentDirectoryGuard guard;
+    Project p;
+    p.tree.makeDirectory("proj/locked");
+    QVERIFY(::chmod((p.proj + "/locked").c_str(), 0311) == 0);
+    auto form = startForm(p.proj);
+    QVERIFY(form);
+    showNavPage(*form);
+    ErrorBoxRecorder errors;
+    const QStringList before = snapshot(*form, false);
+    form->dir->setCurrentRow(rowOf(form->dir, "locked"));
+    QTest::keyClick(form->dir, Qt::Key_Return);
+    QCOMPARE(errors.texts, QStringList{"File access denied."});
+    QCOMPARE(snapshot(*form, false), before);
+}
+
+void Navigation::driveSelector()
+{
+    CurrentDirectoryGuard guard;
+    Project p;
+    p.tree.makeDirectory("stick");
+    p.tree.write("stick/s.qc", "s");
+    EventLog log;
+    auto form = startForm(p.proj);
+    QVERIFY(form);
+    log.watch(*form);
+    showNavPage(*form);
+    DriveComboBox *drive = form->drive;
+    QVERIFY(drive->count() > 0);
+    QCOMPARE(drive->count(), static_cast<int>(drive->volumes().size()));
+    const int own = nav::volumeIndexOf(drive->volumes(), p.proj);
+    QVERIFY(own >= 0);
+    QCOMPARE(drive->currentIndex(), own);
+    QCOMPARE(drive->selectedMountPoint(), drive->volumes()[static_cast<std::size_t>(own)].mountPoint);
+    QCOMPARE(form->dir->directory(), p.proj);
+    QCOMPARE(log.dirChanges, 0);
+
+    // Choosing the entry already selected moves nothing.
+    int chosen = 0;
+    connect(drive, &QComboBox::activated, this, [&chosen] { ++chosen; });
+    const QStringList before = snapshot(*form);
+    log.take();
+    drive->showPopup();
+    QTest::keyClick(drive->view(), Qt::Key_Return);
+    QCOMPARE(chosen, 1);
+    QCOMPARE(snapshot(*form), before);
+    QCOMPARE(log.dirChanges, 0);
+    QCOMPARE(log.take(), QStringList{});
+
+    // Another volume: the directory list moves to its mount point, and the rest follows.
+    nav::Volume root, stick;
+    root.mountPoint = "/";
+    stick.mountPoint = p.base + "/stick";
+    stick.kind = nav::Volume::Kind::Removable;
+    drive->buildEntries({root, stick});
+    QCOMPARE(drive->currentIndex(), 0);
+    QTest::keyClick(drive, Qt::Key_Down);
+    QCOMPARE(chosen, 2);
+    QCOMPARE(form->dir->directory(), stick.mountPoint);
+    QCOMPARE(textsOf(form->qclista), QStringList{"s.qc"});
+    QCOMPARE(form->windowTitle(), ":: V A R D O :: - " + displayText(stick.mountPoint));
+    QCOMPARE(paths::currentDirectory(), stick.mountPoint);
+    QCOMPARE(drive->selectedMountPoint(), stick.mountPoint);
+    QCOMPARE(log.dirChanges, 1);
+    QCOMPARE(log.take(), QStringList{"change:-1"});
+    QTest::keyClick(drive, Qt::Key_Up);
+    QCOMPARE(form->dir->directory(), std::string("/"));
+    QCOMPARE(log.dirChanges, 2);
+}
+
+QTEST_MAIN(Navigation)
+#include "tst_navigation.moc"
