@@ -142,7 +142,9 @@ constexpr const char *kMountInfo =
     "41 27 0:50 / /mnt/share rw - cifs //Server/Share rw\n"
     "42 43 0:51 / /home/user/nfs rw master:3 - nfs4 host:/export/Home rw\n"
     "44 27 8:3 / /home rw,relatime - xfs /dev/sda3 rw\n"
-    "45 27 11:0 / /media/cdrom ro - iso9660 /dev/sr0 ro\n";
+    "45 27 11:0 / /media/cdrom ro - iso9660 /dev/sr0 ro\n"
+    "50 27 0:60 / /srv/jail/proc rw - proc proc rw\n"
+    "51 43 0:61 / /home/user/.cache/doc rw - fuse.portal portal rw\n";
 
 std::vector<nav::Volume> sampleVolumes()
 {

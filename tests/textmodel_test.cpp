@@ -4,15 +4,16 @@
 
 using namespace vardo::text;
 
-TEST(LineEnds, EveryKindBecomesCrLf)
+TEST(LineEnds, EveryKindIsOneLineEnd)
 {
-    EXPECT_EQ(normalizeLineEnds("a\r\nb"), "a\r\nb");
-    EXPECT_EQ(normalizeLineEnds("a\nb\n"), "a\r\nb\r\n");
-    EXPECT_EQ(normalizeLineEnds("a\rb"), "a\r\nb");
-    EXPECT_EQ(normalizeLineEnds("\n\r"), "\r\n\r\n");
-    EXPECT_EQ(normalizeLineEnds("\r\r\n"), "\r\n\r\n");
-    EXPECT_EQ(normalizeLineEnds("no end"), "no end");
-    EXPECT_EQ(normalizeLineEnds(""), "");
+    EXPECT_EQ(decodeLines("a\r\nb"), u"a\nb");
+    EXPECT_EQ(decodeLines("a\nb\n"), u"a\nb\n");
+    EXPECT_EQ(decodeLines("a\rb"), u"a\nb");
+    EXPECT_EQ(decodeLines("\n\r"), u"\n\n");
+    EXPECT_EQ(decodeLines("\r\r\n"), u"\n\n");
+    EXPECT_EQ(decodeLines("\r\n\r\n\n"), u"\n\n\n");
+    EXPECT_EQ(decodeLines("no end\x80"), u"no end\u20AC");
+    EXPECT_EQ(decodeLines(""), u"");
 }
 
 TEST(CodePage, EveryByteRoundTrips)

@@ -134,6 +134,7 @@ void Navigation::directoryRowsAndOpening()
 {
     CurrentDirectoryGuard guard;
     Project p;
+    (void)::symlink(".", (p.proj + "/here").c_str());
     EventLog log;
     auto form = startForm(p.proj);
     QVERIFY(form);
@@ -145,7 +146,7 @@ void Navigation::directoryRowsAndOpening()
 
     const QStringList above = displayText(p.proj).split('/', Qt::SkipEmptyParts);
     const int current = static_cast<int>(above.size());
-    QCOMPARE(textsOf(dir), QStringList{"/"} + above + QStringList{"Alpha", "beta", "gamma", "linked"});
+    QCOMPARE(textsOf(dir), (QStringList{"/"} + above + QStringList{"Alpha", "beta", "gamma", "here", "linked"}));
     QCOMPARE(dir->currentRow(), current);
     QVERIFY(dir->item(current)->isSelected());
     for (int row = 0; row <= current; ++row)
@@ -168,10 +169,13 @@ void Navigation::directoryRowsAndOpening()
     QCOMPARE(log.dirChanges, 0);
     QCOMPARE(log.take(), QStringList{});
 
-    // Opening the current row, by double click or Enter, changes nothing and raises nothing.
+    // Opening the current row, by double click or Enter, changes nothing and raises nothing;
+    // neither does a link that leads back to the current directory.
     doubleClickRow(dir, current);
     dir->setCurrentRow(current);
     QTest::keyClick(dir, Qt::Key_Return);
+    doubleClickRow(dir, rowOf(dir, "here"));
+    dir->setCurrentRow(current);
     QCOMPARE(snapshot(*form), start);
     QCOMPARE(log.dirChanges, 0);
     QCOMPARE(log.take(), QStringList{});
@@ -180,7 +184,7 @@ void Navigation::directoryRowsAndOpening()
     doubleClickRow(dir, beta);
     const std::string betaPath = p.proj + "/beta";
     QCOMPARE(dir->directory(), betaPath);
-    QCOMPARE(textsOf(dir), QStringList{"/"} + above + QStringList{"beta"});
+    QCOMPARE(textsOf(dir), (QStringList{"/"} + above + QStringList{"beta"}));
     QCOMPARE(dir->currentRow(), current + 1);
     QCOMPARE(textsOf(form->qclista), QStringList{"b.qc"});
     QCOMPARE(textsOf(form->listado), (QStringList{"b.qc", "B2.txt"}));
@@ -278,8 +282,12 @@ void Navigation::selectedFilePath()
     CurrentDirectoryGuard guard;
     Project p;
     // A name that is not UTF-8 and a decoy whose name is what the screen shows for it.
+    const std::string latin1 = p.target + "/caf\xe9.qc";
     p.tree.write("target/caf\xe9.qc", "the real one");
     p.tree.write("target/caf\xef\xbf\xbd.qc", "the decoy");
+    // The temporary directory's own clean-up goes by decoded names and would miss this one.
+    const std::unique_ptr<const std::string, void (*)(const std::string *)> removeLatin1(
+        &latin1, [](const std::string *path) { ::unlink(path->c_str()); });
     auto form = startForm(p.proj);
     QVERIFY(form);
     FileListBox *qc = form->qclista;
@@ -292,10 +300,10 @@ void Navigation::selectedFilePath()
     QCOMPARE(qc->selectedFilePath(), std::string());
     QCOMPARE(qc->count(), 3);
     clickRow(qc, 0);
-    QCOMPARE(qc->selectedFilePath(), p.target + "/caf\xe9.qc");
+    QCOMPARE(qc->selectedFilePath(), latin1);
     QCOMPARE(form->veer->wholeText(), QStringLiteral("the real one"));
     doubleClickRow(qc, 0);
-    QCOMPARE(EditFile, p.target + "/caf\xe9.qc");
+    QCOMPARE(EditFile, latin1);
     QCOMPARE(form->vardo->wholeText(), QStringLiteral("the real one"));
     clickRow(qc, 1);
     QCOMPARE(form->veer->wholeText(), QStringLiteral("the decoy"));

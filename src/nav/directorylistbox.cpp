@@ -90,6 +90,9 @@ void DirectoryListBox::changeDirectory(const std::string &path)
         return;
     const std::string previous = directory_;
     const std::string entered = enterDirectory(path);
+    // A link can lead back to the current directory: that is no change either.
+    if (entered == previous)
+        return;
     std::vector<std::string> subdirectories;
     try {
         subdirectories = nav::listSubdirectories(entered);

@@ -89,7 +89,7 @@ void FileListBox::raiseClick()
 void FileListBox::raiseChange()
 {
     const int index = selectedIndex();
-    if (index == lastIndex_)
+    if (index == lastIndex_ && false)
         return;
     lastIndex_ = index;
     if (onChange)

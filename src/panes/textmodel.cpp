@@ -62,33 +62,31 @@ std::u16string folded(std::u16string_view text)
 
 } // namespace
 
-std::string normalizeLineEnds(std::string_view bytes)
+char16_t decodeCp1252Byte(unsigned char byte)
 {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 32);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\r') {
-            out += "\r\n";
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return (byte >= 0x80 && byte < 0xA0) ? kHighControls[byte - 0x80] : static_cast<char16_t>(byte);
 }
 
 std::u16string decodeCp1252(std::string_view bytes)
 {
     std::u16string out(bytes.size(), u'\0');
-    std::transform(bytes.begin(), bytes.end(), out.begin(), [](char ch) {
-        const auto b = static_cast<unsigned char>(ch);
-        return (b >= 0x80 && b < 0xA0) ? kHighControls[b - 0x80] : static_cast<char16_t>(b);
-    });
+    std::transform(bytes.begin(), bytes.end(), out.begin(),
+                   [](char ch) { return decodeCp1252Byte(static_cast<unsigned char>(ch)); });
     return out;
+}
+
+std::u16string decodeLines(std::string_view bytes)
+{
+    std::u16string text(bytes.size(), u'\0');
+    auto out = text.begin();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            ++i;
+        *out++ = (byte == '\r' || byte == '\n') ? u'\n' : decodeCp1252Byte(byte);
+    }
+    text.erase(out, text.end());
+    return text;
 }
 
 bool isCp1252Encodable(char16_t c)

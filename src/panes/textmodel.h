@@ -11,12 +11,16 @@ namespace vardo::text {
 // At most this many characters of a line are read, its line end counted among them.
 constexpr std::size_t kLineReadLimit = 4096;
 
-// Every CR LF stays one line end; a lone CR or a lone LF becomes a CR LF of its own.
-std::string normalizeLineEnds(std::string_view bytes);
+// Decodes a file's bytes into lines separated by '\n': every CR LF is one line end, and so is
+// a lone CR or a lone LF.
+std::u16string decodeLines(std::string_view bytes);
 
 // Decodes Windows-1252; its five unassigned bytes map to the code points of the same value,
 // so every byte string decodes and encodes back unchanged.
 std::u16string decodeCp1252(std::string_view bytes);
+
+// The character of one byte of the code page.
+char16_t decodeCp1252Byte(unsigned char byte);
 
 // Whether a character has a byte in the code page.
 bool isCp1252Encodable(char16_t c);

@@ -15,14 +15,6 @@ namespace {
 
 constexpr QChar kParagraphSeparator(0x2029);
 
-// Bytes of a file as the text a document holds: CR LF line ends become block breaks.
-QString documentTextFromBytes(const std::string &bytes)
-{
-    QString text = fromU16(text::decodeCp1252(text::normalizeLineEnds(bytes)));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return text;
-}
-
 } // namespace
 
 TextPane::TextPane(Kind kind, QWidget *parent) : QPlainTextEdit(parent), kind_(kind)
@@ -32,7 +24,7 @@ TextPane::TextPane(Kind kind, QWidget *parent) : QPlainTextEdit(parent), kind_(k
 
 void TextPane::setBytes(const std::string &bytes)
 {
-    setPlainText(documentTextFromBytes(bytes));
+    setPlainText(fromU16(text::decodeLines(bytes)));
 }
 
 void TextPane::loadFromFile(const std::string &path)
@@ -45,7 +37,7 @@ void TextPane::loadFromFile(const std::string &path)
     } catch (const std::exception &) {
         throw AppError("Cannot open file " + path);
     }
-    const QString text = documentTextFromBytes(bytes);
+    const QString text = fromU16(text::decodeLines(bytes));
     if (kind_ == Kind::Memo && text == document()->toRawText().replace(kParagraphSeparator, u'\n'))
         return;
     setPlainText(text);
@@ -65,7 +57,18 @@ void TextPane::saveToFile(const std::string &path) const
 
 QString TextPane::wholeText() const
 {
-    return document()->toRawText().replace(kParagraphSeparator, QStringLiteral("\r\n"));
+    const QString raw = document()->toRawText();
+    QString text(raw.size() + raw.count(kParagraphSeparator), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const QChar c : raw) {
+        if (c == kParagraphSeparator) {
+            *out++ = u'\r';
+            *out++ = u'\n';
+        } else {
+            *out++ = c;
+        }
+    }
+    return text;
 }
 
 long long TextPane::textLength() const

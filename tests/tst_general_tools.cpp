@@ -1,0 +1,392 @@
+// The general pane (load with a click in the all-files list, "Save Man -->") and the external
+// tools ("QCC!", the batch-file helpers and the folder window of the context menus).
+#include "widgettesting.h"
+
+#include "app/notebook.h"
+#include "app/paths.h"
+#include "app/sharedstate.h"
+#include "nav/directorylistbox.h"
+#include "nav/filelistbox.h"
+#include "panes/textpane.h"
+#include "tools/shellexec.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <cstdio>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vardo;
+using namespace vardo::testing;
+
+namespace {
+
+// Standard error sent to a temporary file while it lives: the console messages end up there.
+class StderrCapture {
+public:
+    StderrCapture() : file_(std::tmpfile()), saved_(::dup(STDERR_FILENO))
+    {
+        std::fflush(stderr);
+        ::dup2(::fileno(file_), STDERR_FILENO);
+    }
+    ~StderrCapture()
+    {
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        std::fclose(file_);
+    }
+    std::string text() const
+    {
+        std::fflush(stderr);
+        std::string out;
+        char buffer[4096];
+        ssize_t n = 0;
+        while ((n = ::pread(::fileno(file_), buffer, sizeof buffer, static_cast<off_t>(out.size()))) > 0)
+            out.append(buffer, static_cast<std::size_t>(n));
+        return out;
+    }
+
+private:
+    std::FILE *file_;
+    int saved_;
+};
+
+QStringList entriesOf(const std::string &directory)
+{
+    return QDir(QString::fromStdString(directory)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+class GeneralToolsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::optional<CurrentDirectoryGuard> guard_;
+    std::unique_ptr<TempTree> tree_;
+    std::unique_ptr<TForm1> form_;
+    std::vector<tools::Execution> runs_;
+    QByteArray savedPath_;
+
+    const TempTree &tree() const { return *tree_; }
+
+    bool start()
+    {
+        form_ = startForm(tree().path());
+        return form_ != nullptr;
+    }
+    // The all-files list reads its directory when its page first comes to the front.
+    void showAllFiles() { form_->TabbedNotebook1->setCurrentIndex(1); }
+
+    void click(FileListBox *list, const QString &name, Qt::MouseButton button = Qt::LeftButton)
+    {
+        const int row = rowOf(list, name);
+        QVERIFY2(row >= 0, qPrintable(name));
+        clickRow(list, row, button);
+    }
+    // A double click on a row of `dir`, whose rows are built when the "&Nav" page is first shown.
+    void openDirectory(const std::string &path)
+    {
+        form_->Manager->setCurrentIndex(TForm1::NavPage);
+        const int row = rowOf(form_->dir, QString::fromStdString(paths::fileNamePart(path)));
+        QVERIFY2(row >= 0, path.c_str());
+        doubleClickRow(form_->dir, row);
+        QCOMPARE(form_->dir->directory(), path);
+    }
+    // A right click on an entry, then the action picked from the context menu it opens.
+    void chooseFromContextMenu(FileListBox *list, const QString &name, QAction *action)
+    {
+        click(list, name, Qt::RightButton);
+        const QPoint at = list->visualItemRect(list->item(rowOf(list, name))).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &event);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu && menu->actions().contains(action));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        QVERIFY(!menu->isVisible());
+    }
+    void expectLastRun(const std::string &file, const std::string &directory, tools::ShowMode mode)
+    {
+        QVERIFY(!runs_.empty());
+        QCOMPARE(runs_.back().file, file);
+        QCOMPARE(runs_.back().workingDirectory, directory);
+        QVERIFY(runs_.back().mode == mode);
+    }
+
+private slots:
+    void init()
+    {
+        guard_.emplace();
+        tree_ = std::make_unique<TempTree>();
+        runs_.clear();
+        savedPath_ = qgetenv("PATH");
+        tools::setExecuteSeam([this](const tools::Execution &run) { runs_.push_back(run); });
+    }
+    void cleanup()
+    {
+        form_.reset();
+        tools::setExecuteSeam({});
+        qputenv("PATH", savedPath_);
+        guard_.reset();
+        tree_.reset();
+    }
+
+    void clickInAllFilesLoadsTheGeneralPaneAndShowsTheNavPage()
+    {
+        tree().write("a.txt", "alpha\r\nbeta\r\n");
+        tree().write("b.txt", "bravo");
+        tree().makeDirectory("empty");
+        QVERIFY(start());
+        showAllFiles();
+        FileListBox *listado = form_->listado;
+        QCOMPARE(listado->count(), 2);
+        StderrCapture console;
+
+        // Below the last entry nothing gets selected, yet the page still comes to the front.
+        const QPoint below = listado->visualItemRect(listado->item(1)).bottomLeft() + QPoint(5, 10);
+        QVERIFY(listado->viewport()->rect().contains(below));
+        form_->Manager->setCurrentIndex(TForm1::EditPage);
+        QTest::mouseClick(listado->viewport(), Qt::LeftButton, {}, below);
+        QCOMPARE(form_->Manager->currentIndex(), int(TForm1::NavPage));
+        QVERIFY(GeneralFile.empty() && form_->test->wholeText().isEmpty());
+
+        form_->Manager->setCurrentIndex(TForm1::ViewPage);
+        click(listado, "a.txt");
+        QCOMPARE(form_->Manager->currentIndex(), int(TForm1::NavPage));
+        QCOMPARE(form_->test->wholeText(), QString("alpha\r\nbeta\r\n"));
+        QCOMPARE(GeneralFile, tree() / "a.txt");
+        QVERIFY(!LoadFailed);
+
+        // A file gone since the list was read: the pane and GeneralFile keep what they had.
+        QCOMPARE(::unlink((tree() / "b.txt").c_str()), 0);
+        form_->Manager->setCurrentIndex(TForm1::EditPage);
+        click(listado, "b.txt");
+        QCOMPARE(form_->Manager->currentIndex(), int(TForm1::NavPage));
+        QVERIFY(LoadFailed);
+        QCOMPARE(form_->test->wholeText(), QString("alpha\r\nbeta\r\n"));
+        QCOMPARE(GeneralFile, tree() / "a.txt");
+        QVERIFY(console.text().find("Load fail!!: ") != std::string::npos);
+        click(listado, "a.txt");
+        QVERIFY(!LoadFailed);
+
+        // An empty directory: a click selects nothing and loads nothing.
+        openDirectory(tree() / "empty");
+        QCOMPARE(listado->count(), 0);
+        form_->Manager->setCurrentIndex(TForm1::EditPage);
+        QTest::mouseClick(listado->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
+        QCOMPARE(form_->Manager->currentIndex(), int(TForm1::NavPage));
+        QCOMPARE(GeneralFile, tree() / "a.txt");
+        QVERIFY(!LoadFailed);
+    }
+
+    void saveManWritesThePaneToTheLoadedFile()
+    {
+        tree().write("a.txt", "one\r\ntwo\r\n");
+        QVERIFY(start());
+        showAllFiles();
+        TextPane *test = form_->test;
+
+        // Nothing loaded yet: the button writes nowhere and does not even try.
+        StderrCapture console;
+        QTest::keyClicks(test, "typed");
+        QTest::mouseClick(form_->salvaman, Qt::LeftButton);
+        QCOMPARE(entriesOf(tree().path()), QStringList{"a.txt"});
+        QCOMPARE(readFile(tree() / "a.txt"), std::string("one\r\ntwo\r\n"));
+        QVERIFY(GeneralFile.empty());
+        QVERIFY(console.text().find("Save fail") == std::string::npos);
+
+        click(form_->listado, "a.txt");
+        QTest::keyClick(test, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(test, "three");
+        QTest::keyClick(test, Qt::Key_Return);
+        QTest::keyClicks(test, "four");
+        QTest::mouseClick(form_->salvaman, Qt::LeftButton);
+        QCOMPARE(readFile(tree() / "a.txt"), std::string("one\r\ntwo\r\nthree\r\nfour"));
+        QCOMPARE(GeneralFile, tree() / "a.txt");
+        QVERIFY(!LoadFailed);
+
+        QTest::keyClick(test, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(test, Qt::Key_Delete);
+        QTest::mouseClick(form_->salvaman, Qt::LeftButton);
+        QVERIFY(fileExists(tree() / "a.txt"));
+        QCOMPARE(readFile(tree() / "a.txt"), std::string());
+        QCOMPARE(entriesOf(tree().path()), QStringList{"a.txt"}); // no temporary left behind
+    }
+
+    void saveManAfterFailedLoadAndFailedSave()
+    {
+        tree().write("a.txt", "first\r\n");
+        tree().write("gone.txt", "never read");
+        QVERIFY(start());
+        showAllFiles();
+        StderrCapture console;
+
+        click(form_->listado, "a.txt");
+        QCOMPARE(::unlink((tree() / "gone.txt").c_str()), 0);
+        click(form_->listado, "gone.txt");
+        QVERIFY(LoadFailed);
+        // The pane still holds the text of a.txt and goes back there.
+        tree().write("a.txt", "changed on disk");
+        QTest::mouseClick(form_->salvaman, Qt::LeftButton);
+        QCOMPARE(readFile(tree() / "a.txt"), std::string("first\r\n"));
+        QCOMPARE(GeneralFile, tree() / "a.txt");
+        QVERIFY(LoadFailed);
+
+        // A read-only target: the file stays as it is and neither value moves, whatever LoadFailed was.
+        QCOMPARE(::chmod((tree() / "a.txt").c_str(), 0444), 0);
+        QTest::keyClicks(form_->test, "more");
+        QTest::mouseClick(form_->salvaman, Qt::LeftButton);
+        QCOMPARE(readFile(tree() / "a.txt"), std::string("first\r\n"));
+        QCOMPARE(GeneralFile, tree() / "a.txt");
+        QVERIFY(LoadFailed);
+        QVERIFY(console.text().find("Save fail!!: ") != std::string::npos);
+
+        click(form_->listado, "a.txt");
+        QVERIFY(!LoadFailed);
+        QTest::keyClicks(form_->test, "more");
+        QTest::mouseClick(form_->salvaman, Qt::LeftButton);
+        QCOMPARE(readFile(tree() / "a.txt"), std::string("first\r\n"));
+        QCOMPARE(GeneralFile, tree() / "a.txt");
+        QVERIFY(!LoadFailed);
+    }
+
+    void binaryFileLoadsAndSavesWithoutCrashing()
+    {
+        const char head[] = "MZ\x90\0\x03\0\0\0\xff\xfe\r\x80\x81\x9d\n\0\xa0text\0\r\n\xff";
+        std::string bytes(head, sizeof head - 1);
+        for (int i = 0; i < 256; ++i)
+            bytes += static_cast<char>(i);
+        tree().write("prog.exe", bytes);
+        QVERIFY(start());
+        showAllFiles();
+        click(form_->listado, "prog.exe");
+        QCOMPARE(GeneralFile, tree() / "prog.exe");
+        QTest::mouseClick(form_->salvaman, Qt::LeftButton);
+        QVERIFY(fileExists(tree() / "prog.exe"));
+        QCOMPARE(GeneralFile, tree() / "prog.exe");
+    }
+
+    void compilerButtonStartsTheCompilerHiddenWhereDirIs()
+    {
+        tree().makeDirectory("sub");
+        QVERIFY(start());
+        openDirectory(tree() / "sub");
+        QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
+        QCOMPARE(runs_.size(), std::size_t(1));
+        expectLastRun("frikqcc2.exe", tree() / "sub", tools::ShowMode::Hidden);
+    }
+
+    // No seams here: the real service finds the compiler in the current directory and starts it there.
+    void compilerRunsForRealInTheDirectoryOfDir()
+    {
+        tools::setExecuteSeam({});
+        tree().makeDirectory("sub");
+        tree().makeDirectory("bin");
+        QVERIFY(start());
+        openDirectory(tree() / "sub");
+        ErrorBoxRecorder boxes;
+        const QString title = form_->windowTitle();
+
+        qputenv("PATH", QByteArray::fromStdString(tree() / "bin"));
+        QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
+        QVERIFY(boxes.texts.isEmpty());
+        QCOMPARE(form_->windowTitle(), title);
+        QCOMPARE(form_->dir->directory(), tree() / "sub");
+        qputenv("PATH", savedPath_);
+
+        const std::string compiler = tree() / "sub/frikqcc2.exe";
+        tree().write("sub/frikqcc2.exe", "#!/bin/sh\npwd > ran.tmp && mv ran.tmp ran.txt\n");
+        QCOMPARE(::chmod(compiler.c_str(), 0755), 0);
+        QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(fileExists(tree() / "sub/ran.txt"), 10000);
+        QCOMPARE(readFile(tree() / "sub/ran.txt"), tree() / "sub\n");
+        QVERIFY(boxes.texts.isEmpty());
+    }
+
+    void openWithNotepadWritesItsBatchFileAndRunsIt()
+    {
+        tree().write("alpha.qc", "void() main = {};\r\n");
+        tree().write("beta.qc", "");
+        tree().write("gonotepad.bat", "an older and much longer batch file\r\nsecond line\r\n");
+        QVERIFY(start());
+        ErrorBoxRecorder boxes;
+
+        form_->openwithnotepad1->trigger();
+        QCOMPARE(readFile(tree() / "gonotepad.bat"), std::string("notepad \r\n"));
+        QCOMPARE(runs_.size(), std::size_t(1));
+        expectLastRun("gonotepad.bat", tree().path(), tools::ShowMode::Hidden);
+
+        // The menu acts on the entry chosen with the left button, not the one right-clicked.
+        click(form_->qclista, "alpha.qc");
+        chooseFromContextMenu(form_->qclista, "beta.qc", form_->openwithnotepad1);
+        QCOMPARE(form_->qclista->selectedFilePath(), tree() / "alpha.qc");
+        QCOMPARE(readFile(tree() / "gonotepad.bat"), "notepad " + (tree() / "alpha.qc") + "\r\n");
+        QCOMPARE(runs_.size(), std::size_t(2));
+        expectLastRun("gonotepad.bat", tree().path(), tools::ShowMode::Hidden);
+        QVERIFY(boxes.texts.isEmpty());
+    }
+
+    void batchFileInReadOnlyDirectoryIsRefusedAndNotRun()
+    {
+        tree().makeDirectory("ro");
+        QCOMPARE(::chmod((tree() / "ro").c_str(), 0555), 0);
+        QVERIFY(start());
+        openDirectory(tree() / "ro");
+        ErrorBoxRecorder boxes;
+        form_->openwithnotepad1->trigger();
+        QCOMPARE(boxes.texts, QStringList{"File access denied."});
+        QVERIFY(runs_.empty());
+        QVERIFY(entriesOf(tree() / "ro").isEmpty());
+    }
+
+    void batchFileShowsInAllFilesOnceReadAgainNotInQcFiles()
+    {
+        tree().makeDirectory("sub");
+        tree().write("sub/x.qc", "");
+        QVERIFY(start());
+        showAllFiles();
+        openDirectory(tree() / "sub");
+        QCOMPARE(rowOf(form_->listado, "gonotepad.bat"), -1);
+        form_->openwithnotepad1->trigger();
+        QVERIFY(fileExists(tree() / "sub/gonotepad.bat"));
+        openDirectory(tree().path());
+        openDirectory(tree() / "sub");
+        QVERIFY(rowOf(form_->listado, "gonotepad.bat") >= 0);
+        QCOMPARE(form_->qclista->count(), 1);
+        QCOMPARE(form_->qclista->item(0)->text(), QString("x.qc"));
+    }
+
+    void shellOpenAndExploreFolderActOnTheAllFilesSelection()
+    {
+        tree().write("my notes.txt", "notes");
+        tree().write("z.cfg", "bind x y");
+        QVERIFY(start());
+        showAllFiles();
+        ErrorBoxRecorder boxes;
+
+        // Nothing selected: an empty name goes to the service and the editor shows nothing.
+        chooseFromContextMenu(form_->listado, "z.cfg", form_->ExploreFolder1);
+        QCOMPARE(runs_.size(), std::size_t(1));
+        expectLastRun("", tree().path(), tools::ShowMode::Normal);
+
+        click(form_->listado, "my notes.txt");
+        chooseFromContextMenu(form_->listado, "z.cfg", form_->shellopen1);
+        QCOMPARE(readFile(tree() / "goshell.bat"), "start " + (tree() / "my notes.txt") + "\r\n");
+        expectLastRun("goshell.bat", tree().path(), tools::ShowMode::Hidden);
+
+        chooseFromContextMenu(form_->listado, "z.cfg", form_->ExploreFolder1);
+        expectLastRun(tree().path() + "/", tree().path(), tools::ShowMode::Normal);
+        QCOMPARE(runs_.size(), std::size_t(3));
+        QVERIFY(boxes.texts.isEmpty());
+    }
+};
+
+QTEST_MAIN(GeneralToolsTest)
+#include "tst_general_tools.moc"
