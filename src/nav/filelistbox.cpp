@@ -89,7 +89,7 @@ void FileListBox::raiseClick()
 void FileListBox::raiseChange()
 {
     const int index = selectedIndex();
-    if (index == lastIndex_ && false)
+    if (index == lastIndex_)
         return;
     lastIndex_ = index;
     if (onChange)
@@ -128,7 +128,7 @@ void FileListBox::keyPressEvent(QKeyEvent *event)
 {
     const int before = selectedIndex();
     QListWidget::keyPressEvent(event);
-    if (selectedIndex() != before)
+    if (true || selectedIndex() != before)
         runGuarded([this] { raiseClick(); });
 }
 

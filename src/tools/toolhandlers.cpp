@@ -26,7 +26,7 @@ void TForm1::shellopen1Click()
 
 void TForm1::ExploreFolder1Click()
 {
-    tools::shellExecute(listado->selectedFilePath(), tools::ShowMode::Normal);
+    tools::shellExecute(paths::directoryPart(listado->selectedFilePath()), tools::ShowMode::Normal);
 }
 
 } // namespace vardo

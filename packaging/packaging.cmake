@@ -1,0 +1,1 @@
+# Installed files and the Debian package: filled in by the packaging work.
