@@ -6,7 +6,7 @@ namespace vardo {
 
 void registerWindowsFonts()
 {
-    static const char *const wineFaces[] = {"ms_sans_serif.ttf", "tahoma.ttf", "tahomabd.ttf",
+    static const char *const wineFaces[] = {"ms_sans_serif.ttf", "tahoma.ttf",
                                             "system.ttf"};
     for (const char *face : wineFaces)
         QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/") + QLatin1String(face));

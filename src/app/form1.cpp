@@ -122,7 +122,6 @@ void TForm1::buildLeftColumn()
     listado->setCursor(Qt::PointingHandCursor);
     showHint(listado, "Can damage files, click only in text files!");
     for (FileListBox *list : {qclista, listado}) {
-        list->setStyleSheet(QStringLiteral("QListView::item { height: 15px; }"));
         list->setContextMenuPolicy(Qt::CustomContextMenu);
     }
     TabbedNotebook1->addPage(qclista, QStringLiteral("&QC"));
@@ -181,7 +180,6 @@ void TForm1::buildNavPage(QWidget *page)
 
     dir = named<DirectoryListBox>("dir", Panel7);
     dir->setLinkedFileList(qclista);
-    dir->setStyleSheet(QStringLiteral("QListView::item { height: 16px; }"));
     showHint(dir, "Select the dir you want to work, here.");
     drive->setStartDirectory(dir->directory());
     auto *column = tightLayout<QVBoxLayout>(Panel7);

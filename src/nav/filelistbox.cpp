@@ -5,6 +5,7 @@
 #include "app/paths.h"
 #include "app/qtext.h"
 #include "nav/listing.h"
+#include "nav/rowdelegate.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -32,6 +33,7 @@ FileListBox::FileListBox(const std::string &mask, QWidget *parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
+    setItemDelegate(new RowDelegate(15, this));
 }
 
 void FileListBox::setDirectory(const std::string &path)
@@ -128,7 +130,7 @@ void FileListBox::keyPressEvent(QKeyEvent *event)
 {
     const int before = selectedIndex();
     QListWidget::keyPressEvent(event);
-    if (true || selectedIndex() != before)
+    if (selectedIndex() != before)
         runGuarded([this] { raiseClick(); });
 }
 
