@@ -11,6 +11,7 @@ PACKAGES=(
   fonts-wine fonts-comic-neue fonts-liberation2 fonts-dejavu-core
   xvfb xauth xdotool x11-utils
   clang-14 libclang-rt-14-dev
+  desktop-file-utils appstream libxml2-utils dpkg-dev
 )
 
 install_packages() {

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -213,6 +214,8 @@ void TForm1::buildEditPage(QWidget *page)
     vardo->setLineWrapMode(QPlainTextEdit::NoWrap);
     vardo->setTabChangesFocus(false);
     vardo->setHideSelection(false);
+    // Tab stops every half inch, as in a rich edit control.
+    vardo->setTabStopDistance(48);
 
     Panel9 = panel("Panel9", page);
     Panel9->setFixedHeight(25);
@@ -264,6 +267,7 @@ void TForm1::buildHelpPage(QWidget *page)
         memo->setVerticalScrollBarPolicy(info.verticalScrollBar ? Qt::ScrollBarAlwaysOn
                                                                 : Qt::ScrollBarAlwaysOff);
         memo->setHideSelection(true);
+        memo->setTabStopDistance(8 * QFontMetricsF(memo->font()).averageCharWidth());
         memo->setBytes(help::helpPageText(i));
         Memos[static_cast<std::size_t>(i)] = memo;
         TabbedNotebook2->addPage(memo, QLatin1String(info.caption));
