@@ -2,9 +2,25 @@
 #include "app/form1.h"
 
 #include <QApplication>
+#include <cstdlib>
+#include <unistd.h>
+
+// A start in a directory that no longer exists begins in the home directory instead.
+static void ensureCurrentDirectory()
+{
+    char *cwd = ::getcwd(nullptr, 0);
+    if (cwd) {
+        std::free(cwd);
+        return;
+    }
+    const char *home = std::getenv("HOME");
+    if (!home || ::chdir(home) != 0)
+        (void)::chdir("/");
+}
 
 int main(int argc, char *argv[])
 {
+    ensureCurrentDirectory();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vardo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vardo"));

@@ -39,13 +39,14 @@ void TForm1::qclistaDblClick()
             vardo->saveToFile(EditFile);
             ConsoleMessage(":: Autosaved: " + EditFile);
             LoadFailed = false;
-        } catch (const std::exception &error) {
+        } catch (const SaveFailure &failure) {
             // The editor holds the only copy of the user's work: stay on it and say why.
             ConsoleMessage("Autosaved fail!!: ");
             LoadFailed = true;
             Manager->setCurrentIndex(EditPage);
-            showErrorBox(QStringLiteral("Could not save %1; your text stays in the editor. %2")
-                             .arg(displayText(EditFile), displayText(error.what())));
+            showErrorBox(QStringLiteral("Could not save %1: %2. Your text stays in the editor; "
+                                        "double-click a file to try again.")
+                             .arg(displayText(EditFile), displayText(failure.reason())));
             return;
         }
     }

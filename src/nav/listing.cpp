@@ -23,13 +23,14 @@ bool matchesPattern(std::string_view name, std::string_view pattern)
 {
     // Iterative wildcard match with a single backtrack point for the last '*'.
     std::size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
+    // A '*' is tried first: it is a wildcard even where the name holds a '*' too.
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
+        if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
+        } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+            ++n;
+            ++p;
         } else if (starP != std::string_view::npos) {
             p = starP + 1;
             n = ++starN;

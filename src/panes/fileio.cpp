@@ -71,14 +71,15 @@ std::string resolveTarget(const std::string &path)
     return current;
 }
 
+// Both take the cause from errno, so call them right after the failed call.
 [[noreturn]] void cannotCreate(const std::string &path)
 {
-    throw SaveError(SaveError::Kind::CannotCreate, path);
+    throw SaveError(SaveError::Kind::CannotCreate, path, errno);
 }
 
 [[noreturn]] void writeFailed(const std::string &path)
 {
-    throw SaveError(SaveError::Kind::WriteFailed, path);
+    throw SaveError(SaveError::Kind::WriteFailed, path, errno);
 }
 
 mode_t currentUmask()
@@ -112,7 +113,9 @@ void saveViaRename(const std::string &target, std::string_view bytes, const stru
     const bool written = ::fchmod(fd.get(), mode & 07777) == 0 && writeAll(fd.get(), bytes) &&
                          ::fsync(fd.get()) == 0 && fd.close() == 0;
     if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
+        const int error = errno;
         ::unlink(temp.c_str());
+        errno = error;
         writeFailed(target);
     }
 }
@@ -126,7 +129,15 @@ bool isWritable(const std::string &path)
     struct stat st {};
     if (::geteuid() != 0 || ::stat(path.c_str(), &st) != 0)
         return true;
-    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0)
+        return true;
+    errno = EACCES;
+    return false;
+}
+
+std::string SaveError::reason() const
+{
+    return std::strerror(error_);
 }
 
 std::string readWholeFile(const std::string &path, std::size_t limit)
@@ -166,6 +177,8 @@ void saveFileSafely(const std::string &path, std::string_view bytes)
         saveViaRename(target, bytes, nullptr);
         return;
     }
+    if (S_ISDIR(st.st_mode))
+        errno = EISDIR;
     if (S_ISDIR(st.st_mode) || !isWritable(target))
         cannotCreate(path);
     const bool renameKeepsFile = S_ISREG(st.st_mode) && st.st_nlink == 1 &&

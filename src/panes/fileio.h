@@ -24,11 +24,17 @@ public:
 class SaveError : public std::runtime_error {
 public:
     enum class Kind { CannotCreate, WriteFailed };
-    SaveError(Kind kind, const std::string &what) : std::runtime_error(what), kind_(kind) {}
+    SaveError(Kind kind, const std::string &path, int error)
+        : std::runtime_error(path), kind_(kind), error_(error)
+    {
+    }
     Kind kind() const { return kind_; }
+    // The system's words for the cause, such as "Permission denied".
+    std::string reason() const;
 
 private:
     Kind kind_;
+    int error_;
 };
 
 std::string readWholeFile(const std::string &path, std::size_t limit);
@@ -41,6 +47,7 @@ void saveFileSafely(const std::string &path, std::string_view bytes);
 
 // Whether the user may write to an existing path. The superuser bypasses permission bits,
 // but a file or directory without any write bit still counts as read-only for the editor.
+// When it may not, errno tells why.
 bool isWritable(const std::string &path);
 
 } // namespace vardo::fileio

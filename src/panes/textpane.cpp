@@ -1,7 +1,6 @@
 #include "panes/textpane.h"
 
 #include "app/qtext.h"
-#include "app/errors.h"
 #include "panes/fileio.h"
 
 #include <QInputMethodEvent>
@@ -50,8 +49,9 @@ void TextPane::saveToFile(const std::string &path) const
         fileio::saveFileSafely(path, text::encodeCp1252(u16view(text)));
     } catch (const fileio::SaveError &error) {
         if (error.kind() == fileio::SaveError::Kind::CannotCreate)
-            throw AppError("Cannot create file " + path);
-        throw AppError(kind_ == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error");
+            throw SaveFailure("Cannot create file " + path, error.reason());
+        throw SaveFailure(kind_ == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error",
+                          error.reason());
     }
 }
 

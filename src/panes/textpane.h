@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/errors.h"
 #include "panes/textmodel.h"
 
 #include <QPlainTextEdit>
@@ -7,6 +8,19 @@
 #include <string>
 
 namespace vardo {
+
+// A failed save: the pane's message, and the system's words for the cause.
+class SaveFailure : public AppError {
+public:
+    SaveFailure(const std::string &message, std::string reason)
+        : AppError(message), reason_(std::move(reason))
+    {
+    }
+    const std::string &reason() const { return reason_; }
+
+private:
+    std::string reason_;
+};
 
 // A plain-text pane: the editor, the preview, the general pane and the help memos.
 // Positions count every line end as two characters (CR LF), as in the saved file.
