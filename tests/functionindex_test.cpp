@@ -48,10 +48,10 @@ TEST(FunctionIndexEntry, PatternsAreExactCaseAndSpacingSensitive)
                                   u"entity  (float f) a =", u"float avoidance = 3;"})
         EXPECT_FALSE(indexEntryOf(found).empty()) << ::testing::PrintToString(found);
 
-    for (const char16_t *missed : {u"float   (float f) a =", u"entity   () a =", u"entity\t() a =", u"float\t\t() a =",
-                                   u"Void() a =", u"FLOAT() a =", u"ENTITY() a =", u"vector() a =",
-                                   u"void() Prototype;", u"float(entity e) Proto;", u".float health;",
-                                   u"// void here, but no equals", u""})
+    for (const char16_t *missed :
+         {u"float   (float f) a =", u"entity   () a =", u"entity\t() a =", u"float\t\t() a =", u"Void() a =",
+          u"FLOAT() a =", u"ENTITY() a =", u"vector() a =", u"void() Prototype;", u"float(entity e) Proto;",
+          u".float health;", u"// void here, but no equals", u""})
         EXPECT_EQ(indexEntryOf(missed), u"") << ::testing::PrintToString(missed);
 }
 

@@ -44,6 +44,9 @@ TEST(MaskTest, MatchesWithoutRegardToCase)
     EXPECT_TRUE(nav::matchesMask("defs.qc", "*.qc;*.txt"));
     EXPECT_TRUE(nav::matchesMask("progs.src", "*.qc;*.txt;progs.*"));
     EXPECT_FALSE(nav::matchesMask("main.c", "*.qc;*.txt"));
+    // A '*' in a name is an ordinary character: the pattern's '*' still matches it.
+    EXPECT_TRUE(nav::matchesMask("*b", "*"));
+    EXPECT_TRUE(nav::matchesMask("*b", "*.*"));
 }
 
 class ListingTest : public ::testing::Test {
@@ -76,6 +79,7 @@ TEST_F(ListingTest, ListsOrdinaryFilesAndSubdirectories)
     fs::create_symlink("sub", root / ".hiddenlink");
     fs::create_symlink("loop", root / "loop");
     ASSERT_EQ(::mkfifo((root / "pipe.qc").c_str(), 0644), 0);
+    fs::create_symlink("pipe.qc", root / "pipelink");
 
     EXPECT_EQ(nav::listFiles(root, "*.qc"), (Names{"alpha.qc", "DEFS.QC", "link.qc", "world.qc"}));
     EXPECT_EQ(nav::listFiles(root, "*.*"),

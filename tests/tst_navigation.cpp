@@ -7,6 +7,7 @@
 #include "nav/directorylistbox.h"
 #include "nav/drivecombobox.h"
 #include "nav/filelistbox.h"
+#include "nav/rowdelegate.h"
 #include "nav/volumes.h"
 #include "panes/textpane.h"
 
@@ -23,8 +24,7 @@ using namespace vardo::testing;
 
 namespace {
 
-// Where the directory list keeps the indent of a row, in pixels.
-constexpr int kIndentRole = Qt::UserRole + 1;
+constexpr int kIndentRole = RowDelegate::kIndentRole;
 
 QStringList textsOf(const QListWidget *list)
 {
@@ -68,6 +68,7 @@ void showAllPage(TForm1 &form)
 struct EventLog {
     QStringList events;
     int dirChanges = 0;
+    int driveChanges = 0;
 
     void wrap(FileListBox *list, std::function<void()> &slot, const QString &name)
     {
@@ -86,6 +87,10 @@ struct EventLog {
         wrap(form.listado, form.listado->onChange, "all-change");
         form.dir->onChange = [this, original = form.dir->onChange] {
             ++dirChanges;
+            original();
+        };
+        form.drive->onChange = [this, original = form.drive->onChange] {
+            ++driveChanges;
             original();
         };
     }
@@ -262,7 +267,6 @@ void Navigation::fileListEvents()
     // The keyboard in the all-files list: one click per move, none when nothing moves.
     FileListBox *all = form->listado;
     QCOMPARE(textsOf(all).size(), 5);
-    log.take();
     clickRow(all, 0);
     QCOMPARE(log.take(), (QStringList{"all-click:0", "all-change:0"}));
     QCOMPARE(form->test->wholeText(), QStringLiteral("defs"));
@@ -274,7 +278,6 @@ void Navigation::fileListEvents()
     QCOMPARE(log.take(), (QStringList{"all-click:4", "all-change:4"}));
     QTest::keyClick(all, Qt::Key_PageUp);
     QCOMPARE(log.take(), (QStringList{"all-click:0", "all-change:0"}));
-    QCOMPARE(form->test->wholeText(), QStringLiteral("defs"));
 }
 
 void Navigation::selectedFilePath()
@@ -316,7 +319,8 @@ void Navigation::selectedFilePath()
     QCOMPARE(all->selectedFilePath(), std::string());
     if (all->count() == 0)
         QSKIP("the root holds no file to select");
-    clickRow(all, 0);
+    // Selected without a click: the click would load whatever file that is.
+    all->setCurrentRow(0);
     QCOMPARE(all->selectedFilePath(), "/" + all->item(0)->text().toStdString());
 }
 
@@ -401,6 +405,8 @@ void Navigation::driveSelector()
     QCOMPARE(drive->currentIndex(), own);
     QCOMPARE(drive->selectedMountPoint(), drive->volumes()[static_cast<std::size_t>(own)].mountPoint);
     QCOMPARE(form->dir->directory(), p.proj);
+    // The first display raises the change event once, which finds the volume unchanged.
+    QCOMPARE(log.driveChanges, 1);
     QCOMPARE(log.dirChanges, 0);
 
     // Choosing the entry already selected moves nothing.
@@ -411,6 +417,7 @@ void Navigation::driveSelector()
     drive->showPopup();
     QTest::keyClick(drive->view(), Qt::Key_Return);
     QCOMPARE(chosen, 1);
+    QCOMPARE(log.driveChanges, 2);
     QCOMPARE(snapshot(*form), before);
     QCOMPARE(log.dirChanges, 0);
     QCOMPARE(log.take(), QStringList{});
@@ -424,6 +431,8 @@ void Navigation::driveSelector()
     QCOMPARE(drive->currentIndex(), 0);
     QTest::keyClick(drive, Qt::Key_Down);
     QCOMPARE(chosen, 2);
+    // A different volume raises the change event twice; the second run finds nothing to do.
+    QCOMPARE(log.driveChanges, 4);
     QCOMPARE(form->dir->directory(), stick.mountPoint);
     QCOMPARE(textsOf(form->qclista), QStringList{"s.qc"});
     QCOMPARE(form->windowTitle(), ":: V A R D O :: - " + displayText(stick.mountPoint));

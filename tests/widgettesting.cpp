@@ -16,8 +16,9 @@ TempTree::TempTree() : path_(dir_.path().toStdString()) {}
 
 TempTree::~TempTree()
 {
-    // Tests may leave read-only or unreadable directories behind; make them removable.
-    const std::string command = "chmod -R u+rwx '" + path_ + "' 2>/dev/null";
+    // Tests may leave read-only directories and names that are not UTF-8 behind, which the
+    // temporary directory's own clean-up cannot remove.
+    const std::string command = "chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
     (void)std::system(command.c_str());
 }
 

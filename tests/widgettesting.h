@@ -40,7 +40,6 @@ public:
     QStringList captions;
 };
 
-// Records every console message while it lives (messages still go to standard error).
 // Restores the process's current directory when it ends.
 class CurrentDirectoryGuard {
 public:

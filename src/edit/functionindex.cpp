@@ -13,10 +13,20 @@ constexpr std::array<std::u16string_view, 8> kPatterns = {
     u"void", u"float(", u"float (", u"float\t(", u"float  (", u"entity(", u"entity (", u"entity  (",
 };
 
+// One pass over the line, since a pattern can only begin at a 'v', 'f' or 'e': searching the
+// whole line once per pattern made the scan of a large file take nearly twice as long.
 bool looksLikeDefinition(std::u16string_view line)
 {
-    return std::any_of(kPatterns.begin(), kPatterns.end(),
-                       [line](std::u16string_view pattern) { return line.find(pattern) != line.npos; });
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        const char16_t c = line[at];
+        if (c != u'v' && c != u'f' && c != u'e')
+            continue;
+        const std::u16string_view rest = line.substr(at);
+        if (std::any_of(kPatterns.begin(), kPatterns.end(),
+                        [rest](std::u16string_view pattern) { return rest.starts_with(pattern); }))
+            return true;
+    }
+    return false;
 }
 
 } // namespace

@@ -53,13 +53,6 @@ bool isWholeWordAt(std::u16string_view text, std::size_t pos, std::size_t len)
     return startsWord && endsWord;
 }
 
-std::u16string folded(std::u16string_view text)
-{
-    std::u16string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), foldCase);
-    return out;
-}
-
 } // namespace
 
 char16_t decodeCp1252Byte(unsigned char byte)
@@ -128,25 +121,24 @@ long long findText(std::u16string_view text, std::u16string_view what, std::size
     if (end - start < what.size())
         return -1;
 
-    std::u16string foldedText, foldedWhat;
-    std::u16string_view hay = text.substr(start, end - start);
-    std::u16string_view needle = what;
-    if (!options.matchCase) {
-        foldedText = folded(hay);
-        foldedWhat = folded(what);
-        hay = foldedText;
-        needle = foldedWhat;
-    }
-    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
-    for (auto it = hay.begin();;) {
-        it = std::search(it, hay.end(), searcher);
-        if (it == hay.end())
-            return -1;
-        const auto pos = start + static_cast<std::size_t>(it - hay.begin());
-        if (!options.wholeWord || isWholeWordAt(text, pos, what.size()))
-            return static_cast<long long>(pos);
-        ++it;
-    }
+    const std::u16string_view hay = text.substr(start, end - start);
+    auto search = [&](const auto &searcher) -> long long {
+        for (auto it = hay.begin();;) {
+            it = std::search(it, hay.end(), searcher);
+            if (it == hay.end())
+                return -1;
+            const auto pos = start + static_cast<std::size_t>(it - hay.begin());
+            if (!options.wholeWord || isWholeWordAt(text, pos, what.size()))
+                return static_cast<long long>(pos);
+            ++it;
+        }
+    };
+    if (options.matchCase)
+        return search(std::boyer_moore_horspool_searcher(what.begin(), what.end()));
+    // Folds as it compares: a folded copy of a large text cost as much as the search itself.
+    return search(std::boyer_moore_horspool_searcher(
+        what.begin(), what.end(), [](char16_t c) { return std::hash<char16_t>{}(foldCase(c)); },
+        [](char16_t a, char16_t b) { return foldCase(a) == foldCase(b); }));
 }
 
 } // namespace vardo::text

@@ -1,0 +1,90 @@
+// The function index on a large file: the rebuild after a load and the jump to the last entry.
+#include "benchtext.h"
+
+#include "app/form1.h"
+#include "app/qtext.h"
+#include "edit/functionindex.h"
+#include "edit/indexcombobox.h"
+#include "panes/textpane.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <memory>
+#include <unistd.h>
+
+using vardo::TForm1;
+
+namespace {
+
+std::unique_ptr<TForm1> form;
+
+// The shown window per text size, its editor holding the generated source. The window lists
+// an empty directory, so that nothing else is timed.
+TForm1 &formWithText(int lines)
+{
+    static QTemporaryDir directory;
+    static int loadedLines = 0;
+    if (!form) {
+        if (::chdir(directory.path().toLocal8Bit().constData()) != 0)
+            std::abort();
+        form = std::make_unique<TForm1>();
+        form->show();
+        QApplication::processEvents();
+    }
+    if (loadedLines != lines) {
+        form->vardo->setBytes(quakecSource(lines));
+        loadedLines = lines;
+    }
+    return *form;
+}
+
+void BM_RebuildFunctionIndex(benchmark::State &state)
+{
+    TForm1 &form = formWithText(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        form.RebuildFunctionIndex();
+    state.counters["entries"] = form.com->count();
+    state.SetComplexityN(state.range(0));
+}
+
+// The toolkit-free part of the rebuild, for comparison.
+void BM_ScanOnly(benchmark::State &state)
+{
+    const QString text = formWithText(static_cast<int>(state.range(0))).vardo->wholeText();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(vardo::edit::scanFunctionIndex(vardo::u16view(text)));
+    state.SetComplexityN(state.range(0));
+}
+
+void BM_JumpToLastEntry(benchmark::State &state)
+{
+    TForm1 &form = formWithText(static_cast<int>(state.range(0)));
+    form.RebuildFunctionIndex();
+    form.com->setCurrentIndex(form.com->count() - 1);
+    for (auto _ : state) {
+        form.JumpToDeclaration();
+        benchmark::DoNotOptimize(form.vardo->textCursor().position());
+    }
+    if (form.vardo->textCursor().selectedText() != form.com->currentText())
+        state.SkipWithError("the jump did not select the entry");
+    state.SetComplexityN(state.range(0));
+}
+
+} // namespace
+
+BENCHMARK(BM_RebuildFunctionIndex)->Arg(30000)->Arg(300000)->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+BENCHMARK(BM_ScanOnly)->Arg(30000)->Arg(300000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+BENCHMARK(BM_JumpToLastEntry)->Arg(30000)->Arg(300000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    form.reset();
+    return 0;
+}
