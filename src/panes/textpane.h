@@ -76,6 +76,7 @@ protected:
 private:
     long long documentPosition(long long panePosition) const;
     long long panePosition(int documentPosition) const;
+    void replaceText(const QString &text);
 
     Kind kind_;
     Border border_ = Border::None;
