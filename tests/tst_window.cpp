@@ -165,6 +165,30 @@ private slots:
         QCOMPARE(form_->Manager->currentIndex(), 0);
     }
 
+    void tabMovesThroughTheControlsInOrder()
+    {
+        TForm1 &f = *form_;
+        f.activateWindow();
+        f.qclista->setFocus();
+        QTRY_VERIFY(f.qclista->hasFocus());
+        const QList<QWidget *> onEditPage = {f.qccarranca, f.Manager->tabBar(), f.com, f.vardo};
+        for (QWidget *next : onEditPage) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+        f.Manager->setCurrentIndex(0);
+        f.Manager->tabBar()->setFocus();
+        const QList<QWidget *> onNavPage = {f.dir, f.auto_, f.drive, f.salvaman, f.test};
+        for (QWidget *next : onNavPage) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+        // The editable panes take the Tab key as text.
+        QTest::keyClick(f.test, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f.test);
+        QCOMPARE(f.test->wholeText(), QString("\t"));
+    }
+
     void resizingKeepsTheCompilerButtonAtTheRightEdge()
     {
         TForm1 &f = *form_;
