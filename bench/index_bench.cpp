@@ -1,4 +1,5 @@
 // The function index on a large file: the rebuild after a load and the jump to the last entry.
+#include "widgetbench.h"
 #include "benchtext.h"
 
 #include "app/form1.h"
@@ -7,7 +8,6 @@
 #include "edit/indexcombobox.h"
 #include "panes/textpane.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <memory>
@@ -80,11 +80,7 @@ BENCHMARK(BM_JumpToLastEntry)->Arg(30000)->Arg(300000)->Unit(benchmark::kMillise
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = runWidgetBenchmarks(argc, argv);
     form.reset();
-    return 0;
+    return status;
 }

@@ -1,9 +1,9 @@
 // Changing into a very large directory, reading it, and moving through the all-files list.
+#include "widgetbench.h"
 #include "nav/directorylistbox.h"
 #include "nav/filelistbox.h"
 #include "nav/listing.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <benchmark/benchmark.h>
 
@@ -174,12 +174,5 @@ BENCHMARK(BM_ListadoDownKey)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMicros
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -1,7 +1,7 @@
+#include "widgetbench.h"
 #include "benchtext.h"
 #include "panes/textpane.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
 #include <fstream>
 #include <map>
@@ -102,12 +102,8 @@ BENCHMARK(BM_FindWordAtTheEnd)->Arg(30000)->Arg(300000)->Unit(benchmark::kMillis
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = runWidgetBenchmarks(argc, argv);
     for (int lines : {30000, 300000})
         std::remove(sourceFile(lines).c_str());
-    return 0;
+    return status;
 }

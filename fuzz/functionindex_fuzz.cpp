@@ -34,17 +34,6 @@ std::vector<std::u16string_view> linesOf(std::u16string_view text)
     return lines;
 }
 
-std::u16string withCrLf(std::u16string_view lines)
-{
-    std::u16string out;
-    for (const char16_t c : lines) {
-        if (c == u'\n')
-            out += u'\r';
-        out += c;
-    }
-    return out;
-}
-
 // The entry of one line, checked against what any entry must be.
 std::u16string checkedEntryOf(std::u16string_view line)
 {

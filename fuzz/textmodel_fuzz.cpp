@@ -42,18 +42,6 @@ std::string normalisedLineEnds(std::string_view bytes)
     return out;
 }
 
-// The pane's whole text: its lines joined by CR LF.
-std::u16string withCrLf(std::u16string_view lines)
-{
-    std::u16string out;
-    for (const char16_t c : lines) {
-        if (c == u'\n')
-            out += u'\r';
-        out += c;
-    }
-    return out;
-}
-
 void checkCodePage(std::string_view bytes)
 {
     const std::u16string decoded = text::decodeCp1252(bytes);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+// Runs the registered benchmarks inside an application on the offscreen platform, as the
+// widgets need one. Returns the exit status for main().
+inline int runWidgetBenchmarks(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
