@@ -66,6 +66,18 @@ QHeaderView *headerStrip(const char *name, QWidget *parent)
     return header;
 }
 
+// A rich edit control sets a tab stop every half inch.
+void setRichEditTabStops(TextPane *pane)
+{
+    pane->setTabStopDistance(48);
+}
+
+// A memo sets a tab stop every eight average character widths of its font.
+void setMemoTabStops(TextPane *pane)
+{
+    pane->setTabStopDistance(8 * QFontMetricsF(pane->font()).averageCharWidth());
+}
+
 void showHint(QWidget *widget, const char *hint)
 {
     widget->setToolTip(QString::fromUtf8(hint));
@@ -193,6 +205,7 @@ void TForm1::buildNavPage(QWidget *page)
     test->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     test->viewport()->setCursor(Qt::ArrowCursor);
     test->setHideSelection(true);
+    setMemoTabStops(test);
     // Stored but never shown: hints are off for this pane.
     test->setProperty("hint", QStringLiteral("Another edit window for general files."));
     auto *row = tightLayout<QHBoxLayout>(Panel6);
@@ -214,8 +227,7 @@ void TForm1::buildEditPage(QWidget *page)
     vardo->setLineWrapMode(QPlainTextEdit::NoWrap);
     vardo->setTabChangesFocus(false);
     vardo->setHideSelection(false);
-    // Tab stops every half inch, as in a rich edit control.
-    vardo->setTabStopDistance(48);
+    setRichEditTabStops(vardo);
 
     Panel9 = panel("Panel9", page);
     Panel9->setFixedHeight(25);
@@ -247,6 +259,7 @@ void TForm1::buildViewPage(QWidget *page)
     palette.setColor(QPalette::Base, QColor(212, 208, 200));
     veer->setPalette(palette);
     veer->setBorder(TextPane::Border::Single);
+    setRichEditTabStops(veer);
     tightLayout<QVBoxLayout>(page)->addWidget(veer);
 }
 
@@ -267,7 +280,7 @@ void TForm1::buildHelpPage(QWidget *page)
         memo->setVerticalScrollBarPolicy(info.verticalScrollBar ? Qt::ScrollBarAlwaysOn
                                                                 : Qt::ScrollBarAlwaysOff);
         memo->setHideSelection(true);
-        memo->setTabStopDistance(8 * QFontMetricsF(memo->font()).averageCharWidth());
+        setMemoTabStops(memo);
         memo->setBytes(help::helpPageText(i));
         Memos[static_cast<std::size_t>(i)] = memo;
         TabbedNotebook2->addPage(memo, QLatin1String(info.caption));
