@@ -31,20 +31,6 @@ private:
     int fd_;
 };
 
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 std::string directoryOf(const std::string &path)
 {
     const auto slash = path.rfind('/');
@@ -121,6 +107,20 @@ void saveViaRename(const std::string &target, std::string_view bytes, const stru
 }
 
 } // namespace
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
 
 bool isWritable(const std::string &path)
 {

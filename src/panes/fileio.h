@@ -39,6 +39,10 @@ private:
 
 std::string readWholeFile(const std::string &path, std::size_t limit);
 
+// Writes all bytes to a file descriptor, resuming after interruptions; false with errno set on
+// failure.
+bool writeAll(int fd, std::string_view bytes);
+
 // Replaces the file's contents with `bytes` so that a failure leaves the old contents whole:
 // a temporary file in the same directory is written, flushed and renamed over the target,
 // keeping its permission bits; a symbolic link is followed. Where a rename would change the

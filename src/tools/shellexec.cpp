@@ -114,19 +114,6 @@ void requireWritable(const std::string &name)
         throw ioErrorFromErrno(EACCES);
 }
 
-void writeAll(int fd, const std::string &bytes)
-{
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw ioErrorFromErrno(errno);
-        written += static_cast<std::size_t>(n);
-    }
-}
-
 } // namespace
 
 void shellExecute(const std::string &file, ShowMode mode)
@@ -148,11 +135,10 @@ void writeBatchFile(const std::string &name, const std::string &line)
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
         throw ioErrorFromErrno(errno);
-    try {
-        writeAll(fd, line + "\r\n");
-    } catch (...) {
+    if (!fileio::writeAll(fd, line + "\r\n")) {
+        const int error = errno;
         ::close(fd);
-        throw;
+        throw ioErrorFromErrno(error);
     }
     if (::close(fd) != 0)
         throw ioErrorFromErrno(errno);
