@@ -83,12 +83,6 @@ void showHint(QWidget *widget, const char *hint)
     widget->setToolTip(QString::fromUtf8(hint));
 }
 
-TextPane *pane(const char *name, TextPane::Kind kind, QWidget *parent)
-{
-    auto *result = named<TextPane>(name, kind, parent);
-    return result;
-}
-
 } // namespace
 
 TForm1::TForm1(QWidget *parent) : QWidget(parent)
@@ -199,7 +193,7 @@ void TForm1::buildNavPage(QWidget *page)
     column->addWidget(Panel8);
     column->addWidget(dir, 1);
 
-    test = pane("test", TextPane::Kind::Memo, Panel6);
+    test = named<TextPane>("test", TextPane::Kind::Memo, Panel6);
     test->setFont(windowsFont(QStringLiteral("System"), 12, true));
     test->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     test->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -222,7 +216,7 @@ void TForm1::buildEditPage(QWidget *page)
     com->setFont(windowsFont(QStringLiteral("Terminal"), 12, true));
     com->raise();
 
-    vardo = pane("vardo", TextPane::Kind::RichEdit, page);
+    vardo = named<TextPane>("vardo", TextPane::Kind::RichEdit, page);
     vardo->setFont(windowsFont(QStringLiteral("Lucida Console"), 12));
     vardo->setLineWrapMode(QPlainTextEdit::NoWrap);
     vardo->setTabChangesFocus(false);
@@ -249,7 +243,7 @@ void TForm1::buildEditPage(QWidget *page)
 
 void TForm1::buildViewPage(QWidget *page)
 {
-    veer = pane("veer", TextPane::Kind::RichEdit, page);
+    veer = named<TextPane>("veer", TextPane::Kind::RichEdit, page);
     veer->setReadOnly(true);
     veer->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     veer->setTabChangesFocus(true);
@@ -270,7 +264,7 @@ void TForm1::buildHelpPage(QWidget *page)
     tightLayout<QVBoxLayout>(page)->addWidget(TabbedNotebook2);
     for (int i = 0; i < help::kPageCount; ++i) {
         const help::HelpPage &info = help::helpPages()[static_cast<std::size_t>(i)];
-        TextPane *memo = pane(info.memoName, TextPane::Kind::Memo, nullptr);
+        TextPane *memo = named<TextPane>(info.memoName, TextPane::Kind::Memo, nullptr);
         memo->setFont(windowsFont(QLatin1String(info.fontFamily), info.fontPixels, info.bold));
         memo->setReadOnly(true);
         memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
