@@ -34,7 +34,7 @@ void TForm1::qclistaClick()
 
 void TForm1::qclistaDblClick()
 {
-    if (auto_->isChecked() && !EditFile.empty() && !LoadFailed && !vardo->wholeText().isEmpty()) {
+    if (auto_->isChecked() && !EditFile.empty() && !LoadFailed && vardo->textLength() > 0) {
         try {
             vardo->saveToFile(EditFile);
             ConsoleMessage(":: Autosaved: " + EditFile);

@@ -178,15 +178,13 @@ void TextPane::setBorder(Border border)
 
 void TextPane::setHideSelection(bool hide)
 {
+    // Without the focus, the selection is drawn either as plain text or as when focused.
     QPalette pal = palette();
-    const QPalette::ColorGroup from = hide ? QPalette::Inactive : QPalette::Active;
-    if (hide) {
-        pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Inactive, QPalette::Base));
-        pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Inactive, QPalette::Text));
-    } else {
-        pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(from, QPalette::Highlight));
-        pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(from, QPalette::HighlightedText));
-    }
+    const QPalette::ColorGroup source = hide ? QPalette::Inactive : QPalette::Active;
+    pal.setColor(QPalette::Inactive, QPalette::Highlight,
+                 pal.color(source, hide ? QPalette::Base : QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(source, hide ? QPalette::Text : QPalette::HighlightedText));
     setPalette(pal);
 }
 
