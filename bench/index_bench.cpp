@@ -1,9 +1,9 @@
 // The function index on a large file: the rebuild after a load and the jump to the last entry.
-#include "widgetbench.h"
 #include "benchtext.h"
+#include "widgetbench.h"
 
 #include "app/form1.h"
-#include "app/qtext.h"
+#include "base/qtext.h"
 #include "edit/functionindex.h"
 #include "edit/indexcombobox.h"
 #include "panes/textpane.h"

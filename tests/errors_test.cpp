@@ -1,4 +1,4 @@
-#include "app/errors.h"
+#include "base/errors.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

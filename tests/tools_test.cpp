@@ -1,4 +1,4 @@
-#include "app/errors.h"
+#include "base/errors.h"
 #include "tools/batchprocessor.h"
 #include "tools/launch.h"
 #include "tools/shellexec.h"

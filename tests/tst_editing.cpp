@@ -3,8 +3,8 @@
 #include "widgettesting.h"
 
 #include "app/notebook.h"
-#include "app/qtext.h"
 #include "app/sharedstate.h"
+#include "base/qtext.h"
 #include "edit/indexcombobox.h"
 #include "nav/filelistbox.h"
 #include "panes/textpane.h"

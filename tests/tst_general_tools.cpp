@@ -3,8 +3,8 @@
 #include "widgettesting.h"
 
 #include "app/notebook.h"
-#include "app/paths.h"
 #include "app/sharedstate.h"
+#include "base/paths.h"
 #include "nav/directorylistbox.h"
 #include "nav/filelistbox.h"
 #include "panes/textpane.h"

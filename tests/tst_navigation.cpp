@@ -1,9 +1,9 @@
 #include "widgettesting.h"
 
 #include "app/notebook.h"
-#include "app/paths.h"
-#include "app/qtext.h"
 #include "app/sharedstate.h"
+#include "base/paths.h"
+#include "base/qtext.h"
 #include "nav/directorylistbox.h"
 #include "nav/drivecombobox.h"
 #include "nav/filelistbox.h"

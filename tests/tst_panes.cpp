@@ -1,6 +1,6 @@
 #include "widgettesting.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "panes/textpane.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "widgettesting.h"
 
-#include "app/errorbox.h"
-#include "app/errors.h"
 #include "app/notebook.h"
-#include "app/paths.h"
 #include "app/sharedstate.h"
+#include "base/errorbox.h"
+#include "base/errors.h"
+#include "base/paths.h"
 #include "edit/indexcombobox.h"
 #include "nav/directorylistbox.h"
 #include "nav/drivecombobox.h"

@@ -1,8 +1,8 @@
 #include "widgettesting.h"
 
-#include "app/errorbox.h"
-#include "app/paths.h"
 #include "app/sharedstate.h"
+#include "base/errorbox.h"
+#include "base/paths.h"
 
 #include <QTest>
 #include <fstream>

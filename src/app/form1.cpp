@@ -1,10 +1,10 @@
 #include "app/form1.h"
 
-#include "app/errorbox.h"
 #include "app/fonts.h"
 #include "app/notebook.h"
 #include "app/sharedstate.h"
-#include "app/qtext.h"
+#include "base/errorbox.h"
+#include "base/qtext.h"
 #include "edit/indexcombobox.h"
 #include "help/helppages.h"
 #include "nav/directorylistbox.h"

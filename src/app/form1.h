@@ -67,6 +67,12 @@ public:
     void ShowCaretPosition();
     void RebuildFunctionIndex();
     void JumpToDeclaration();
+    // The open-for-edit of a double click, for any path: the autosave, then the load into the
+    // editor with the index, the captions and the shared state. False when it did not open.
+    bool OpenForEdit(const std::string &path);
+    // Writes the editor's text back to its file as the open-for-edit does before it loads;
+    // false when the text could not be written and the caller must stop.
+    bool AutosaveEditor();
 
     // Event handlers, bound to the components' events by the constructor.
     void FormShow();

@@ -2,11 +2,11 @@
 // modification mark of the Edit tab.
 #include "app/form1.h"
 
-#include "app/errorbox.h"
 #include "app/notebook.h"
-#include "app/paths.h"
-#include "app/qtext.h"
 #include "app/sharedstate.h"
+#include "base/errorbox.h"
+#include "base/paths.h"
+#include "base/qtext.h"
 #include "nav/filelistbox.h"
 #include "panes/textpane.h"
 
@@ -34,34 +34,47 @@ void TForm1::qclistaClick()
 
 void TForm1::qclistaDblClick()
 {
-    if (auto_->isChecked() && !EditFile.empty() && !LoadFailed && vardo->textLength() > 0) {
-        try {
-            vardo->saveToFile(EditFile);
-            ConsoleMessage(":: Autosaved: " + EditFile);
-            LoadFailed = false;
-        } catch (const SaveFailure &failure) {
-            // The editor holds the only copy of the user's work: stay on it and say why.
-            ConsoleMessage("Autosaved fail!!: ");
-            LoadFailed = true;
-            Manager->setCurrentIndex(EditPage);
-            showErrorBox(QStringLiteral("Could not save %1: %2. Your text stays in the editor; "
-                                        "double-click a file to try again.")
-                             .arg(displayText(EditFile), displayText(failure.reason())));
-            return;
-        }
+    OpenForEdit(qclista->selectedFilePath());
+}
+
+bool TForm1::AutosaveEditor()
+{
+    if (!auto_->isChecked() || EditFile.empty() || LoadFailed || vardo->textLength() == 0)
+        return true;
+    try {
+        vardo->saveToFile(EditFile);
+        ConsoleMessage(":: Autosaved: " + EditFile);
+        LoadFailed = false;
+        return true;
+    } catch (const SaveFailure &failure) {
+        // The editor holds the only copy of the user's work: stay on it and say why.
+        ConsoleMessage("Autosaved fail!!: ");
+        LoadFailed = true;
+        Manager->setCurrentIndex(EditPage);
+        showErrorBox(QStringLiteral("Could not save %1: %2. Your text stays in the editor; "
+                                    "double-click a file to try again.")
+                         .arg(displayText(EditFile), displayText(failure.reason())));
+        return false;
     }
+}
+
+bool TForm1::OpenForEdit(const std::string &path)
+{
+    if (!AutosaveEditor())
+        return false;
     Manager->setCurrentIndex(EditPage);
-    const std::string path = qclista->selectedFilePath();
     try {
         vardo->loadFromFile(path);
         RebuildFunctionIndex();
         LoadFailed = false;
         EditFile = path;
         Manager->setTabText(EditPage, displayText(paths::fileNamePart(EditFile)));
+        return true;
     } catch (const std::exception &) {
         ConsoleMessage("Load fail!!: ");
         LoadFailed = true;
         EditFile.clear();
+        return false;
     }
 }
 

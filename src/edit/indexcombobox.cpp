@@ -1,6 +1,6 @@
 #include "edit/indexcombobox.h"
 
-#include "app/errorbox.h"
+#include "base/errorbox.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

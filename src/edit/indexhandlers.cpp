@@ -1,7 +1,7 @@
 // The function index of the editor's text and the jump to a chosen definition.
 #include "app/form1.h"
 
-#include "app/qtext.h"
+#include "base/qtext.h"
 #include "edit/functionindex.h"
 #include "edit/indexcombobox.h"
 #include "panes/textpane.h"
@@ -26,6 +26,7 @@ void TForm1::JumpToDeclaration()
         vardo->focus();
         vardo->setSelStart(found);
         vardo->setSelLength(what.size());
+        vardo->placeCaretInUpperThird();
     }
     vardo->focus();
 }

@@ -1,8 +1,8 @@
 #include "nav/directorylistbox.h"
 
-#include "app/errorbox.h"
-#include "app/paths.h"
-#include "app/qtext.h"
+#include "base/errorbox.h"
+#include "base/paths.h"
+#include "base/qtext.h"
 #include "nav/filelistbox.h"
 #include "nav/listing.h"
 

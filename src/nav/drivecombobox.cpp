@@ -1,7 +1,7 @@
 #include "nav/drivecombobox.h"
 
-#include "app/errorbox.h"
-#include "app/qtext.h"
+#include "base/errorbox.h"
+#include "base/qtext.h"
 
 #include <QSignalBlocker>
 #include <QStyle>

@@ -1,9 +1,9 @@
 #include "nav/filelistbox.h"
 
-#include "app/errorbox.h"
-#include "app/errors.h"
-#include "app/paths.h"
-#include "app/qtext.h"
+#include "base/errorbox.h"
+#include "base/errors.h"
+#include "base/paths.h"
+#include "base/qtext.h"
 #include "nav/listing.h"
 #include "nav/rowdelegate.h"
 

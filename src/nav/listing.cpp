@@ -1,7 +1,7 @@
 #include "nav/listing.h"
 
-#include "app/errors.h"
-#include "app/paths.h"
+#include "base/errors.h"
+#include "base/paths.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "panes/textpane.h"
 
-#include "app/qtext.h"
+#include "base/qtext.h"
 #include "panes/fileio.h"
 
 #include <QInputMethodEvent>
@@ -156,6 +156,19 @@ void TextPane::setSelLength(long long count)
     cursor.setPosition(start);
     cursor.setPosition(static_cast<int>(documentPosition(end)), QTextCursor::KeepAnchor);
     setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void TextPane::placeCaretInUpperThird()
+{
+    const int lineHeight = std::max(1, fontMetrics().lineSpacing());
+    const int visibleLines = std::max(1, viewport()->height() / lineHeight);
+    const QTextCursor cursor = textCursor();
+    const QTextLayout *layout = cursor.block().layout();
+    const int lineInBlock =
+        layout && layout->lineCount() > 0 ? layout->lineForTextPosition(cursor.positionInBlock()).lineNumber() : 0;
+    const int caretLine = std::max(0, cursor.block().firstLineNumber() + lineInBlock);
+    verticalScrollBar()->setValue(std::max(0, caretLine - visibleLines / 3));
     ensureCursorVisible();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "panes/textmodel.h"
 
 #include <QPlainTextEdit>
@@ -55,6 +55,9 @@ public:
                        text::FindOptions options = {}) const;
     void setSelStart(long long position);
     void setSelLength(long long count);
+    // Scrolls so that the caret's line lies wholly in view, in the upper third of the pane, as
+    // a jump to a place should leave it.
+    void placeCaretInUpperThird();
     void focus();
     void setBorder(Border border);
     Border border() const { return border_; }

@@ -1,7 +1,7 @@
 #include "tools/launch.h"
 
-#include "app/errors.h"
-#include "app/paths.h"
+#include "base/errors.h"
+#include "base/paths.h"
 
 #include <algorithm>
 #include <cerrno>

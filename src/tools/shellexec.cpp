@@ -1,7 +1,7 @@
 #include "tools/shellexec.h"
 
-#include "app/errors.h"
-#include "app/paths.h"
+#include "base/errors.h"
+#include "base/paths.h"
 #include "panes/fileio.h"
 #include "tools/batchprocessor.h"
 #include "tools/launch.h"

@@ -1,7 +1,7 @@
 // The compiler button and the context-menu helpers.
 #include "app/form1.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "nav/filelistbox.h"
 #include "tools/shellexec.h"
 

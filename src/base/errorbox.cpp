@@ -1,6 +1,6 @@
-#include "app/errorbox.h"
+#include "base/errorbox.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
-#include "app/paths.h"
+#include "base/paths.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 #include <cerrno>
 #include <cstdlib>
