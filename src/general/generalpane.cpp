@@ -5,6 +5,7 @@
 #include "app/sharedstate.h"
 #include "base/errorbox.h"
 #include "nav/filelistbox.h"
+#include "panes/busyload.h"
 #include "panes/textpane.h"
 
 namespace vardo {
@@ -19,6 +20,7 @@ void TForm1::listadoClick()
         test->loadFromFile(path);
         GeneralFile = path;
         LoadFailed = false;
+    } catch (const LoadCancelled &) {
     } catch (const std::exception &) {
         ConsoleMessage("Load fail!!: ");
         LoadFailed = true;
