@@ -1,7 +1,7 @@
 #include "tools/batchprocessor.h"
 
 #include "panes/fileio.h"
-#include "tools/launch.h"
+#include "tools/programs.h"
 
 #include <array>
 #include <cctype>
@@ -29,16 +29,16 @@ std::string lowerAscii(std::string_view text)
 void openInTextEditor(const std::string &path)
 {
     for (const char *editor : textEditors) {
-        if (const auto program = detail::findOnPath(editor)) {
+        if (const auto program = findOnPath(editor)) {
             if (path.empty())
-                detail::launch(*program, {});
+                startDetached({*program, {}});
             else
-                detail::launch(*program, {detail::asOperand(path)});
+                startDetached({*program, {asOperand(path)}});
             return;
         }
     }
     if (!path.empty())
-        detail::openByDefaultAction(path);
+        openByDefaultAction(path);
 }
 
 void runCommand(std::string_view line)
@@ -49,7 +49,7 @@ void runCommand(std::string_view line)
     if (command == "notepad")
         openInTextEditor(rest);
     else if (command == "start" && !rest.empty())
-        detail::openByDefaultAction(rest);
+        openByDefaultAction(rest);
 }
 
 } // namespace
