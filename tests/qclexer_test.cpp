@@ -95,6 +95,7 @@ const LexCase lexCases[] = {
     {"  #define MAX 10 // limit", Code,
      {{K::Preprocessor, "#define"}, {K::Name, "MAX"}, {K::Number, "10"}, {K::Comment, "// limit"}}, Code},
     {"#include \"defs.qc\"", Code, {{K::Preprocessor, "#include"}, {K::String, "\"defs.qc\""}}, Code},
+    {"/* c */ #define X", Code, {{K::Comment, "/* c */"}, {K::Preprocessor, "#define"}, {K::Name, "X"}}, Code},
     {"x #pragma", Code, {{K::Name, "x"}, {K::Punctuation, "#"}, {K::Name, "pragma"}}, Code},
     {"a // b /* c", Code, {{K::Name, "a"}, {K::Comment, "// b /* c"}}, Code},
     {"a /* b */ c", Code, {{K::Name, "a"}, {K::Comment, "/* b */"}, {K::Name, "c"}}, Code},

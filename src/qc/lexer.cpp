@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <type_traits>
+#include <utility>
 
 namespace vardo::qc {
 
@@ -110,14 +111,6 @@ private:
         return entity ? LineState::InEntityComment : LineState::InComment;
     }
 
-    bool atLineStart(std::size_t i) const
-    {
-        for (std::size_t k = 0; k < i; ++k)
-            if (!isBlank(at(k)))
-                return false;
-        return true;
-    }
-
     std::size_t nameEnd(std::size_t i) const
     {
         while (i < line_.size() && isNameChar(at(i)))
@@ -159,6 +152,7 @@ private:
     void lexOne()
     {
         const std::size_t begin = pos_;
+        const bool codeSeen = std::exchange(codeSeen_, true);
         const char32_t c = at(pos_);
         if (c == U'/' && at(pos_ + 1) == U'/') {
             pos_ = line_.size();
@@ -178,7 +172,7 @@ private:
         } else if (c == U'#' && isDigit(at(pos_ + 1))) {
             pos_ = nameEnd(pos_ + 1);
             emit(TokenKind::BuiltinNumber, begin, pos_);
-        } else if (c == U'#' && isNameStart(at(pos_ + 1)) && atLineStart(pos_)) {
+        } else if (c == U'#' && isNameStart(at(pos_ + 1)) && !codeSeen) {
             pos_ = nameEnd(pos_ + 1);
             emit(TokenKind::Preprocessor, begin, pos_);
         } else {
@@ -190,12 +184,14 @@ private:
     std::basic_string_view<Char> line_;
     std::vector<Token> &out_;
     std::size_t pos_ = 0;
+    // Whether anything but blanks and comments came before: a directive must be the first.
+    bool codeSeen_ = false;
 };
 
 constexpr std::array<std::u32string_view, 5> types = {U"void", U"float", U"vector", U"string", U"entity"};
-constexpr std::array<std::u32string_view, 13> keywords = {U"local", U"if",    U"else",   U"while", U"do",
-                                                          U"for",   U"return", U"break", U"continue",
-                                                          U"switch", U"case", U"default", U"const"};
+constexpr std::array<std::u32string_view, 14> keywords = {
+    U"local", U"if", U"else", U"while", U"do", U"for", U"return", U"break", U"continue", U"switch", U"case", U"default",
+    U"const", U"var"};
 
 template <class Char>
 bool equals(std::basic_string_view<Char> name, std::u32string_view word)
@@ -214,7 +210,7 @@ TokenKind kindOfName(std::basic_string_view<Char> name)
     const auto is = [&](std::u32string_view word) { return equals(name, word); };
     if (std::any_of(types.begin(), types.end(), is))
         return TokenKind::Type;
-    if (std::any_of(keywords.begin(), keywords.end(), is) || equals(name, U"var"))
+    if (std::any_of(keywords.begin(), keywords.end(), is))
         return TokenKind::Keyword;
     return TokenKind::Name;
 }
