@@ -16,6 +16,7 @@ namespace vardo {
 class DirectoryListBox;
 class DriveComboBox;
 class FileListBox;
+class FindBar;
 class IndexComboBox;
 class TabbedNotebook;
 class TextPane;
@@ -62,6 +63,7 @@ public:
     QMenu *PopupMenu2;
     QAction *shellopen1;
     QAction *ExploreFolder1;
+    FindBar *findbar;
 
     void SetWindowCaption();
     void ShowCaretPosition();
@@ -73,6 +75,10 @@ public:
     // Writes the editor's text back to its file as the open-for-edit does before it loads;
     // false when the text could not be written and the caller must stop.
     bool AutosaveEditor();
+    // The pane the find bar and go to line work on: the one on the page in front.
+    TextPane *frontPane() const;
+    // Puts the caret at the start of a line (counted from 1) in the upper third of the pane.
+    void GoToLine(TextPane *pane, int line);
 
     // Event handlers, bound to the components' events by the constructor.
     void FormShow();
@@ -95,6 +101,11 @@ public:
     void codexMouseUp();
     void vardoEnter();
     void vardoExit();
+    void findClick();
+    void replaceClick();
+    void findNextClick();
+    void findPreviousClick();
+    void goToLineClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -108,6 +119,7 @@ private:
     void buildViewPage(QWidget *page);
     void buildHelpPage(QWidget *page);
     void buildMenus();
+    void buildFindBar();
     void bindEvents();
     void setTabOrder();
     void placeCompilerButton();
