@@ -142,6 +142,41 @@ TEST_F(ToolsTest, WriteBatchFileRefusesReadOnlyDirectoryAndFile)
     EXPECT_FALSE(fs::exists(dir / "new.bat"));
 }
 
+// A path reaches the command processor as one operand of one command, or not at all.
+TEST(BatchLine, PathIsOneOperandOfOneCommandAndLineBreaksAreRefused)
+{
+    for (const std::string path : {"", "/m/a b.qc", "/m/x;rm -rf ~ & y|z $(id).qc", "/m/ lead", "/m/trail "}) {
+        EXPECT_EQ(parseBatchText(batchLine("notepad", path) + "\r\n"), (std::vector<BatchCommand>{{"notepad", path}}))
+            << path;
+    }
+    for (const std::string path : {"/m/x\nstart inject.desktop\nz.qc", "/m/a\rb.qc", "\n", "/m/end\r"}) {
+        try {
+            batchLine("start", path);
+            ADD_FAILURE() << "accepted a line break";
+        } catch (const vardo::AppError &error) {
+            EXPECT_STREQ(error.what(), "The file name contains a line break");
+        }
+    }
+}
+
+// A batch file of that name that is a link is replaced, whatever it points at.
+TEST_F(ToolsTest, WriteBatchFileReplacesALinkInsteadOfWritingThroughIt)
+{
+    fs::create_directory(dir / "sub");
+    writeFile(dir / "precious.txt", "precious");
+    writeFile(dir / "locked.txt", "locked", fs::perms(0444));
+    fs::create_symlink("../precious.txt", dir / "sub" / "gonotepad.bat");
+    fs::create_symlink("../locked.txt", dir / "sub" / "goshell.bat");
+    fs::current_path(dir / "sub");
+    writeBatchFile("gonotepad.bat", "notepad a.qc");
+    writeBatchFile("goshell.bat", "start a.qc");
+    EXPECT_EQ(readFile(dir / "precious.txt"), "precious");
+    EXPECT_EQ(readFile(dir / "locked.txt"), "locked");
+    EXPECT_FALSE(fs::is_symlink(dir / "sub" / "gonotepad.bat"));
+    EXPECT_EQ(readFile(dir / "sub" / "gonotepad.bat"), "notepad a.qc\r\n");
+    EXPECT_EQ(readFile(dir / "sub" / "goshell.bat"), "start a.qc\r\n");
+}
+
 TEST_F(SeamedToolsTest, ProgramIsLookedUpInTheCurrentDirectoryFirstThenAlongPath)
 {
     addTool(bin / "frikqcc2.exe");

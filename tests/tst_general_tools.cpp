@@ -5,6 +5,7 @@
 #include "app/notebook.h"
 #include "app/sharedstate.h"
 #include "base/paths.h"
+#include "base/qtext.h"
 #include "nav/directorylistbox.h"
 #include "nav/filelistbox.h"
 #include "panes/textpane.h"
@@ -331,6 +332,24 @@ private slots:
         QCOMPARE(runs_.size(), std::size_t(2));
         expectLastRun("gonotepad.bat", tree().path(), tools::ShowMode::Hidden);
         QVERIFY(boxes.texts.isEmpty());
+    }
+
+    // A name with a line break would make the batch file run a second command.
+    void lineBreakInTheSelectedNameWritesAndRunsNothing()
+    {
+        const std::string hostile = "x\nstart inject.desktop\nz.qc";
+        tree().write(hostile, "");
+        tree().write("inject.desktop", "");
+        QVERIFY(start());
+        showAllFiles();
+        ErrorBoxRecorder boxes;
+        click(form_->qclista, displayText(hostile));
+        form_->openwithnotepad1->trigger();
+        click(form_->listado, displayText(hostile));
+        form_->shellopen1->trigger();
+        QCOMPARE(boxes.texts, QStringList(2, "The file name contains a line break."));
+        QVERIFY(runs_.empty());
+        QVERIFY(!fileExists(tree() / "gonotepad.bat") && !fileExists(tree() / "goshell.bat"));
     }
 
     void batchFileInReadOnlyDirectoryIsRefusedAndNotRun()

@@ -1,6 +1,7 @@
 #include "widgettesting.h"
 
 #include "base/errors.h"
+#include "panes/fileio.h"
 #include "panes/textpane.h"
 
 #include <QApplication>
@@ -125,7 +126,9 @@ private slots:
         pane_->setBytes("kept");
         const std::string missing = tree_ / "missing.qc";
         QCOMPARE(errorOf([&] { pane_->loadFromFile(missing); }), "Cannot open file " + QString::fromStdString(missing));
-        QCOMPARE(errorOf([&] { pane_->loadFromFile(tree_.path()); }), "Cannot open file " + QString::fromStdString(tree_.path()));
+        ::mkfifo((tree_ / "pipe.qc").c_str(), 0644);
+        for (const std::string &special : {tree_.path(), tree_ / "pipe.qc"})
+            QCOMPARE(errorOf([&] { pane_->loadFromFile(special); }), QString::fromStdString(special) + " is not a regular file");
         QCOMPARE(pane_->wholeText(), QString("kept"));
 
         tree_.write("locked.qc", "old");
@@ -134,13 +137,18 @@ private slots:
                  "Cannot create file " + QString::fromStdString(tree_ / "locked.qc"));
         QCOMPARE(readFile(tree_ / "locked.qc"), std::string("old"));
 
-        if (::access("/dev/full", W_OK) != 0)
-            QSKIP("no /dev/full");
-        ::symlink("/dev/full", (tree_ / "full.qc").c_str());
-        QCOMPARE(errorOf([&] { pane_->saveToFile(tree_ / "full.qc"); }), QString("Failed to Save Stream"));
+        // A hard link makes the save write in place, where a full disk is found before writing.
+        tree_.write("full.qc", "old");
+        ::link((tree_ / "full.qc").c_str(), (tree_ / "link.qc").c_str());
+        fileio::setSpaceReserver([](int, std::size_t) { return ENOSPC; });
+        const QString richEditError = errorOf([&] { pane_->saveToFile(tree_ / "full.qc"); });
         TextPane memo(TextPane::Kind::Memo);
         memo.setBytes("x");
-        QCOMPARE(errorOf([&] { memo.saveToFile(tree_ / "full.qc"); }), QString("Stream write error"));
+        const QString memoError = errorOf([&] { memo.saveToFile(tree_ / "full.qc"); });
+        fileio::setSpaceReserver({});
+        QCOMPARE(richEditError, QString("Failed to Save Stream"));
+        QCOMPARE(memoError, QString("Stream write error"));
+        QCOMPARE(readFile(tree_ / "full.qc"), std::string("old"));
     }
 
     void binaryFilesLoadWithoutHarm()

@@ -43,6 +43,8 @@ void TextPane::loadFromFile(const std::string &path)
         bytes = fileio::readWholeFile(path, kCapacity);
     } catch (const fileio::TooLargeError &) {
         throw AppError("Text exceeds memo capacity");
+    } catch (const fileio::NotRegularFileError &) {
+        throw AppError(path + " is not a regular file");
     } catch (const std::exception &) {
         throw AppError("Cannot open file " + path);
     }
@@ -58,6 +60,8 @@ void TextPane::saveToFile(const std::string &path) const
     try {
         fileio::saveFileSafely(path, text::encodeCp1252(u16view(text)));
     } catch (const fileio::SaveError &error) {
+        if (error.kind() == fileio::SaveError::Kind::NotRegularFile)
+            throw SaveFailure(path + " is not a regular file", error.reason());
         if (error.kind() == fileio::SaveError::Kind::CannotCreate)
             throw SaveFailure("Cannot create file " + path, error.reason());
         throw SaveFailure(kind_ == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error",

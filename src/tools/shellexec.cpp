@@ -103,14 +103,15 @@ std::string directoryOf(const std::string &name)
     return directory.empty() ? "." : directory;
 }
 
-// Root passes the kernel's permission checks, so the editor's own read-only rule is checked first.
+// Root passes the kernel's permission checks, so the editor's own read-only rule is checked
+// first. Only a regular file of that name is kept: any other entry is replaced, which is the
+// directory's say.
 void requireWritable(const std::string &name)
 {
     struct stat st {};
-    const bool present = ::stat(name.c_str(), &st) == 0;
-    if (!present && errno != ENOENT)
+    if (::lstat(name.c_str(), &st) != 0 && errno != ENOENT)
         throw ioErrorFromErrno(errno);
-    if (!fileio::isWritable(present ? name : directoryOf(name)))
+    if (!fileio::isWritable(S_ISREG(st.st_mode) ? name : directoryOf(name)))
         throw ioErrorFromErrno(EACCES);
 }
 
@@ -132,16 +133,11 @@ void setExecuteSeam(std::function<void(const Execution &)> seam)
 void writeBatchFile(const std::string &name, const std::string &line)
 {
     requireWritable(name);
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw ioErrorFromErrno(errno);
-    if (!fileio::writeAll(fd, line + "\r\n")) {
-        const int error = errno;
-        ::close(fd);
-        throw ioErrorFromErrno(error);
+    try {
+        fileio::replaceEntry(name, line + "\r\n");
+    } catch (const fileio::SaveError &error) {
+        throw ioErrorFromErrno(error.error());
     }
-    if (::close(fd) != 0)
-        throw ioErrorFromErrno(errno);
 }
 
 } // namespace vardo::tools

@@ -3,6 +3,7 @@
 
 #include "base/paths.h"
 #include "nav/filelistbox.h"
+#include "tools/batchprocessor.h"
 #include "tools/shellexec.h"
 
 namespace vardo {
@@ -14,13 +15,13 @@ void TForm1::Button6Click()
 
 void TForm1::openwithnotepad1Click()
 {
-    tools::writeBatchFile("gonotepad.bat", "notepad " + qclista->selectedFilePath());
+    tools::writeBatchFile("gonotepad.bat", tools::batchLine("notepad", qclista->selectedFilePath()));
     tools::shellExecute("gonotepad.bat", tools::ShowMode::Hidden);
 }
 
 void TForm1::shellopen1Click()
 {
-    tools::writeBatchFile("goshell.bat", "start " + listado->selectedFilePath());
+    tools::writeBatchFile("goshell.bat", tools::batchLine("start", listado->selectedFilePath()));
     tools::shellExecute("goshell.bat", tools::ShowMode::Hidden);
 }
 
