@@ -94,3 +94,33 @@ TEST(LongLines, AreCutIntoPiecesOfTheLimitAndShortOnesStay)
     EXPECT_EQ(std::count(one.begin(), one.end(), u'\n'), 5);
     EXPECT_EQ(one.find(u'\n'), kLongLineLimit);
 }
+
+TEST(Search, FindsForwardsAndBackwardsWithItsOptions)
+{
+    // Occurrences of "self" (any case): 0, 7 (in "myself"), 12 (SELF), 18 (in "self_x").
+    const std::u16string text = u"self myself SELF; self_x\u2029";
+    constexpr auto npos = TextSearch::npos;
+    struct Case {
+        FindOptions options;
+        std::size_t from, expectedNext, before, expectedPrevious;
+    };
+    const Case cases[] = {
+        {{}, 0, 0, npos, 18},
+        {{}, 1, 7, 18, 12},
+        {{}, 19, npos, 1, 0},
+        {{}, 0, 0, 0, npos},
+        {{.matchCase = true}, 8, 18, 18, 7},
+        {{.wholeWord = true}, 1, 12, npos, 12},
+        {{.matchCase = true, .wholeWord = true}, 1, npos, 12, 0},
+    };
+    for (const Case &c : cases) {
+        const TextSearch search(u"self", c.options);
+        EXPECT_EQ(search.next(text, c.from), c.expectedNext) << c.from;
+        EXPECT_EQ(search.previous(text, c.before), c.expectedPrevious) << c.before;
+    }
+    // A match must end by the limit; one that starts at the position counts.
+    EXPECT_EQ(TextSearch(u"self", {}).next(text, 0, 3), npos);
+    EXPECT_TRUE(TextSearch(u"SELF", {}).matchesAt(text, 7));
+    EXPECT_FALSE(TextSearch(u"SELF", {.wholeWord = true}).matchesAt(text, 7));
+    EXPECT_FALSE(TextSearch(u"", {}).matchesAt(text, 0));
+}

@@ -458,13 +458,13 @@ void TextPane::setBorder(Border border)
 
 void TextPane::setHideSelection(bool hide)
 {
-    // Without the focus, the selection is drawn either as plain text or as when focused.
+    // Without the focus, the selection is drawn as when focused, or not at all: a clear
+    // background and no colour of its own leave the text's colours and marks as they are.
     QPalette pal = palette();
-    const QPalette::ColorGroup source = hide ? QPalette::Inactive : QPalette::Active;
-    pal.setColor(QPalette::Inactive, QPalette::Highlight,
-                 pal.color(source, hide ? QPalette::Base : QPalette::Highlight));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                 pal.color(source, hide ? QPalette::Text : QPalette::HighlightedText));
+    pal.setBrush(QPalette::Inactive, QPalette::Highlight,
+                 hide ? QBrush(Qt::transparent) : pal.brush(QPalette::Active, QPalette::Highlight));
+    pal.setBrush(QPalette::Inactive, QPalette::HighlightedText,
+                 hide ? QBrush() : pal.brush(QPalette::Active, QPalette::HighlightedText));
     setPalette(pal);
 }
 
