@@ -208,8 +208,8 @@ private slots:
         QCOMPARE(f.TabbedNotebook2->currentIndex(), 7);
         QCOMPARE(f.TabbedNotebook2->tabText(4), QString("QCman  - &Defs"));
         QCOMPARE(f.TabbedNotebook2->tabText(7), QString("VARDO -Minihelp"));
-        QCOMPARE(f.Memos[7]->line(0), QString("::VARDO::  Mini help"));
         f.Manager->setCurrentIndex(3);
+        QCOMPARE(f.Memos[7]->line(0), QString("::VARDO::  Mini help"));
         TextPane *memo = f.Memos[7];
         const QString before = memo->wholeText();
         memo->setFocus();

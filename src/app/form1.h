@@ -110,10 +110,13 @@ private:
     void buildMenus();
     void bindEvents();
     void setTabOrder();
+    void placeWindow();
     void placeCompilerButton();
+    void fillHelpPages();
     bool handleAccessKey(QEvent *event);
 
     bool shown_ = false;
+    bool helpFilled_ = false;
 };
 
 } // namespace vardo

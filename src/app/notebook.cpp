@@ -48,13 +48,17 @@ TabbedNotebook::TabbedNotebook(QWidget *parent) : QTabWidget(parent)
 
 int TabbedNotebook::addPage(QWidget *page, const QString &caption)
 {
-    return addTab(page, caption);
+    page->setAutoFillBackground(true);
+    page->setBackgroundRole(QPalette::Button);
+    const int index = addTab(page, caption);
+    accessKeys_.insert(index, accessKeyOf(caption));
+    return index;
 }
 
 int TabbedNotebook::pageWithAccessKey(QChar key) const
 {
-    for (int i = 0; i < count(); ++i) {
-        const QChar own = accessKeyOf(tabText(i));
+    for (int i = 0; i < accessKeys_.size(); ++i) {
+        const QChar own = accessKeys_.at(i);
         if (!own.isNull() && own.toLower() == key.toLower())
             return i;
     }

@@ -75,6 +75,7 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     long long documentPosition(long long panePosition) const;
@@ -83,6 +84,7 @@ private:
 
     Kind kind_;
     Border border_ = Border::None;
+    int layoutWidth_ = 0;
 };
 
 // Whether a key press produces a character in a text pane (Backspace, Enter, Tab and control
