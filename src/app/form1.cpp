@@ -164,9 +164,10 @@ void TForm1::buildToolRow()
     showHint(qccarranca, "Run the QCC app.");
 
     Manager = named<TabbedNotebook>("Manager", Panel2);
+    // The panel's raised bevel leaves a pixel on every side.
     auto *rows = tightLayout<QVBoxLayout>(Panel2);
+    rows->setContentsMargins(1, 1, 1, 1);
     rows->addWidget(HeaderControl1);
-    rows->addSpacing(1);
     rows->addWidget(Manager, 1);
 
     const char *captions[] = {"&Nav", "&Edit", "&View", "&Help"};
