@@ -133,11 +133,14 @@ private:
     void bindEvents();
     void bindBuildEvents();
     void setTabOrder();
+    void placeWindow();
     void placeCompilerButton();
+    void fillHelpPages();
     bool handleAccessKey(QEvent *event);
 
     bool shown_ = false;
     CompileRun *compileRun_ = nullptr;
+    bool helpFilled_ = false;
 };
 
 } // namespace vardo

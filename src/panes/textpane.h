@@ -95,6 +95,7 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     long long documentPosition(long long panePosition) const;
@@ -114,6 +115,7 @@ private:
     bool shownReadOnly_ = false;
     bool ownReadOnly_ = false;
     QLabel *notice_ = nullptr;
+    int layoutWidth_ = 0;
 };
 
 // Whether a key press produces a character in a text pane (Backspace, Enter, Tab and control
