@@ -5,6 +5,7 @@
 #include "app/sharedstate.h"
 #include "base/errorbox.h"
 #include "base/qtext.h"
+#include "edit/colouring.h"
 #include "edit/indexcombobox.h"
 #include "help/helppages.h"
 #include "nav/directorylistbox.h"
@@ -103,6 +104,10 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     buildMenus();
     bindEvents();
     setTabOrder();
+    for (TextPane *pane : {vardo, veer, test})
+        new QuakeCColouring(pane);
+    // The general pane shows any file: it colours only QuakeC ones.
+    QuakeCColouring::of(test)->setOn(false);
     qApp->installEventFilter(this);
 }
 

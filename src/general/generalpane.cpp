@@ -3,6 +3,7 @@
 
 #include "app/notebook.h"
 #include "app/sharedstate.h"
+#include "edit/colouring.h"
 #include "nav/filelistbox.h"
 #include "panes/textpane.h"
 
@@ -16,6 +17,7 @@ void TForm1::listadoClick()
         return;
     try {
         test->loadFromFile(path);
+        QuakeCColouring::of(test)->setOn(isQuakeCFileName(path));
         GeneralFile = path;
         LoadFailed = false;
     } catch (const std::exception &) {
