@@ -7,6 +7,7 @@
 #include "base/errorbox.h"
 #include "base/qtext.h"
 #include "build/outputlist.h"
+#include "edit/colouring.h"
 #include "edit/indexcombobox.h"
 #include "help/helppages.h"
 #include "nav/directorylistbox.h"
@@ -116,6 +117,10 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     bindEvents();
     setTabOrder();
     placeWindow();
+    for (TextPane *pane : {vardo, veer, test})
+        new QuakeCColouring(pane);
+    // The general pane shows any file: it colours only QuakeC ones.
+    QuakeCColouring::of(test)->setOn(false);
     qApp->installEventFilter(this);
 }
 
