@@ -326,6 +326,7 @@ void TForm1::bindEvents()
     vardo->onMouseUp = [this] { codexMouseUp(); };
     vardo->onEnter = [this] { vardoEnter(); };
     vardo->onExit = [this] { vardoExit(); };
+    bindSymbolEvents();
 }
 
 void TForm1::setTabOrder()

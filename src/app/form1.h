@@ -17,6 +17,7 @@ class DirectoryListBox;
 class DriveComboBox;
 class FileListBox;
 class IndexComboBox;
+class SymbolNavigator;
 class TabbedNotebook;
 class TextPane;
 
@@ -62,6 +63,8 @@ public:
     QMenu *PopupMenu2;
     QAction *shellopen1;
     QAction *ExploreFolder1;
+    // Definitions, references, hover help and completion over the working directory's project.
+    SymbolNavigator *symbols = nullptr;
 
     void SetWindowCaption();
     void ShowCaretPosition();
@@ -109,6 +112,7 @@ private:
     void buildHelpPage(QWidget *page);
     void buildMenus();
     void bindEvents();
+    void bindSymbolEvents();
     void setTabOrder();
     void placeCompilerButton();
     bool handleAccessKey(QEvent *event);
