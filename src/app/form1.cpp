@@ -379,6 +379,7 @@ void TForm1::bindEvents()
     // The status follows the caret and the line count, whatever moved them.
     connect(vardo, &QPlainTextEdit::cursorPositionChanged, this, &TForm1::ShowCaretPosition);
     connect(vardo->document(), &QTextDocument::contentsChanged, this, &TForm1::ShowCaretPosition);
+    bindSymbolEvents();
 }
 
 void TForm1::setTabOrder()
