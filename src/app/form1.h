@@ -70,9 +70,19 @@ public:
     // The open-for-edit of a double click, for any path: the autosave, then the load into the
     // editor with the index, the captions and the shared state. False when it did not open.
     bool OpenForEdit(const std::string &path);
-    // Writes the editor's text back to its file as the open-for-edit does before it loads;
-    // false when the text could not be written and the caller must stop.
+    // Writes the editor's text back to its file as the open-for-edit does before it loads:
+    // only a changed text, and never over another program's save without asking. False when
+    // the text could not be written or the user cancelled, and the caller must stop.
     bool AutosaveEditor();
+    // Loads the edited file again, keeping the caret's place; false, with the error box, when
+    // it cannot be read.
+    bool ReloadEditor();
+    // The Edit tab shows the file's name, marked while the editor's text is changed.
+    void ShowModificationMark();
+    // Offers to save the changed panes before the window closes; false when it must stay open.
+    bool ConfirmClose();
+    // Reloads the panes whose files another program saved, where they hold no edits.
+    void ReloadOutsideChanges();
 
     // Event handlers, bound to the components' events by the constructor.
     void FormShow();
@@ -90,7 +100,6 @@ public:
     void comClick();
     void comKeyPress(int key);
     void codexKeyDown();
-    void codexKeyPress();
     void codexMouseDown();
     void codexMouseUp();
     void vardoEnter();
@@ -98,6 +107,8 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -4,6 +4,8 @@
 #include "panes/fileio.h"
 
 #include <QInputMethodEvent>
+#include <cerrno>
+#include <cstring>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -26,6 +28,7 @@ TextPane::TextPane(Kind kind, QWidget *parent) : QPlainTextEdit(parent), kind_(k
 void TextPane::replaceText(const QString &text)
 {
     document()->setPlainText(text);
+    document()->setModified(false);
     QTextCursor start(document());
     setTextCursor(start);
     horizontalScrollBar()->setValue(0);
@@ -36,23 +39,50 @@ void TextPane::setBytes(const std::string &bytes)
     replaceText(fromU16(text::decodeLines(bytes)));
 }
 
-void TextPane::loadFromFile(const std::string &path)
+fileio::Snapshot TextPane::readForLoad(const std::string &path)
 {
-    std::string bytes;
     try {
-        bytes = fileio::readWholeFile(path, kCapacity);
+        return fileio::readSnapshot(path, kCapacity);
     } catch (const fileio::TooLargeError &) {
-        throw AppError("Text exceeds memo capacity");
-    } catch (const std::exception &) {
-        throw AppError("Cannot open file " + path);
+        throw LoadFailure("Text exceeds memo capacity", std::strerror(EFBIG));
+    } catch (const fileio::OpenError &error) {
+        throw LoadFailure("Cannot open file " + path, error.reason());
+    } catch (const std::exception &error) {
+        throw LoadFailure("Cannot open file " + path, error.what());
     }
-    const QString text = fromU16(text::decodeLines(bytes));
-    if (kind_ == Kind::Memo && text == document()->toRawText().replace(kParagraphSeparator, u'\n'))
-        return;
-    replaceText(text);
 }
 
-void TextPane::saveToFile(const std::string &path) const
+void TextPane::applyFile(const fileio::Snapshot &file)
+{
+    const QString text = fromU16(text::decodeLines(file.bytes));
+    if (kind_ == Kind::Memo && text == document()->toRawText().replace(kParagraphSeparator, u'\n'))
+        document()->setModified(false);
+    else
+        replaceText(text);
+    diskVersion_ = file.identity;
+}
+
+void TextPane::loadFromFile(const std::string &path)
+{
+    applyFile(readForLoad(path));
+}
+
+void TextPane::reloadFromFile(const std::string &path)
+{
+    const fileio::Snapshot file = readForLoad(path);
+    const Caret caret = caretPosition();
+    const int top = verticalScrollBar()->value();
+    const int left = horizontalScrollBar()->value();
+    applyFile(file);
+    const QTextBlock block = document()->findBlockByNumber(std::min(caret.line, document()->blockCount() - 1));
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + std::min(caret.column, block.length() - 1));
+    setTextCursor(cursor);
+    verticalScrollBar()->setValue(top);
+    horizontalScrollBar()->setValue(left);
+}
+
+void TextPane::saveToFile(const std::string &path)
 {
     const QString text = wholeText();
     try {
@@ -63,6 +93,18 @@ void TextPane::saveToFile(const std::string &path) const
         throw SaveFailure(kind_ == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error",
                           error.reason());
     }
+    document()->setModified(false);
+    diskVersion_ = fileio::identityOf(path);
+}
+
+bool TextPane::isChanged() const
+{
+    return document()->isModified();
+}
+
+fileio::DiskChange TextPane::diskChangeOf(const std::string &path) const
+{
+    return fileio::diskChange(diskVersion_, fileio::identityOf(path));
 }
 
 QString TextPane::wholeText() const

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "base/errors.h"
+#include "panes/fileio.h"
 #include "panes/textmodel.h"
 
 #include <QPlainTextEdit>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace vardo {
@@ -13,6 +15,19 @@ namespace vardo {
 class SaveFailure : public AppError {
 public:
     SaveFailure(const std::string &message, std::string reason)
+        : AppError(message), reason_(std::move(reason))
+    {
+    }
+    const std::string &reason() const { return reason_; }
+
+private:
+    std::string reason_;
+};
+
+// A failed load: the pane's message, and the system's words for the cause.
+class LoadFailure : public AppError {
+public:
+    LoadFailure(const std::string &message, std::string reason)
         : AppError(message), reason_(std::move(reason))
     {
     }
@@ -41,10 +56,23 @@ public:
 
     TextPane(Kind kind, QWidget *parent = nullptr);
 
+    // Reads a file as a load does, changing nothing; throws LoadFailure.
+    static fileio::Snapshot readForLoad(const std::string &path);
+    // Replaces the text with a file read by readForLoad. The pane is then unchanged and
+    // remembers which version of the file it holds.
+    void applyFile(const fileio::Snapshot &file);
     void loadFromFile(const std::string &path);
+    // Loads the file again, keeping the caret's line and column and the view where they were.
+    void reloadFromFile(const std::string &path);
     // Replaces the text with a file's bytes, converting line ends as a load does.
     void setBytes(const std::string &bytes);
-    void saveToFile(const std::string &path) const;
+    // Writes the text; the pane is then unchanged and remembers the version it wrote.
+    void saveToFile(const std::string &path);
+    // Whether the text differs from what was last loaded or written; undoing back to it
+    // counts as unchanged.
+    bool isChanged() const;
+    // How the file at a path differs from the version this pane last loaded or wrote.
+    fileio::DiskChange diskChangeOf(const std::string &path) const;
     QString wholeText() const;
     // The length of the whole text, line ends counted as two.
     long long textLength() const;
@@ -83,6 +111,7 @@ private:
 
     Kind kind_;
     Border border_ = Border::None;
+    std::optional<fileio::FileIdentity> diskVersion_;
 };
 
 // Whether a key press produces a character in a text pane (Backspace, Enter, Tab and control
