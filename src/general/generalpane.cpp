@@ -1,10 +1,16 @@
-// The general pane: any file of the directory loaded with a click, saved with a button.
+// The general pane: any file of the directory loaded with a click, saved with a button. Edits
+// are never dropped without a question, and failures are shown, not only sent to the console.
 #include "app/form1.h"
 
 #include "app/notebook.h"
 #include "app/sharedstate.h"
+#include "base/errorbox.h"
+#include "base/paths.h"
+#include "base/qtext.h"
+#include "base/question.h"
 #include "nav/filelistbox.h"
 #include "panes/textpane.h"
+#include "panes/writeback.h"
 
 namespace vardo {
 
@@ -14,13 +20,20 @@ void TForm1::listadoClick()
     const std::string path = listado->selectedFilePath();
     if (path.empty())
         return;
+    if (!offerToSave(*test, GeneralFile, QStringLiteral("the pane on the Nav page"))) {
+        listado->selectFile(GeneralFile);
+        return;
+    }
     try {
         test->loadFromFile(path);
         GeneralFile = path;
         LoadFailed = false;
-    } catch (const std::exception &) {
+    } catch (const LoadFailure &failure) {
         ConsoleMessage("Load fail!!: ");
         LoadFailed = true;
+        listado->selectFile(GeneralFile);
+        showErrorBox(QStringLiteral("Could not open %1: %2. The pane keeps its text.")
+                         .arg(displayText(path), displayText(failure.reason())));
     }
 }
 
@@ -29,9 +42,28 @@ void TForm1::salvamanClick()
     if (GeneralFile.empty())
         return;
     try {
-        test->saveToFile(GeneralFile);
-    } catch (const std::exception &) {
+        switch (writeBack(*test, GeneralFile)) {
+        case WriteBack::DiskIsNewer:
+            test->reloadFromFile(GeneralFile);
+            askUser(QStringLiteral("%1 was changed on disk by another program. Nothing was written; "
+                                   "the pane now shows the file as it is on disk.")
+                        .arg(displayText(paths::fileNamePart(GeneralFile))),
+                    {Choice::Ok});
+            break;
+        case WriteBack::EditsDiscarded:
+            test->reloadFromFile(GeneralFile);
+            break;
+        default:
+            break;
+        }
+    } catch (const SaveFailure &failure) {
         ConsoleMessage("Save fail!!: ");
+        showErrorBox(QStringLiteral("Could not save %1: %2. The pane keeps your text.")
+                         .arg(displayText(GeneralFile), displayText(failure.reason())));
+    } catch (const LoadFailure &failure) {
+        ConsoleMessage("Load fail!!: ");
+        showErrorBox(QStringLiteral("Could not read %1 again: %2. The pane keeps its text.")
+                         .arg(displayText(GeneralFile), displayText(failure.reason())));
     }
 }
 
