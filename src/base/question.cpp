@@ -63,12 +63,11 @@ Choice askUser(const QString &text, std::initializer_list<Choice> choices)
         const ButtonLook look = lookOf(choice);
         QPushButton *button = box.addButton(QString::fromUtf8(look.label), look.role);
         buttons[button] = choice;
-        if (choice == Choice::Cancel || choices.size() == 1)
-            box.setEscapeButton(button);
         if (!defaultButton || buttons[defaultButton] != Choice::Save)
             defaultButton = button;
     }
     box.setDefaultButton(defaultButton);
+    // Esc and the close button answer the box's only button or its one of the reject role.
     box.exec();
     const auto chosen = buttons.find(box.clickedButton());
     return chosen == buttons.end() ? Choice::Cancel : chosen->second;
