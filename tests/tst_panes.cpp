@@ -1,6 +1,7 @@
 #include "widgettesting.h"
 
 #include "base/errors.h"
+#include "panes/fileio.h"
 #include "panes/textpane.h"
 
 #include <QApplication>
@@ -102,6 +103,38 @@ private slots:
         QCOMPARE(pane_->line(2), QString("z"));
     }
 
+    // A line too long to lay out is cut into pieces; the pane then never writes the file back.
+    void tooLongLinesAreCutAndMakeThePaneReadOnly()
+    {
+        const std::size_t limit = text::kLongLineLimit;
+        const std::string longLine(2 * limit + 5, 'x');
+        tree_.write("long.qc", "short\r\n" + longLine + "\r\nend");
+        pane_->loadFromFile(tree_ / "long.qc");
+        QCOMPARE(pane_->lineCount(), 5);
+        QCOMPARE(pane_->document()->findBlockByNumber(1).length() - 1, int(limit));
+        QCOMPARE(pane_->document()->findBlockByNumber(3).text(), QString(5, 'x'));
+        QVERIFY(pane_->isShownReadOnly() && pane_->isReadOnly());
+        QVERIFY(pane_->notice().startsWith("long.qc is shown read-only"));
+        QVERIFY(pane_->findChild<QLabel *>("notice")->isVisible());
+        QVERIFY(pane_->viewport()->y() >= pane_->findChild<QLabel *>("notice")->geometry().bottom());
+        QCOMPARE(errorOf([&] { pane_->saveToFile(tree_ / "long.qc"); }),
+                 QString::fromStdString(tree_ / "long.qc") + " is shown read-only and was not saved");
+        QCOMPARE(readFile(tree_ / "long.qc"), "short\r\n" + longLine + "\r\nend");
+
+        // A file shown as it is makes the pane editable again, as it was before.
+        pane_->setBytes(std::string(limit, 'y'));
+        QVERIFY(!pane_->isShownReadOnly() && !pane_->isReadOnly());
+        QVERIFY(pane_->notice().isEmpty() && !pane_->findChild<QLabel *>("notice")->isVisible());
+        pane_->saveToFile(tree_ / "long.qc");
+        QCOMPARE(readFile(tree_ / "long.qc"), std::string(limit, 'y'));
+
+        TextPane preview(TextPane::Kind::RichEdit);
+        preview.setReadOnly(true);
+        preview.setBytes(longLine);
+        preview.setBytes("short");
+        QVERIFY(preview.isReadOnly());
+    }
+
     void filesRoundTripByteForByte()
     {
         std::string bytes;
@@ -125,7 +158,9 @@ private slots:
         pane_->setBytes("kept");
         const std::string missing = tree_ / "missing.qc";
         QCOMPARE(errorOf([&] { pane_->loadFromFile(missing); }), "Cannot open file " + QString::fromStdString(missing));
-        QCOMPARE(errorOf([&] { pane_->loadFromFile(tree_.path()); }), "Cannot open file " + QString::fromStdString(tree_.path()));
+        ::mkfifo((tree_ / "pipe.qc").c_str(), 0644);
+        for (const std::string &special : {tree_.path(), tree_ / "pipe.qc"})
+            QCOMPARE(errorOf([&] { pane_->loadFromFile(special); }), QString::fromStdString(special) + " is not a regular file");
         QCOMPARE(pane_->wholeText(), QString("kept"));
 
         tree_.write("locked.qc", "old");
@@ -134,13 +169,18 @@ private slots:
                  "Cannot create file " + QString::fromStdString(tree_ / "locked.qc"));
         QCOMPARE(readFile(tree_ / "locked.qc"), std::string("old"));
 
-        if (::access("/dev/full", W_OK) != 0)
-            QSKIP("no /dev/full");
-        ::symlink("/dev/full", (tree_ / "full.qc").c_str());
-        QCOMPARE(errorOf([&] { pane_->saveToFile(tree_ / "full.qc"); }), QString("Failed to Save Stream"));
+        // A hard link makes the save write in place, where a full disk is found before writing.
+        tree_.write("full.qc", "old");
+        ::link((tree_ / "full.qc").c_str(), (tree_ / "link.qc").c_str());
+        fileio::setSpaceReserver([](int, std::size_t) { return ENOSPC; });
+        const QString richEditError = errorOf([&] { pane_->saveToFile(tree_ / "full.qc"); });
         TextPane memo(TextPane::Kind::Memo);
         memo.setBytes("x");
-        QCOMPARE(errorOf([&] { memo.saveToFile(tree_ / "full.qc"); }), QString("Stream write error"));
+        const QString memoError = errorOf([&] { memo.saveToFile(tree_ / "full.qc"); });
+        fileio::setSpaceReserver({});
+        QCOMPARE(richEditError, QString("Failed to Save Stream"));
+        QCOMPARE(memoError, QString("Stream write error"));
+        QCOMPARE(readFile(tree_ / "full.qc"), std::string("old"));
     }
 
     void binaryFilesLoadWithoutHarm()

@@ -40,7 +40,8 @@ void TForm1::qclistaDblClick()
 
 bool TForm1::AutosaveEditor()
 {
-    if (!auto_->isChecked() || EditFile.empty() || !vardo->isChanged() || vardo->textLength() == 0)
+    if (!auto_->isChecked() || EditFile.empty() || !vardo->isChanged() || vardo->textLength() == 0 ||
+        vardo->isShownReadOnly())
         return true;
     try {
         switch (writeBack(*vardo, EditFile)) {
@@ -100,7 +101,7 @@ bool TForm1::OpenForEdit(const std::string &path)
     if (!AutosaveEditor())
         return false;
     Manager->setCurrentIndex(EditPage);
-    vardo->applyFile(file);
+    vardo->applyFile(path, file);
     RebuildFunctionIndex();
     LoadFailed = false;
     EditFile = path;

@@ -56,6 +56,8 @@ void TForm1::salvamanClick()
         default:
             break;
         }
+    } catch (const ShownReadOnlyError &refused) {
+        showErrorBox(QString::fromStdString(refused.what()));
     } catch (const SaveFailure &failure) {
         ConsoleMessage("Save fail!!: ");
         showErrorBox(QStringLiteral("Could not save %1: %2. The pane keeps your text.")

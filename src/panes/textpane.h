@@ -4,6 +4,7 @@
 #include "panes/fileio.h"
 #include "panes/textmodel.h"
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <functional>
 #include <optional>
@@ -37,6 +38,12 @@ private:
     std::string reason_;
 };
 
+// A save refused because the pane does not show the file as its bytes are.
+class ShownReadOnlyError : public AppError {
+public:
+    using AppError::AppError;
+};
+
 // A plain-text pane: the editor, the preview, the general pane and the help memos.
 // Positions count every line end as two characters (CR LF), as in the saved file.
 class TextPane : public QPlainTextEdit {
@@ -60,19 +67,25 @@ public:
     static fileio::Snapshot readForLoad(const std::string &path);
     // Replaces the text with a file read by readForLoad. The pane is then unchanged and
     // remembers which version of the file it holds.
-    void applyFile(const fileio::Snapshot &file);
+    void applyFile(const std::string &path, const fileio::Snapshot &file);
     void loadFromFile(const std::string &path);
     // Loads the file again, keeping the caret's line and column and the view where they were.
     void reloadFromFile(const std::string &path);
-    // Replaces the text with a file's bytes, converting line ends as a load does.
-    void setBytes(const std::string &bytes);
-    // Writes the text; the pane is then unchanged and remembers the version it wrote.
+    // Replaces the text with a file's bytes, converting line ends and cutting long lines as a
+    // load does.
+    void setBytes(const std::string &bytes, const std::string &path = {});
+    // Writes the text; the pane is then unchanged and remembers the version it wrote. Throws
+    // ShownReadOnlyError when the pane shows its file with lines cut.
     void saveToFile(const std::string &path);
     // Whether the text differs from what was last loaded or written; undoing back to it
     // counts as unchanged.
     bool isChanged() const;
     // How the file at a path differs from the version this pane last loaded or wrote.
     fileio::DiskChange diskChangeOf(const std::string &path) const;
+    // Whether the text was loaded with lines cut, so that it is read-only, says so in a notice
+    // above the text and is never written back.
+    bool isShownReadOnly() const { return shownReadOnly_; }
+    QString notice() const;
     QString wholeText() const;
     // The length of the whole text, line ends counted as two.
     long long textLength() const;
@@ -108,9 +121,16 @@ private:
     long long documentPosition(long long panePosition) const;
     long long panePosition(int documentPosition) const;
     void replaceText(const QString &text);
+    // Decodes a file's bytes into the text the pane shows, and marks the pane read-only when
+    // that differs from the bytes.
+    QString shownText(const std::string &bytes, const std::string &path);
+    void setShownReadOnly(bool shown, const std::string &path);
 
     Kind kind_;
     Border border_ = Border::None;
+    bool shownReadOnly_ = false;
+    bool ownReadOnly_ = false;
+    QLabel *notice_ = nullptr;
     std::optional<fileio::FileIdentity> diskVersion_;
 };
 
