@@ -332,7 +332,6 @@ void SymbolNavigator::insertCompletion(const QString &name)
     cursor.setPosition(cursor.block().position() + end, QTextCursor::KeepAnchor);
     cursor.insertText(name);
     form_.vardo->setTextCursor(cursor);
-    form_.codexKeyPress();
     form_.ShowCaretPosition();
 }
 
