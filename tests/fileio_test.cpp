@@ -5,8 +5,11 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace vardo::fileio;
@@ -110,7 +113,7 @@ TEST_F(SafeSave, ReadOnlyTargetsCannotBeCreated)
 
     EXPECT_EQ(failureOf(path("missing/a.qc"), "x"), SaveError::Kind::CannotCreate);
     ::mkdir(path("sub").c_str(), 0755);
-    EXPECT_EQ(failureOf(path("sub"), "x"), SaveError::Kind::CannotCreate);
+    EXPECT_EQ(failureOf(path("sub"), "x"), SaveError::Kind::NotRegularFile);
 
     ::mkdir(path("readonly").c_str(), 0555);
     EXPECT_EQ(failureOf(path("readonly/new.qc"), "x"), SaveError::Kind::CannotCreate);
@@ -133,13 +136,87 @@ TEST_F(SafeSave, FailedWriteLeavesTheOriginalWholeAndNoTemporaryFile)
     EXPECT_EQ(entries(), std::vector<std::string>{"big.qc"});
 }
 
-TEST_F(SafeSave, WriteFailureInPlaceIsReported)
+// Nothing but a regular file is opened for writing: a FIFO without a reader would block the
+// open for good, one with a reader would take the text, a device would swallow it.
+TEST_F(SafeSave, SpecialFilesFailAtOnceAndAreNeverWritten)
 {
-    // A device cannot be replaced by a rename: it is written in place.
-    if (::access("/dev/full", W_OK) != 0)
-        GTEST_SKIP() << "no /dev/full";
-    ASSERT_EQ(::symlink("/dev/full", path("full.qc").c_str()), 0);
-    EXPECT_EQ(failureOf(path("full.qc"), "x"), SaveError::Kind::WriteFailed);
+    ASSERT_EQ(::mkfifo(path("pipe.qc").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("pipe.qc", path("to-pipe.qc").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/null", path("null.qc").c_str()), 0);
+    ::mkdir(path("dir.qc").c_str(), 0755);
+    for (const char *name : {"pipe.qc", "to-pipe.qc", "null.qc", "dir.qc"})
+        EXPECT_EQ(failureOf(path(name), "text"), SaveError::Kind::NotRegularFile) << name;
+
+    const int reader = ::open(path("pipe.qc").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(failureOf(path("pipe.qc"), "text"), SaveError::Kind::NotRegularFile);
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0) << "nothing reached the reader";
+    ::close(reader);
+}
+
+// Hard links force a write in place; its new size is reserved before the old bytes are cut.
+TEST_F(SafeSave, InPlaceWriteReservesSpaceBeforeTouchingTheOldBytes)
+{
+    write("one.qc", "old contents");
+    ASSERT_EQ(::link(path("one.qc").c_str(), path("two.qc").c_str()), 0);
+    std::vector<std::size_t> reserved;
+    setSpaceReserver([&](int, std::size_t size) {
+        reserved.push_back(size);
+        return ENOSPC;
+    });
+    EXPECT_EQ(failureOf(path("one.qc"), std::string(5000, 'n')), SaveError::Kind::WriteFailed);
+    setSpaceReserver({});
+    EXPECT_EQ(reserved, std::vector<std::size_t>{5000});
+    EXPECT_EQ(read("two.qc"), "old contents");
+
+    // The real reservation, refused by a file size limit as a full disk would refuse it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    const SaveError::Kind kind = failureOf(path("one.qc"), std::string(100000, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(kind, SaveError::Kind::WriteFailed);
+    EXPECT_EQ(read("two.qc"), "old contents");
+
+    saveFileSafely(path("one.qc"), "short");
+    EXPECT_EQ(read("two.qc"), "short");
+}
+
+// The batch files: whatever entry carries the name is replaced, never written through.
+TEST_F(SafeSave, ReplaceEntryNeverWritesThroughWhatCarriesTheName)
+{
+    write("precious.txt", "precious");
+    ASSERT_EQ(::symlink("precious.txt", path("link.bat").c_str()), 0);
+    ASSERT_EQ(::link(path("precious.txt").c_str(), path("hard.bat").c_str()), 0);
+    ASSERT_EQ(::mkfifo(path("fifo.bat").c_str(), 0644), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = path("sock.bat");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    for (const char *name : {"link.bat", "hard.bat", "fifo.bat", "sock.bat", "new.bat"}) {
+        replaceEntry(path(name), "start x\r\n");
+        struct stat st {};
+        ASSERT_EQ(::lstat(path(name).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode) && st.st_nlink == 1) << name;
+        EXPECT_EQ(read(name), "start x\r\n") << name;
+    }
+    ::close(sock);
+    EXPECT_EQ(read("precious.txt"), "precious");
+
+    ::mkdir(path("dir.bat").c_str(), 0755);
+    try {
+        replaceEntry(path("dir.bat"), "x");
+        ADD_FAILURE() << "a directory was replaced";
+    } catch (const SaveError &error) {
+        EXPECT_EQ(error.error(), EISDIR);
+    }
 }
 
 TEST_F(SafeSave, ReadsWholeFilesAndRefusesWhatIsNoFile)
@@ -148,7 +225,7 @@ TEST_F(SafeSave, ReadsWholeFilesAndRefusesWhatIsNoFile)
     EXPECT_EQ(readWholeFile(path("a.qc"), 100), std::string("a\0b", 3));
     EXPECT_THROW(readWholeFile(path("a.qc"), 2), TooLargeError);
     EXPECT_THROW(readWholeFile(path("none.qc"), 100), OpenError);
-    EXPECT_THROW(readWholeFile(dir, 100), OpenError);
+    EXPECT_THROW(readWholeFile(dir, 100), NotRegularFileError);
     ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0644), 0);
-    EXPECT_THROW(readWholeFile(path("pipe"), 100), OpenError) << "a FIFO must not block the read";
+    EXPECT_THROW(readWholeFile(path("pipe"), 100), NotRegularFileError) << "a FIFO must not block the read";
 }

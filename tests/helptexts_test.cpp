@@ -94,6 +94,9 @@ TEST(HelpPages, ConsoleEntriesStartInColumnOneWithDescriptionsInColumnForty)
     EXPECT_EQ(std::count(names.begin(), names.end(), "color"), 2);
     EXPECT_EQ(names.front(), "alias");
     EXPECT_EQ(names.back(), "zoom_out");
+    // Byte order, so that "cl_yawspeed" comes before "clear".
+    const auto unsorted = std::is_sorted_until(names.begin(), names.end());
+    EXPECT_TRUE(unsorted == names.end()) << "out of order: " << *unsorted;
 }
 
 // Whether a line is a numbered heading: "3. Title" (chapter) or "3.4 Title" (section).

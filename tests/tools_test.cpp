@@ -1,6 +1,6 @@
 #include "base/errors.h"
 #include "tools/batchprocessor.h"
-#include "tools/launch.h"
+#include "tools/programs.h"
 #include "tools/shellexec.h"
 
 #include <gtest/gtest.h>
@@ -60,7 +60,7 @@ protected:
         fs::current_path(oldCwd);
         ::setenv("PATH", oldPath.c_str(), 1);
         setExecuteSeam({});
-        detail::setLaunchSeam({});
+        setStartSeam({});
         fs::permissions(dir, fs::perms::owner_all);
         fs::remove_all(dir);
     }
@@ -76,8 +76,9 @@ protected:
     void SetUp() override
     {
         ToolsTest::SetUp();
-        detail::setLaunchSeam([this](const std::string &program, const std::vector<std::string> &args,
-                                     const std::string &cwd) { launches.push_back({program, args, cwd}); });
+        setStartSeam([this](const Command &command, const std::string &cwd) {
+            launches.push_back({command.program, command.args, cwd});
+        });
     }
     Launch tool(const char *name, std::vector<std::string> args) { return {(bin / name).string(), args, dir}; }
 
@@ -140,6 +141,41 @@ TEST_F(ToolsTest, WriteBatchFileRefusesReadOnlyDirectoryAndFile)
         EXPECT_STREQ(error.what(), "File access denied");
     }
     EXPECT_FALSE(fs::exists(dir / "new.bat"));
+}
+
+// A path reaches the command processor as one operand of one command, or not at all.
+TEST(BatchLine, PathIsOneOperandOfOneCommandAndLineBreaksAreRefused)
+{
+    for (const std::string path : {"", "/m/a b.qc", "/m/x;rm -rf ~ & y|z $(id).qc", "/m/ lead", "/m/trail "}) {
+        EXPECT_EQ(parseBatchText(batchLine("notepad", path) + "\r\n"), (std::vector<BatchCommand>{{"notepad", path}}))
+            << path;
+    }
+    for (const std::string path : {"/m/x\nstart inject.desktop\nz.qc", "/m/a\rb.qc", "\n", "/m/end\r"}) {
+        try {
+            batchLine("start", path);
+            ADD_FAILURE() << "accepted a line break";
+        } catch (const vardo::AppError &error) {
+            EXPECT_STREQ(error.what(), "The file name contains a line break");
+        }
+    }
+}
+
+// A batch file of that name that is a link is replaced, whatever it points at.
+TEST_F(ToolsTest, WriteBatchFileReplacesALinkInsteadOfWritingThroughIt)
+{
+    fs::create_directory(dir / "sub");
+    writeFile(dir / "precious.txt", "precious");
+    writeFile(dir / "locked.txt", "locked", fs::perms(0444));
+    fs::create_symlink("../precious.txt", dir / "sub" / "gonotepad.bat");
+    fs::create_symlink("../locked.txt", dir / "sub" / "goshell.bat");
+    fs::current_path(dir / "sub");
+    writeBatchFile("gonotepad.bat", "notepad a.qc");
+    writeBatchFile("goshell.bat", "start a.qc");
+    EXPECT_EQ(readFile(dir / "precious.txt"), "precious");
+    EXPECT_EQ(readFile(dir / "locked.txt"), "locked");
+    EXPECT_FALSE(fs::is_symlink(dir / "sub" / "gonotepad.bat"));
+    EXPECT_EQ(readFile(dir / "sub" / "gonotepad.bat"), "notepad a.qc\r\n");
+    EXPECT_EQ(readFile(dir / "sub" / "goshell.bat"), "start a.qc\r\n");
 }
 
 TEST_F(SeamedToolsTest, ProgramIsLookedUpInTheCurrentDirectoryFirstThenAlongPath)

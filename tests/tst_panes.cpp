@@ -1,13 +1,16 @@
 #include "widgettesting.h"
 
 #include "base/errors.h"
+#include "panes/fileio.h"
 #include "panes/textpane.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +46,65 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(pane_.get()));
     }
     void cleanup() { pane_.reset(); }
+
+    // A jump leaves the whole line in view in the upper third, wrapped or not.
+    void placedLinesLieInTheUpperThird()
+    {
+        for (const auto mode : {QPlainTextEdit::NoWrap, QPlainTextEdit::WidgetWidth}) {
+            pane_->setLineWrapMode(mode);
+            pane_->resize(300, 240);
+            std::string text;
+            for (int i = 0; i < 400; ++i)
+                text += "line " + std::to_string(i) + " long enough to wrap twice in a narrow pane, on and on\r\n";
+            pane_->setBytes(text);
+            QApplication::processEvents();
+            for (const int line : {300, 20, 0}) {
+                pane_->setSelStart(pane_->findText(QStringLiteral("line %1 ").arg(line), 0, pane_->textLength()));
+                pane_->setSelLength(4);
+                pane_->placeCaretInUpperThird();
+                QApplication::processEvents();
+                const QRect caret = pane_->cursorRect();
+                const QString where = QStringLiteral("mode %1 line %2: %3").arg(mode).arg(line).arg(caret.top());
+                QVERIFY2(pane_->viewport()->rect().contains(caret), qPrintable(where));
+                QVERIFY2(caret.top() <= pane_->viewport()->height() / 3, qPrintable(where));
+            }
+        }
+    }
+
+    // Without wrapping, a change of width keeps every line's layout, the caret, the selection
+    // and the scrolling; the horizontal bar shows only for text wider than the view.
+    void widthChangesKeepUnwrappedLines()
+    {
+        pane_->setLineWrapMode(QPlainTextEdit::NoWrap);
+        pane_->resize(500, 200);
+        pane_->setBytes("short\r\nlines");
+        QApplication::processEvents();
+        QVERIFY(!pane_->verticalScrollBar()->isVisible());
+        std::string text;
+        for (int i = 0; i < 2000; ++i)
+            text += "self.nextthink = time + 0.1;\r\n";
+        pane_->setBytes(text); // the vertical bar appears and narrows the view
+        pane_->verticalScrollBar()->setValue(1000);
+        pane_->setSelStart(1010 * 30 + 5);
+        pane_->setSelLength(8);
+        QApplication::processEvents();
+        QVERIFY(pane_->verticalScrollBar()->isVisible());
+        QCOMPARE(pane_->horizontalScrollBar()->maximum(), 0);
+        const QTextBlock shown = pane_->document()->findBlockByNumber(1010);
+        const QString selected = pane_->textCursor().selectedText();
+        for (const int width : {400, 700, 450}) {
+            pane_->resize(width, 200);
+            QCOMPARE(shown.layout()->lineCount(), 1);
+            QApplication::processEvents();
+            QCOMPARE(pane_->verticalScrollBar()->value(), 1000);
+            QCOMPARE(pane_->textCursor().selectedText(), selected);
+            QCOMPARE(pane_->caretPosition().line, 1010);
+            QCOMPARE(pane_->horizontalScrollBar()->maximum(), 0);
+        }
+        pane_->setBytes(std::string(300, 'x') + "\r\n" + text);
+        QApplication::processEvents();
+        QVERIFY(pane_->horizontalScrollBar()->maximum() > 0);
+    }
 
     void emptyPane()
     {
@@ -102,6 +164,38 @@ private slots:
         QCOMPARE(pane_->line(2), QString("z"));
     }
 
+    // A line too long to lay out is cut into pieces; the pane then never writes the file back.
+    void tooLongLinesAreCutAndMakeThePaneReadOnly()
+    {
+        const std::size_t limit = text::kLongLineLimit;
+        const std::string longLine(2 * limit + 5, 'x');
+        tree_.write("long.qc", "short\r\n" + longLine + "\r\nend");
+        pane_->loadFromFile(tree_ / "long.qc");
+        QCOMPARE(pane_->lineCount(), 5);
+        QCOMPARE(pane_->document()->findBlockByNumber(1).length() - 1, int(limit));
+        QCOMPARE(pane_->document()->findBlockByNumber(3).text(), QString(5, 'x'));
+        QVERIFY(pane_->isShownReadOnly() && pane_->isReadOnly());
+        QVERIFY(pane_->notice().startsWith("long.qc is shown read-only"));
+        QVERIFY(pane_->findChild<QLabel *>("notice")->isVisible());
+        QVERIFY(pane_->viewport()->y() >= pane_->findChild<QLabel *>("notice")->geometry().bottom());
+        QCOMPARE(errorOf([&] { pane_->saveToFile(tree_ / "long.qc"); }),
+                 QString::fromStdString(tree_ / "long.qc") + " is shown read-only and was not saved");
+        QCOMPARE(readFile(tree_ / "long.qc"), "short\r\n" + longLine + "\r\nend");
+
+        // A file shown as it is makes the pane editable again, as it was before.
+        pane_->setBytes(std::string(limit, 'y'));
+        QVERIFY(!pane_->isShownReadOnly() && !pane_->isReadOnly());
+        QVERIFY(pane_->notice().isEmpty() && !pane_->findChild<QLabel *>("notice")->isVisible());
+        pane_->saveToFile(tree_ / "long.qc");
+        QCOMPARE(readFile(tree_ / "long.qc"), std::string(limit, 'y'));
+
+        TextPane preview(TextPane::Kind::RichEdit);
+        preview.setReadOnly(true);
+        preview.setBytes(longLine);
+        preview.setBytes("short");
+        QVERIFY(preview.isReadOnly());
+    }
+
     void filesRoundTripByteForByte()
     {
         std::string bytes;
@@ -125,7 +219,9 @@ private slots:
         pane_->setBytes("kept");
         const std::string missing = tree_ / "missing.qc";
         QCOMPARE(errorOf([&] { pane_->loadFromFile(missing); }), "Cannot open file " + QString::fromStdString(missing));
-        QCOMPARE(errorOf([&] { pane_->loadFromFile(tree_.path()); }), "Cannot open file " + QString::fromStdString(tree_.path()));
+        ::mkfifo((tree_ / "pipe.qc").c_str(), 0644);
+        for (const std::string &special : {tree_.path(), tree_ / "pipe.qc"})
+            QCOMPARE(errorOf([&] { pane_->loadFromFile(special); }), QString::fromStdString(special) + " is not a regular file");
         QCOMPARE(pane_->wholeText(), QString("kept"));
 
         tree_.write("locked.qc", "old");
@@ -134,13 +230,18 @@ private slots:
                  "Cannot create file " + QString::fromStdString(tree_ / "locked.qc"));
         QCOMPARE(readFile(tree_ / "locked.qc"), std::string("old"));
 
-        if (::access("/dev/full", W_OK) != 0)
-            QSKIP("no /dev/full");
-        ::symlink("/dev/full", (tree_ / "full.qc").c_str());
-        QCOMPARE(errorOf([&] { pane_->saveToFile(tree_ / "full.qc"); }), QString("Failed to Save Stream"));
+        // A hard link makes the save write in place, where a full disk is found before writing.
+        tree_.write("full.qc", "old");
+        ::link((tree_ / "full.qc").c_str(), (tree_ / "link.qc").c_str());
+        fileio::setSpaceReserver([](int, std::size_t) { return ENOSPC; });
+        const QString richEditError = errorOf([&] { pane_->saveToFile(tree_ / "full.qc"); });
         TextPane memo(TextPane::Kind::Memo);
         memo.setBytes("x");
-        QCOMPARE(errorOf([&] { memo.saveToFile(tree_ / "full.qc"); }), QString("Stream write error"));
+        const QString memoError = errorOf([&] { memo.saveToFile(tree_ / "full.qc"); });
+        fileio::setSpaceReserver({});
+        QCOMPARE(richEditError, QString("Failed to Save Stream"));
+        QCOMPARE(memoError, QString("Stream write error"));
+        QCOMPARE(readFile(tree_ / "full.qc"), std::string("old"));
     }
 
     void binaryFilesLoadWithoutHarm()

@@ -41,6 +41,8 @@ QFont windowsFont(const QString &family, int pixelHeight, bool bold)
     QFont font(family);
     font.setPixelSize(pixelHeight);
     font.setBold(bold);
+    // Set, so that a stand-in's stretch is not handed down to the fonts of child widgets.
+    font.setStretch(QFont::Unstretched);
     if (onScaledScreen() && !scalesCleanly(font))
         return scalableStandIn(font);
     return font;

@@ -9,6 +9,7 @@ class QFrame;
 class QHeaderView;
 class QMenu;
 class QPushButton;
+class QSplitter;
 class QStatusBar;
 
 namespace vardo {
@@ -16,7 +17,10 @@ namespace vardo {
 class DirectoryListBox;
 class DriveComboBox;
 class FileListBox;
+class FindBar;
 class IndexComboBox;
+class CompileRun;
+class OutputList;
 class TabbedNotebook;
 class TextPane;
 
@@ -53,7 +57,9 @@ public:
     QFrame *Panel11;
     QHeaderView *HeaderControl2;
     IndexComboBox *com;
+    QSplitter *Splitter1;
     TextPane *vardo;
+    OutputList *output;
     TextPane *veer;
     TabbedNotebook *TabbedNotebook2;
     std::array<TextPane *, 8> Memos;
@@ -62,6 +68,7 @@ public:
     QMenu *PopupMenu2;
     QAction *shellopen1;
     QAction *ExploreFolder1;
+    FindBar *findbar;
 
     void SetWindowCaption();
     void ShowCaretPosition();
@@ -73,6 +80,15 @@ public:
     // Writes the editor's text back to its file as the open-for-edit does before it loads;
     // false when the text could not be written and the caller must stop.
     bool AutosaveEditor();
+    // Goes to a line (from 1) and column (from 1; 0: none) of a file, its path absolute or
+    // relative to the current directory: opens it for editing unless it is the edited file,
+    // selects the line from the column on, places it in the upper third and shows the caret
+    // position. A missing file gets the error box. False when the editor did not get there.
+    bool GoToPlace(const std::string &path, int line, int column);
+    // The pane the find bar and go to line work on: the one on the page in front.
+    TextPane *frontPane() const;
+    // Puts the caret at the start of a line (counted from 1) in the upper third of the pane.
+    void GoToLine(TextPane *pane, int line);
 
     // Event handlers, bound to the components' events by the constructor.
     void FormShow();
@@ -95,6 +111,11 @@ public:
     void codexMouseUp();
     void vardoEnter();
     void vardoExit();
+    void findClick();
+    void replaceClick();
+    void findNextClick();
+    void findPreviousClick();
+    void goToLineClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -108,7 +129,9 @@ private:
     void buildViewPage(QWidget *page);
     void buildHelpPage(QWidget *page);
     void buildMenus();
+    void buildFindBar();
     void bindEvents();
+    void bindBuildEvents();
     void setTabOrder();
     void placeWindow();
     void placeCompilerButton();
@@ -117,6 +140,7 @@ private:
 
     bool shown_ = false;
     bool helpFilled_ = false;
+    CompileRun *compileRun_ = nullptr;
 };
 
 } // namespace vardo

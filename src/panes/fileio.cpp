@@ -75,12 +75,44 @@ mode_t currentUmask()
     return mask;
 }
 
+SpaceReserver &spaceReserver()
+{
+    static SpaceReserver reserver;
+    return reserver;
+}
+
+int reserveSpace(int fd, std::size_t size)
+{
+    if (spaceReserver())
+        return spaceReserver()(fd, size);
+    const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
+    // A file system that cannot reserve is written as before.
+    return error == EOPNOTSUPP || error == ENOSYS ? 0 : error;
+}
+
+[[noreturn]] void notRegularFile(const std::string &path)
+{
+    throw SaveError(SaveError::Kind::NotRegularFile, path, 0);
+}
+
+// The open does not block on a FIFO nor truncate anything before the file is known to be a
+// regular file with room for the new bytes; only then is it cut to size and overwritten.
 void saveInPlace(const std::string &target, std::string_view bytes)
 {
-    Fd fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-    if (!fd.valid())
+    Fd fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid() && errno == ENXIO)
+        notRegularFile(target);
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
         cannotCreate(target);
-    if (!writeAll(fd.get(), bytes) || fd.close() != 0)
+    if (!S_ISREG(st.st_mode))
+        notRegularFile(target);
+    if (const int error = bytes.empty() ? 0 : reserveSpace(fd.get(), bytes.size())) {
+        errno = error;
+        writeFailed(target);
+    }
+    if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0 || !writeAll(fd.get(), bytes) ||
+        fd.close() != 0)
         writeFailed(target);
 }
 
@@ -137,15 +169,22 @@ bool isWritable(const std::string &path)
 
 std::string SaveError::reason() const
 {
-    return std::strerror(error_);
+    return kind_ == Kind::NotRegularFile ? "not a regular file" : std::strerror(error_);
+}
+
+void setSpaceReserver(SpaceReserver reserver)
+{
+    spaceReserver() = std::move(reserver);
 }
 
 std::string readWholeFile(const std::string &path, std::size_t limit)
 {
     Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
         throw OpenError(path);
+    if (!S_ISREG(st.st_mode))
+        throw NotRegularFileError(path);
     if (static_cast<unsigned long long>(st.st_size) > limit)
         throw TooLargeError(path);
 
@@ -177,16 +216,26 @@ void saveFileSafely(const std::string &path, std::string_view bytes)
         saveViaRename(target, bytes, nullptr);
         return;
     }
-    if (S_ISDIR(st.st_mode))
-        errno = EISDIR;
-    if (S_ISDIR(st.st_mode) || !isWritable(target))
+    if (!S_ISREG(st.st_mode))
+        notRegularFile(path);
+    if (!isWritable(target))
         cannotCreate(path);
-    const bool renameKeepsFile = S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+    const bool renameKeepsFile = st.st_nlink == 1 &&
                                  st.st_uid == ::geteuid() && isWritable(directory);
     if (renameKeepsFile)
         saveViaRename(target, bytes, &st);
     else
         saveInPlace(target, bytes);
+}
+
+void replaceEntry(const std::string &path, std::string_view bytes)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        cannotCreate(path);
+    }
+    saveViaRename(path, bytes, nullptr);
 }
 
 } // namespace vardo::fileio

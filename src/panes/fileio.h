@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -14,6 +15,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The path names a FIFO, socket, device or directory: nothing is read from or written to it.
+class NotRegularFileError : public OpenError {
+public:
+    using OpenError::OpenError;
+};
+
 // The file is larger than the limit given to the read.
 class TooLargeError : public std::runtime_error {
 public:
@@ -23,12 +30,14 @@ public:
 // The target could not be created (read-only, denied, missing directory) or the write failed.
 class SaveError : public std::runtime_error {
 public:
-    enum class Kind { CannotCreate, WriteFailed };
+    enum class Kind { CannotCreate, WriteFailed, NotRegularFile };
     SaveError(Kind kind, const std::string &path, int error)
         : std::runtime_error(path), kind_(kind), error_(error)
     {
     }
     Kind kind() const { return kind_; }
+    // The errno of the failed call; 0 for a target that is not a regular file.
+    int error() const { return error_; }
     // The system's words for the cause, such as "Permission denied".
     std::string reason() const;
 
@@ -37,6 +46,7 @@ private:
     int error_;
 };
 
+// Throws NotRegularFileError, OpenError or TooLargeError; never blocks on a FIFO or device.
 std::string readWholeFile(const std::string &path, std::size_t limit);
 
 // Writes all bytes to a file descriptor, resuming after interruptions; false with errno set on
@@ -46,8 +56,20 @@ bool writeAll(int fd, std::string_view bytes);
 // Replaces the file's contents with `bytes` so that a failure leaves the old contents whole:
 // a temporary file in the same directory is written, flushed and renamed over the target,
 // keeping its permission bits; a symbolic link is followed. Where a rename would change the
-// file's owner, break hard links or is impossible, the file is written in place.
+// file's owner, break hard links or is impossible, the file is written in place, after its
+// new size was reserved so that a full disk fails before the old bytes are touched. Only a
+// regular file is ever written (or a new one created).
 void saveFileSafely(const std::string &path, std::string_view bytes);
+
+// Creates or replaces `path` with a new plain file holding `bytes`. Whatever entry has that
+// name (a file, a symbolic link, a FIFO, a socket) is replaced, never opened or written
+// through; a directory of that name stays and fails with EISDIR.
+void replaceEntry(const std::string &path, std::string_view bytes);
+
+// Reserves `size` bytes for the file open as `fd`; returns 0 or an errno value.
+using SpaceReserver = std::function<int(int fd, std::size_t size)>;
+// Replaces the reservation made before a write in place, for tests; empty restores it.
+void setSpaceReserver(SpaceReserver reserver);
 
 // Whether the user may write to an existing path. The superuser bypasses permission bits,
 // but a file or directory without any write bit still counts as read-only for the editor.

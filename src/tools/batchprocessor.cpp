@@ -1,7 +1,8 @@
 #include "tools/batchprocessor.h"
 
+#include "base/errors.h"
 #include "panes/fileio.h"
-#include "tools/launch.h"
+#include "tools/programs.h"
 
 #include <array>
 #include <cctype>
@@ -29,42 +30,58 @@ std::string lowerAscii(std::string_view text)
 void openInTextEditor(const std::string &path)
 {
     for (const char *editor : textEditors) {
-        if (const auto program = detail::findOnPath(editor)) {
+        if (const auto program = findOnPath(editor)) {
             if (path.empty())
-                detail::launch(*program, {});
+                startDetached({*program, {}});
             else
-                detail::launch(*program, {detail::asOperand(path)});
+                startDetached({*program, {asOperand(path)}});
             return;
         }
     }
     if (!path.empty())
-        detail::openByDefaultAction(path);
+        openByDefaultAction(path);
 }
 
-void runCommand(std::string_view line)
+void runCommand(const BatchCommand &command)
 {
-    const auto blank = line.find(' ');
-    const std::string command = lowerAscii(line.substr(0, blank));
-    const std::string rest(blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1));
-    if (command == "notepad")
-        openInTextEditor(rest);
-    else if (command == "start" && !rest.empty())
-        detail::openByDefaultAction(rest);
+    const std::string word = lowerAscii(command.word);
+    if (word == "notepad")
+        openInTextEditor(command.operand);
+    else if (word == "start" && !command.operand.empty())
+        openByDefaultAction(command.operand);
 }
 
 } // namespace
 
-void runBatchText(std::string_view text)
+std::string batchLine(std::string_view command, const std::string &path)
 {
+    if (path.find_first_of("\r\n") != std::string::npos)
+        throw AppError("The file name contains a line break");
+    return std::string(command) + " " + path;
+}
+
+std::vector<BatchCommand> parseBatchText(std::string_view text)
+{
+    std::vector<BatchCommand> commands;
     while (!text.empty()) {
         const auto newline = text.find('\n');
         std::string_view line = text.substr(0, newline);
         text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        if (!line.empty())
-            runCommand(line);
+        if (line.empty())
+            continue;
+        const auto blank = line.find(' ');
+        commands.push_back({std::string(line.substr(0, blank)),
+                            std::string(blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1))});
     }
+    return commands;
+}
+
+void runBatchText(std::string_view text)
+{
+    for (const BatchCommand &command : parseBatchText(text))
+        runCommand(command);
 }
 
 void runBatchFile(const std::string &path)

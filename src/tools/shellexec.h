@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-// The desktop's execute service and a small command processor for ".bat" files: the one
-// place that starts processes or asks the desktop to open things.
+// The desktop's execute service, built on the program starts of tools/programs.h, and the
+// batch files it runs.
 namespace vardo::tools {
 
 enum class ShowMode { Hidden, Normal };
@@ -27,7 +27,8 @@ void shellExecute(const std::string &file, ShowMode mode);
 void setExecuteSeam(std::function<void(const Execution &)> seam);
 
 // Writes the batch file `name` in the current directory: `line` followed by CR LF, replacing
-// an old file. Throws vardo::IoError (message from the input/output error table) on failure.
+// an old file or any other entry of that name but a directory by a new plain file, never
+// writing through a link. Throws vardo::IoError (message from the input/output error table) on failure.
 void writeBatchFile(const std::string &name, const std::string &line);
 
 } // namespace vardo::tools

@@ -1,26 +1,22 @@
-// The compiler button and the context-menu helpers.
+// The context-menu helpers of the file lists.
 #include "app/form1.h"
 
 #include "base/paths.h"
 #include "nav/filelistbox.h"
+#include "tools/batchprocessor.h"
 #include "tools/shellexec.h"
 
 namespace vardo {
 
-void TForm1::Button6Click()
-{
-    tools::shellExecute("frikqcc2.exe", tools::ShowMode::Hidden);
-}
-
 void TForm1::openwithnotepad1Click()
 {
-    tools::writeBatchFile("gonotepad.bat", "notepad " + qclista->selectedFilePath());
+    tools::writeBatchFile("gonotepad.bat", tools::batchLine("notepad", qclista->selectedFilePath()));
     tools::shellExecute("gonotepad.bat", tools::ShowMode::Hidden);
 }
 
 void TForm1::shellopen1Click()
 {
-    tools::writeBatchFile("goshell.bat", "start " + listado->selectedFilePath());
+    tools::writeBatchFile("goshell.bat", tools::batchLine("start", listado->selectedFilePath()));
     tools::shellExecute("goshell.bat", tools::ShowMode::Hidden);
 }
 
