@@ -81,6 +81,13 @@ QFont scalableStandIn(const QFont &font)
     return best;
 }
 
+QFont fittedToHeight(QFont font, int height)
+{
+    while (font.pixelSize() > 1 && QFontMetricsF(font).lineSpacing() > height)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
+}
+
 qreal averageLetterWidth(const QFont &font)
 {
     const QFontMetricsF metrics(font);
