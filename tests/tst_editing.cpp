@@ -7,11 +7,13 @@
 #include "base/qtext.h"
 #include "edit/indexcombobox.h"
 #include "nav/filelistbox.h"
+#include "panes/busyload.h"
 #include "panes/textpane.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
@@ -280,6 +282,33 @@ private slots:
         QCOMPARE(s.disk("long.qc"), bytes);
         QCOMPARE(EditFile, s.path("b.qc"));
         QVERIFY(!s.form->vardo->isReadOnly());
+    }
+
+    // Esc during a long load leaves the window as it was before the load.
+    void escDuringALongLoadChangesNothing()
+    {
+        Session s({{"a.qc", "A\r\n"}, {"big.qc", std::string(3000000, 'b')}, {"big2.qc", std::string(3000000, 'c')}});
+        QVERIFY(s.form);
+        s.open("a.qc");
+        s.preview("a.qc");
+        BusyLoad::setTiming(0, 0);
+        const auto pressEsc = [&] {
+            QCoreApplication::postEvent(s.form.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+        };
+        pressEsc();
+        QVERIFY(consoleOf([&] { s.preview("big.qc"); }).isEmpty());
+        QCOMPARE(s.form->veer->wholeText(), QString("A\r\n"));
+        QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QString("a.qc"));
+
+        s.form->Manager->setCurrentIndex(TForm1::NavPage);
+        pressEsc();
+        QVERIFY(!consoleOf([&] { QVERIFY(!s.form->OpenForEdit(s.path("big2.qc"))); }).contains("fail"));
+        BusyLoad::setTiming(-1, -1);
+        QCOMPARE(s.editorText(), std::string("A\r\n"));
+        QCOMPARE(EditFile, s.path("a.qc"));
+        QCOMPARE(s.editCaption(), QString("a.qc"));
+        QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::NavPage));
+        QVERIFY(!LoadFailed && s.errors.texts.isEmpty());
     }
 
     void caretStatusAndModificationMark()

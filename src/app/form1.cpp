@@ -7,6 +7,7 @@
 #include "base/errorbox.h"
 #include "base/qtext.h"
 #include "build/outputlist.h"
+#include "edit/colouring.h"
 #include "edit/indexcombobox.h"
 #include "help/helppages.h"
 #include "nav/directorylistbox.h"
@@ -23,8 +24,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QScreen>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTextDocument>
 
@@ -116,6 +117,10 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     bindEvents();
     setTabOrder();
     placeWindow();
+    for (TextPane *pane : {vardo, veer, test})
+        new QuakeCColouring(pane);
+    // The general pane shows any file: it colours only QuakeC ones.
+    QuakeCColouring::of(test)->setOn(false);
     qApp->installEventFilter(this);
 }
 
@@ -370,10 +375,11 @@ void TForm1::bindEvents()
     vardo->onMouseUp = [this] { codexMouseUp(); };
     vardo->onEnter = [this] { vardoEnter(); };
     vardo->onExit = [this] { vardoExit(); };
+    bindBuildEvents();
     // The status follows the caret and the line count, whatever moved them.
     connect(vardo, &QPlainTextEdit::cursorPositionChanged, this, &TForm1::ShowCaretPosition);
     connect(vardo->document(), &QTextDocument::contentsChanged, this, &TForm1::ShowCaretPosition);
-    bindBuildEvents();
+    bindSymbolEvents();
 }
 
 void TForm1::setTabOrder()
