@@ -275,6 +275,20 @@ private slots:
         QCOMPARE(GeneralFile, tree() / "prog.exe");
     }
 
+    void paneWithLinesCutIsNeverSaved()
+    {
+        const std::string bytes = "head\n" + std::string(30000, 'z');
+        tree().write("long.txt", bytes);
+        QVERIFY(start());
+        showAllFiles();
+        ErrorBoxRecorder boxes;
+        click(form_->listado, "long.txt");
+        QVERIFY(form_->test->isShownReadOnly());
+        QTest::mouseClick(form_->salvaman, Qt::LeftButton);
+        QCOMPARE(boxes.texts, QStringList{displayText(tree() / "long.txt") + " is shown read-only and was not saved."});
+        QCOMPARE(readFile(tree() / "long.txt"), bytes);
+    }
+
     void compilerButtonCompilesWhereDirIs()
     {
         tree().makeDirectory("sub");

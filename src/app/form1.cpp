@@ -101,6 +101,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     columns->addWidget(Panel1);
     columns->addWidget(Panel2, 1);
     buildToolRow();
+    buildFindBar();
     buildMenus();
     bindEvents();
     setTabOrder();

@@ -17,6 +17,7 @@ namespace vardo {
 class DirectoryListBox;
 class DriveComboBox;
 class FileListBox;
+class FindBar;
 class IndexComboBox;
 class CompileRun;
 class OutputList;
@@ -67,6 +68,7 @@ public:
     QMenu *PopupMenu2;
     QAction *shellopen1;
     QAction *ExploreFolder1;
+    FindBar *findbar;
 
     void SetWindowCaption();
     void ShowCaretPosition();
@@ -83,6 +85,10 @@ public:
     // selects the line from the column on, places it in the upper third and shows the caret
     // position. A missing file gets the error box. False when the editor did not get there.
     bool GoToPlace(const std::string &path, int line, int column);
+    // The pane the find bar and go to line work on: the one on the page in front.
+    TextPane *frontPane() const;
+    // Puts the caret at the start of a line (counted from 1) in the upper third of the pane.
+    void GoToLine(TextPane *pane, int line);
 
     // Event handlers, bound to the components' events by the constructor.
     void FormShow();
@@ -105,6 +111,11 @@ public:
     void codexMouseUp();
     void vardoEnter();
     void vardoExit();
+    void findClick();
+    void replaceClick();
+    void findNextClick();
+    void findPreviousClick();
+    void goToLineClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -118,6 +129,7 @@ private:
     void buildViewPage(QWidget *page);
     void buildHelpPage(QWidget *page);
     void buildMenus();
+    void buildFindBar();
     void bindEvents();
     void bindBuildEvents();
     void setTabOrder();
