@@ -243,7 +243,7 @@ void TForm1::buildEditPage(QWidget *page)
     HeaderControl2->setEnabled(false);
     com = named<IndexComboBox>("com", page);
     com->setGeometry(8, 0, 673, 22);
-    com->setFont(windowsFont(QStringLiteral("Terminal"), 12, true));
+    com->setFont(fittedToHeight(windowsFont(QStringLiteral("Terminal"), 12, true), IndexComboBox::kItemHeight));
     com->raise();
 
     vardo = named<TextPane>("vardo", TextPane::Kind::RichEdit, page);
