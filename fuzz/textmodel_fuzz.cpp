@@ -182,6 +182,13 @@ void checkFind(FuzzedDataProvider &input)
         FUZZ_CHECK(pos >= start && pos + what.size() <= text.size());
         FUZZ_CHECK(length >= what.size() && pos - start <= length - what.size());
     }
+    // Backwards: the last occurrence that starts before `start`, as the forward search sees them.
+    std::size_t last = text::TextSearch::npos;
+    for (long long at = referenceFind(text, what, 0, text.size(), options);
+         at >= 0 && static_cast<std::size_t>(at) < start;
+         at = referenceFind(text, what, static_cast<std::size_t>(at) + 1, text.size(), options))
+        last = static_cast<std::size_t>(at);
+    FUZZ_CHECK(text::TextSearch(what, options).previous(text, start) == last);
     // A piece of the text, searched from the start over the whole text, is always found at or
     // before the place it was taken from (folded, only when case does not matter).
     if (whatKind != 0 && !what.empty() && !options.wholeWord && (whatKind == 1 || !options.matchCase)) {

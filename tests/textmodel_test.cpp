@@ -1,5 +1,6 @@
 #include "panes/textmodel.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace vardo::text;
@@ -69,4 +70,57 @@ TEST(Find, WholeWordSkipsPiecesOfLongerWords)
     EXPECT_EQ(findText(text, u"void", 0, text.size(), {.wholeWord = true}), 13);
     EXPECT_EQ(findText(text, u"void", 0, text.size()), 0);
     EXPECT_EQ(findText(u"(void)", u"void", 0, 6, {.wholeWord = true}), 1);
+}
+
+TEST(LongLines, AreCutIntoPiecesOfTheLimitAndShortOnesStay)
+{
+    const struct {
+        std::u16string in, out;
+        bool cut;
+    } cases[] = {
+        {u"", u"", false},
+        {u"abc\nabcd\n", u"abc\nabcd\n", false},
+        {u"abcde", u"abcd\ne", true},
+        {u"abcdefghi\nxy\n123456789", u"abcd\nefgh\ni\nxy\n1234\n5678\n9", true},
+        {u"abcdefgh\n", u"abcd\nefgh\n", true},
+    };
+    for (const auto &c : cases) {
+        std::u16string text = c.in;
+        EXPECT_EQ(cutLongLines(text, 4), c.cut);
+        EXPECT_EQ(text, c.out);
+    }
+    std::u16string one(5 * kLongLineLimit + 1, u'x');
+    EXPECT_TRUE(cutLongLines(one));
+    EXPECT_EQ(std::count(one.begin(), one.end(), u'\n'), 5);
+    EXPECT_EQ(one.find(u'\n'), kLongLineLimit);
+}
+
+TEST(Search, FindsForwardsAndBackwardsWithItsOptions)
+{
+    // Occurrences of "self" (any case): 0, 7 (in "myself"), 12 (SELF), 18 (in "self_x").
+    const std::u16string text = u"self myself SELF; self_x\u2029";
+    constexpr auto npos = TextSearch::npos;
+    struct Case {
+        FindOptions options;
+        std::size_t from, expectedNext, before, expectedPrevious;
+    };
+    const Case cases[] = {
+        {{}, 0, 0, npos, 18},
+        {{}, 1, 7, 18, 12},
+        {{}, 19, npos, 1, 0},
+        {{}, 0, 0, 0, npos},
+        {{.matchCase = true}, 8, 18, 18, 7},
+        {{.wholeWord = true}, 1, 12, npos, 12},
+        {{.matchCase = true, .wholeWord = true}, 1, npos, 12, 0},
+    };
+    for (const Case &c : cases) {
+        const TextSearch search(u"self", c.options);
+        EXPECT_EQ(search.next(text, c.from), c.expectedNext) << c.from;
+        EXPECT_EQ(search.previous(text, c.before), c.expectedPrevious) << c.before;
+    }
+    // A match must end by the limit; one that starts at the position counts.
+    EXPECT_EQ(TextSearch(u"self", {}).next(text, 0, 3), npos);
+    EXPECT_TRUE(TextSearch(u"SELF", {}).matchesAt(text, 7));
+    EXPECT_FALSE(TextSearch(u"SELF", {.wholeWord = true}).matchesAt(text, 7));
+    EXPECT_FALSE(TextSearch(u"", {}).matchesAt(text, 0));
 }

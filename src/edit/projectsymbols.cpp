@@ -5,6 +5,7 @@
 #include "panes/textpane.h"
 
 #include <QFileSystemWatcher>
+#include <filesystem>
 #include <QFileInfo>
 
 namespace vardo {
@@ -22,7 +23,19 @@ struct ProjectSymbols::Result {
     std::vector<qc::SourceList> projects;
     std::size_t chosen = 0;
     qc::SymbolIndex index;
+    std::map<std::string, std::string> byCanonicalPath;
 };
+
+namespace {
+
+std::string canonicalPath(const std::string &path)
+{
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+    return error ? path : canonical.native();
+}
+
+} // namespace
 
 ProjectSymbols::ProjectSymbols(QObject *parent) : QObject(parent), watcher_(new QFileSystemWatcher(this))
 {
@@ -56,7 +69,15 @@ void ProjectSymbols::updateFile(const std::string &path, std::string text)
     if (building())
         pending_[path] = std::move(text);
     else
-        index_.update(path, std::move(text));
+        index_.update(indexPathOf(path), std::move(text));
+}
+
+std::string ProjectSymbols::indexPathOf(const std::string &path) const
+{
+    if (index_.contains(path))
+        return path;
+    const auto found = byCanonicalPath_.find(canonicalPath(path));
+    return found == byCanonicalPath_.end() ? path : found->second;
 }
 
 void ProjectSymbols::startBuild()
@@ -75,9 +96,11 @@ void ProjectSymbols::startBuild()
             result->projects = qc::readProjects(directory, readSource);
             result->chosen = qc::chooseProject(result->projects, edited);
             result->index = qc::SymbolIndex::build(result->projects[result->chosen], readSource);
+            for (const std::string &path : result->index.paths())
+                result->byCanonicalPath.emplace(canonicalPath(path), path);
         } catch (const std::exception &) {
             // Out of memory, say: the window keeps working without an index.
-            *result = Result{{qc::SourceList{}}, 0, {}};
+            *result = Result{{qc::SourceList{}}, 0, {}, {}};
         }
         QMetaObject::invokeMethod(this, [this, result] { land(result); }, Qt::QueuedConnection);
     });
@@ -93,8 +116,9 @@ void ProjectSymbols::land(std::shared_ptr<Result> result)
     projects_ = std::move(result->projects);
     project_ = projects_[result->chosen];
     index_ = std::move(result->index);
+    byCanonicalPath_ = std::move(result->byCanonicalPath);
     for (auto &[path, text] : pending_)
-        index_.update(path, std::move(text));
+        index_.update(indexPathOf(path), std::move(text));
     pending_.clear();
     watchProject();
     emit rebuilt();
@@ -123,7 +147,7 @@ void ProjectSymbols::fileChanged(const QString &changed)
         startBuild();
         return;
     }
-    if (path == editedFile_)
+    if (path == indexPathOf(editedFile_))
         return; // the editor's text is newer than any write and is indexed from there
     try {
         updateFile(path, readSource(path));

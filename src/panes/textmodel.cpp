@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 
 namespace vardo::text {
 
@@ -82,6 +81,33 @@ std::u16string decodeLines(std::string_view bytes)
     return text;
 }
 
+bool cutLongLines(std::u16string &lines, std::size_t limit)
+{
+    std::size_t cuts = 0, run = 0;
+    for (const char16_t c : lines) {
+        run = c == u'\n' ? 0 : run + 1;
+        cuts += run > limit && (run - 1) % limit == 0;
+    }
+    if (cuts == 0)
+        return false;
+    std::u16string out;
+    out.reserve(lines.size() + cuts);
+    run = 0;
+    for (const char16_t c : lines) {
+        if (c == u'\n') {
+            run = 0;
+        } else if (run == limit) {
+            out += u'\n';
+            run = 1;
+        } else {
+            ++run;
+        }
+        out += c;
+    }
+    lines = std::move(out);
+    return true;
+}
+
 bool isCp1252Encodable(char16_t c)
 {
     return byteForCodePoint(c) >= 0;
@@ -117,28 +143,68 @@ long long findText(std::u16string_view text, std::u16string_view what, std::size
 {
     if (what.empty() || start >= text.size())
         return -1;
-    const std::size_t end = std::min(text.size(), start + std::min(length, text.size()));
-    if (end - start < what.size())
-        return -1;
+    const std::size_t end = start + std::min(length, text.size());
+    const std::size_t found = TextSearch(what, options).next(text, start, end);
+    return found == TextSearch::npos ? -1 : static_cast<long long>(found);
+}
 
-    const std::u16string_view hay = text.substr(start, end - start);
-    auto search = [&](const auto &searcher) -> long long {
-        for (auto it = hay.begin();;) {
-            it = std::search(it, hay.end(), searcher);
-            if (it == hay.end())
-                return -1;
-            const auto pos = start + static_cast<std::size_t>(it - hay.begin());
-            if (!options.wholeWord || isWholeWordAt(text, pos, what.size()))
-                return static_cast<long long>(pos);
-            ++it;
-        }
-    };
-    if (options.matchCase)
-        return search(std::boyer_moore_horspool_searcher(what.begin(), what.end()));
-    // Folds as it compares: a folded copy of a large text cost as much as the search itself.
-    return search(std::boyer_moore_horspool_searcher(
-        what.begin(), what.end(), [](char16_t c) { return std::hash<char16_t>{}(foldCase(c)); },
-        [](char16_t a, char16_t b) { return foldCase(a) == foldCase(b); }));
+TextSearch::TextSearch(std::u16string_view what, FindOptions options) : what_(what), options_(options)
+{
+    for (char16_t &c : what_)
+        c = key(c);
+    const std::size_t m = what_.size();
+    forwardShift_.fill(std::max<std::size_t>(m, 1));
+    backwardShift_.fill(std::max<std::size_t>(m, 1));
+    for (std::size_t i = 0; i + 1 < m; ++i)
+        forwardShift_[what_[i] & 0xFF] = m - 1 - i;
+    for (std::size_t i = m - 1; i >= 1 && m > 1; --i)
+        backwardShift_[what_[i] & 0xFF] = i;
+}
+
+bool TextSearch::sameAt(std::u16string_view text, std::size_t position) const
+{
+    for (std::size_t i = 0; i < what_.size(); ++i)
+        if (key(text[position + i]) != what_[i])
+            return false;
+    return true;
+}
+
+bool TextSearch::matchesAt(std::u16string_view text, std::size_t position) const
+{
+    return !what_.empty() && position <= text.size() && what_.size() <= text.size() - position &&
+           sameAt(text, position) && (!options_.wholeWord || isWholeWordAt(text, position, what_.size()));
+}
+
+std::size_t TextSearch::next(std::u16string_view text, std::size_t from, std::size_t end) const
+{
+    const std::size_t m = what_.size();
+    end = std::min(end, text.size());
+    if (m == 0 || end < m)
+        return npos;
+    for (std::size_t at = from; at <= end - m;) {
+        const char16_t last = key(text[at + m - 1]);
+        if (last == what_[m - 1] && sameAt(text, at) &&
+            (!options_.wholeWord || isWholeWordAt(text, at, m)))
+            return at;
+        at += forwardShift_[last & 0xFF];
+    }
+    return npos;
+}
+
+std::size_t TextSearch::previous(std::u16string_view text, std::size_t before) const
+{
+    const std::size_t m = what_.size();
+    if (m == 0 || text.size() < m || before == 0)
+        return npos;
+    for (std::size_t at = std::min(before - 1, text.size() - m);;) {
+        const char16_t first = key(text[at]);
+        if (first == what_[0] && sameAt(text, at) && (!options_.wholeWord || isWholeWordAt(text, at, m)))
+            return at;
+        const std::size_t shift = backwardShift_[first & 0xFF];
+        if (at < shift)
+            return npos;
+        at -= shift;
+    }
 }
 
 } // namespace vardo::text

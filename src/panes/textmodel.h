@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -10,6 +11,16 @@ namespace vardo::text {
 
 // At most this many characters of a line are read, its line end counted among them.
 constexpr std::size_t kLineReadLimit = 4096;
+
+// The longest line a pane lays out whole. The toolkit's layout of a line without break
+// opportunities grows with the square of its length (measured: 22 ms at 4,096 characters,
+// 55 ms at 16,384, 400 ms at 65,536 in a wrapping pane); at this length a line still lays out
+// and takes a key in about 30 ms in every pane.
+constexpr std::size_t kLongLineLimit = 10000;
+
+// Cuts every line of `lines` ('\n' between lines) that is longer than `limit` characters into
+// pieces of `limit` characters, each on a line of its own. Returns whether anything was cut.
+bool cutLongLines(std::u16string &lines, std::size_t limit = kLongLineLimit);
 
 // Decodes a file's bytes into lines separated by '\n': every CR LF is one line end, and so is
 // a lone CR or a lone LF.
@@ -40,5 +51,31 @@ struct FindOptions {
 // `text`, or -1.
 long long findText(std::u16string_view text, std::u16string_view what, std::size_t start,
                    std::size_t length, FindOptions options = {});
+
+// A search text prepared once for many searches through large texts, forwards and backwards.
+// Letters are folded as they are compared unless case must match.
+class TextSearch {
+public:
+    static constexpr std::size_t npos = std::u16string_view::npos;
+
+    TextSearch(std::u16string_view what, FindOptions options);
+
+    std::size_t size() const { return what_.size(); }
+    // The first occurrence that starts at or after `from` and ends by `end`, or npos.
+    std::size_t next(std::u16string_view text, std::size_t from, std::size_t end = npos) const;
+    // The last occurrence that starts before `before` (npos: anywhere), or npos.
+    std::size_t previous(std::u16string_view text, std::size_t before = npos) const;
+    // Whether an occurrence starts at `position`.
+    bool matchesAt(std::u16string_view text, std::size_t position) const;
+
+private:
+    char16_t key(char16_t c) const { return options_.matchCase ? c : foldCase(c); }
+    bool sameAt(std::u16string_view text, std::size_t position) const;
+
+    std::u16string what_;
+    FindOptions options_;
+    // Horspool shifts by the low byte of a character: sharing a slot only makes a shift shorter.
+    std::array<std::size_t, 256> forwardShift_{}, backwardShift_{};
+};
 
 } // namespace vardo::text
