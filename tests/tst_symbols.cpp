@@ -191,7 +191,7 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("The engine&#x27;s functions")) ||
                      text.contains(QStringLiteral("The engine's functions")),
                  qPrintable(text));
-        QVERIFY2(text.contains(QStringLiteral("builtin #1, builtin, defs.qc:2")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("builtin #1, defs.qc:2")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("Function: makevectors")), qPrintable(text));
         QVERIFY(s.form->symbols->hoverText(nameAt(QStringLiteral("nothing"), 0, 1)).isEmpty());
     }

@@ -230,12 +230,11 @@ QString SymbolNavigator::hoverText(const NameAt &name) const
                     .arg(fromBytes(s.declaration).toHtmlEscaped());
         if (!s.comment.empty())
             html += QStringLiteral("<p style='white-space:pre'><i>%1</i></p>").arg(fromBytes(s.comment).toHtmlEscaped());
-        QString where = QStringLiteral("%1, %2:%3")
-                            .arg(QString::fromLatin1(qc::kindName(s.kind)),
-                                 shownPath(found[i].path, symbols_->directory()))
-                            .arg(s.line + 1);
-        if (s.kind == qc::SymbolKind::Builtin)
-            where = tr("builtin #%1, %2").arg(s.builtinNumber).arg(where);
+        const QString kind = s.kind == qc::SymbolKind::Builtin ? tr("builtin #%1").arg(s.builtinNumber)
+                                                                : QString::fromLatin1(qc::kindName(s.kind));
+        const QString where = QStringLiteral("%1, %2:%3")
+                                  .arg(kind, shownPath(found[i].path, symbols_->directory()))
+                                  .arg(s.line + 1);
         html += QStringLiteral("<p>%1</p>").arg(where.toHtmlEscaped());
         if (s.kind == qc::SymbolKind::Builtin) {
             const std::string entry = help::builtinEntry(s.name);
