@@ -181,6 +181,24 @@ private slots:
         QTRY_COMPARE(s.symbols().index().definitions("third").size(), std::size_t(1));
     }
 
+    void theEditedFileChoosesAmongSeveralLists()
+    {
+        Session s;
+        QVERIFY(s.form);
+        QTRY_VERIFY(s.indexed());
+        s.tree.write("csprogs.src", "#output \"../csprogs.dat\"\n#include \"client.qc\"\n");
+        s.tree.write("client.qc", "void() CSQC_Init = {};\r\n");
+        s.form->qclista->refresh();
+        s.open("world.qc");
+        QTest::qWait(600);
+        QVERIFY(s.symbols().index().definitions("CSQC_Init").empty());
+        s.open("client.qc");
+        QTRY_COMPARE(s.symbols().index().definitions("CSQC_Init").size(), std::size_t(1));
+        QVERIFY(s.symbols().index().definitions("worldspawn").empty());
+        s.open("world.qc");
+        QTRY_COMPARE(s.symbols().index().definitions("worldspawn").size(), std::size_t(1));
+    }
+
     void hoverOnABuiltinShowsItsNumberAndReference()
     {
         Session s;

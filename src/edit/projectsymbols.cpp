@@ -40,6 +40,7 @@ std::string canonicalPath(const std::string &path)
 ProjectSymbols::ProjectSymbols(QObject *parent) : QObject(parent), watcher_(new QFileSystemWatcher(this))
 {
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, &ProjectSymbols::fileChanged);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &ProjectSymbols::directoryChanged);
 }
 
 ProjectSymbols::~ProjectSymbols()
@@ -128,13 +129,32 @@ void ProjectSymbols::watchProject()
 {
     if (!watcher_->files().isEmpty())
         watcher_->removePaths(watcher_->files());
-    QStringList paths;
+    if (!watcher_->directories().isEmpty())
+        watcher_->removePaths(watcher_->directories());
+    QStringList paths{displayText(directory_)};
     if (!project_.listFile.empty())
         paths << displayText(project_.listFile);
     for (const std::string &path : index_.paths())
         paths << displayText(path);
     if (!paths.isEmpty())
         watcher_->addPaths(paths);
+}
+
+void ProjectSymbols::directoryChanged()
+{
+    // Saves come and go through temporary files; only a new or vanished list counts, or, in a
+    // directory without one, a new or vanished source.
+    const auto names = [](const std::vector<qc::SourceList> &projects) {
+        std::vector<std::string> out;
+        for (const qc::SourceList &p : projects)
+            out.push_back(p.listFile);
+        if (projects.size() == 1 && projects[0].listFile.empty())
+            out.insert(out.end(), projects[0].files.begin(), projects[0].files.end());
+        return out;
+    };
+    const auto now = qc::readProjects(directory_, [](const std::string &) { return std::string(); });
+    if (names(now) != names(projects_))
+        startBuild();
 }
 
 void ProjectSymbols::fileChanged(const QString &changed)

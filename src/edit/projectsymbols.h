@@ -47,6 +47,7 @@ private:
     void startBuild();
     void land(std::shared_ptr<Result> result);
     void fileChanged(const QString &path);
+    void directoryChanged();
     void watchProject();
     // The index's own spelling of a path written another way (through a link, say).
     std::string indexPathOf(const std::string &path) const;
