@@ -19,9 +19,9 @@ class DriveComboBox;
 class FileListBox;
 class FindBar;
 class IndexComboBox;
-class SymbolNavigator;
 class CompileRun;
 class OutputList;
+class SymbolNavigator;
 class TabbedNotebook;
 class TextPane;
 
@@ -69,9 +69,9 @@ public:
     QMenu *PopupMenu2;
     QAction *shellopen1;
     QAction *ExploreFolder1;
+    FindBar *findbar;
     // Definitions, references, hover help and completion over the working directory's project.
     SymbolNavigator *symbols = nullptr;
-    FindBar *findbar;
 
     void SetWindowCaption();
     void ShowCaretPosition();
@@ -134,14 +134,17 @@ private:
     void buildMenus();
     void buildFindBar();
     void bindEvents();
-    void bindSymbolEvents();
     void bindBuildEvents();
+    void bindSymbolEvents();
     void setTabOrder();
+    void placeWindow();
     void placeCompilerButton();
+    void fillHelpPages();
     bool handleAccessKey(QEvent *event);
 
     bool shown_ = false;
     CompileRun *compileRun_ = nullptr;
+    bool helpFilled_ = false;
 };
 
 } // namespace vardo

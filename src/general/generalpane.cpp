@@ -4,7 +4,9 @@
 #include "app/notebook.h"
 #include "app/sharedstate.h"
 #include "base/errorbox.h"
+#include "edit/colouring.h"
 #include "nav/filelistbox.h"
+#include "panes/busyload.h"
 #include "panes/textpane.h"
 
 namespace vardo {
@@ -17,8 +19,10 @@ void TForm1::listadoClick()
         return;
     try {
         test->loadFromFile(path);
+        QuakeCColouring::of(test)->setOn(isQuakeCFileName(path));
         GeneralFile = path;
         LoadFailed = false;
+    } catch (const LoadCancelled &) {
     } catch (const std::exception &) {
         ConsoleMessage("Load fail!!: ");
         LoadFailed = true;
