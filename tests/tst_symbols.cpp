@@ -163,6 +163,10 @@ private slots:
         QTest::keyClick(s.form->vardo, Qt::Key_F4);
         QCOMPARE(EditFile, s.tree / "world.qc");
         QCOMPARE(s.caretLine(), 4);
+        // Alt+Left comes back from a jump of the list too.
+        s.key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(EditFile, s.tree / "defs.qc");
+        QCOMPARE(s.caretLine(), 4);
     }
 
     void writesOfProjectFilesReachTheIndex()

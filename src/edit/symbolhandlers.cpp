@@ -31,6 +31,9 @@ void TForm1::bindSymbolEvents()
         }
         output->showResult(heading, std::move(rows));
     };
+    // The output list's jumps join the walk back and forth.
+    if (const auto goTo = output->onGoTo)
+        output->onGoTo = [this, goTo](const OutputRow &row) { symbols->recordJump([&] { goTo(row); }); };
     symbols->directoryChanged(dir->directory());
 }
 

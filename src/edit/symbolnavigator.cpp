@@ -199,6 +199,17 @@ void SymbolNavigator::walk(std::vector<Place> &from, std::vector<Place> &to)
         to.push_back(*here);
 }
 
+void SymbolNavigator::recordJump(const std::function<void()> &jump)
+{
+    const std::optional<Place> from = editorPlace();
+    jump();
+    const std::optional<Place> to = editorPlace();
+    if (from && to && (from->path != to->path || from->line != to->line)) {
+        back_.push_back(*from);
+        forward_.clear();
+    }
+}
+
 bool SymbolNavigator::goBack()
 {
     if (back_.empty())
