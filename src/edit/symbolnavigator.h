@@ -3,7 +3,6 @@
 #include "qc/symbols.h"
 
 #include <QObject>
-#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <functional>
