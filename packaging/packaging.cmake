@@ -54,5 +54,7 @@ else()
   list(PREPEND VARDO_DEB_DEPENDS libqt6widgets6 libqt6gui6 libqt6core6 libstdc++6 libc6)
 endif()
 list(JOIN VARDO_DEB_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+# "QCC!" runs a QuakeC compiler; Debian packages this one.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fteqcc)
 
 include(CPack)

@@ -12,6 +12,7 @@ PACKAGES=(
   xvfb xauth xdotool x11-utils
   clang-14 libclang-rt-14-dev
   desktop-file-utils appstream libxml2-utils dpkg-dev
+  fteqcc
 )
 
 install_packages() {

@@ -1,5 +1,6 @@
 #include "panes/textmodel.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace vardo::text;
@@ -69,6 +70,29 @@ TEST(Find, WholeWordSkipsPiecesOfLongerWords)
     EXPECT_EQ(findText(text, u"void", 0, text.size(), {.wholeWord = true}), 13);
     EXPECT_EQ(findText(text, u"void", 0, text.size()), 0);
     EXPECT_EQ(findText(u"(void)", u"void", 0, 6, {.wholeWord = true}), 1);
+}
+
+TEST(LongLines, AreCutIntoPiecesOfTheLimitAndShortOnesStay)
+{
+    const struct {
+        std::u16string in, out;
+        bool cut;
+    } cases[] = {
+        {u"", u"", false},
+        {u"abc\nabcd\n", u"abc\nabcd\n", false},
+        {u"abcde", u"abcd\ne", true},
+        {u"abcdefghi\nxy\n123456789", u"abcd\nefgh\ni\nxy\n1234\n5678\n9", true},
+        {u"abcdefgh\n", u"abcd\nefgh\n", true},
+    };
+    for (const auto &c : cases) {
+        std::u16string text = c.in;
+        EXPECT_EQ(cutLongLines(text, 4), c.cut);
+        EXPECT_EQ(text, c.out);
+    }
+    std::u16string one(5 * kLongLineLimit + 1, u'x');
+    EXPECT_TRUE(cutLongLines(one));
+    EXPECT_EQ(std::count(one.begin(), one.end(), u'\n'), 5);
+    EXPECT_EQ(one.find(u'\n'), kLongLineLimit);
 }
 
 TEST(Search, FindsForwardsAndBackwardsWithItsOptions)

@@ -1,6 +1,6 @@
 #include "base/errors.h"
 #include "tools/batchprocessor.h"
-#include "tools/launch.h"
+#include "tools/programs.h"
 #include "tools/shellexec.h"
 
 #include <gtest/gtest.h>
@@ -60,7 +60,7 @@ protected:
         fs::current_path(oldCwd);
         ::setenv("PATH", oldPath.c_str(), 1);
         setExecuteSeam({});
-        detail::setLaunchSeam({});
+        setStartSeam({});
         fs::permissions(dir, fs::perms::owner_all);
         fs::remove_all(dir);
     }
@@ -76,8 +76,9 @@ protected:
     void SetUp() override
     {
         ToolsTest::SetUp();
-        detail::setLaunchSeam([this](const std::string &program, const std::vector<std::string> &args,
-                                     const std::string &cwd) { launches.push_back({program, args, cwd}); });
+        setStartSeam([this](const Command &command, const std::string &cwd) {
+            launches.push_back({command.program, command.args, cwd});
+        });
     }
     Launch tool(const char *name, std::vector<std::string> args) { return {(bin / name).string(), args, dir}; }
 

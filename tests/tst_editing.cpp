@@ -267,6 +267,21 @@ private slots:
         QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
     }
 
+    void fileWithLinesCutIsNeverAutosaved()
+    {
+        const std::string bytes = std::string(25000, 'q') + "\n";
+        Session s({{"long.qc", bytes}, {"b.qc", "B\r\n"}});
+        QVERIFY(s.form);
+        s.open("long.qc");
+        QCOMPARE(EditFile, s.path("long.qc"));
+        QVERIFY(s.form->vardo->isShownReadOnly() && s.form->vardo->isReadOnly());
+        s.open("b.qc");
+        QVERIFY(s.errors.texts.isEmpty());
+        QCOMPARE(s.disk("long.qc"), bytes);
+        QCOMPARE(EditFile, s.path("b.qc"));
+        QVERIFY(!s.form->vardo->isReadOnly());
+    }
+
     void caretStatusAndModificationMark()
     {
         const std::string text = "l1\r\nl2\r\nl3\r\n";

@@ -6,6 +6,7 @@
 #include "app/sharedstate.h"
 #include "base/paths.h"
 #include "base/qtext.h"
+#include "build/outputlist.h"
 #include "nav/directorylistbox.h"
 #include "nav/filelistbox.h"
 #include "panes/textpane.h"
@@ -274,14 +275,31 @@ private slots:
         QCOMPARE(GeneralFile, tree() / "prog.exe");
     }
 
-    void compilerButtonStartsTheCompilerHiddenWhereDirIs()
+    void paneWithLinesCutIsNeverSaved()
+    {
+        const std::string bytes = "head\n" + std::string(30000, 'z');
+        tree().write("long.txt", bytes);
+        QVERIFY(start());
+        showAllFiles();
+        ErrorBoxRecorder boxes;
+        click(form_->listado, "long.txt");
+        QVERIFY(form_->test->isShownReadOnly());
+        QTest::mouseClick(form_->salvaman, Qt::LeftButton);
+        QCOMPARE(boxes.texts, QStringList{displayText(tree() / "long.txt") + " is shown read-only and was not saved."});
+        QCOMPARE(readFile(tree() / "long.txt"), bytes);
+    }
+
+    void compilerButtonCompilesWhereDirIs()
     {
         tree().makeDirectory("sub");
+        tree().write("sub/frikqcc2.exe", "#!/bin/sh\npwd\n");
+        QCOMPARE(::chmod((tree() / "sub/frikqcc2.exe").c_str(), 0755), 0);
         QVERIFY(start());
         openDirectory(tree() / "sub");
         QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
-        QCOMPARE(runs_.size(), std::size_t(1));
-        expectLastRun("frikqcc2.exe", tree() / "sub", tools::ShowMode::Hidden);
+        QTRY_COMPARE_WITH_TIMEOUT(form_->output->resultRows(), 2, 10000);
+        QCOMPARE(form_->output->resultRow(0).text, QString::fromStdString(tree() / "sub"));
+        QVERIFY(runs_.empty());
     }
 
     // No seams here: the real service finds the compiler in the current directory and starts it there.

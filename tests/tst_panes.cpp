@@ -103,6 +103,38 @@ private slots:
         QCOMPARE(pane_->line(2), QString("z"));
     }
 
+    // A line too long to lay out is cut into pieces; the pane then never writes the file back.
+    void tooLongLinesAreCutAndMakeThePaneReadOnly()
+    {
+        const std::size_t limit = text::kLongLineLimit;
+        const std::string longLine(2 * limit + 5, 'x');
+        tree_.write("long.qc", "short\r\n" + longLine + "\r\nend");
+        pane_->loadFromFile(tree_ / "long.qc");
+        QCOMPARE(pane_->lineCount(), 5);
+        QCOMPARE(pane_->document()->findBlockByNumber(1).length() - 1, int(limit));
+        QCOMPARE(pane_->document()->findBlockByNumber(3).text(), QString(5, 'x'));
+        QVERIFY(pane_->isShownReadOnly() && pane_->isReadOnly());
+        QVERIFY(pane_->notice().startsWith("long.qc is shown read-only"));
+        QVERIFY(pane_->findChild<QLabel *>("notice")->isVisible());
+        QVERIFY(pane_->viewport()->y() >= pane_->findChild<QLabel *>("notice")->geometry().bottom());
+        QCOMPARE(errorOf([&] { pane_->saveToFile(tree_ / "long.qc"); }),
+                 QString::fromStdString(tree_ / "long.qc") + " is shown read-only and was not saved");
+        QCOMPARE(readFile(tree_ / "long.qc"), "short\r\n" + longLine + "\r\nend");
+
+        // A file shown as it is makes the pane editable again, as it was before.
+        pane_->setBytes(std::string(limit, 'y'));
+        QVERIFY(!pane_->isShownReadOnly() && !pane_->isReadOnly());
+        QVERIFY(pane_->notice().isEmpty() && !pane_->findChild<QLabel *>("notice")->isVisible());
+        pane_->saveToFile(tree_ / "long.qc");
+        QCOMPARE(readFile(tree_ / "long.qc"), std::string(limit, 'y'));
+
+        TextPane preview(TextPane::Kind::RichEdit);
+        preview.setReadOnly(true);
+        preview.setBytes(longLine);
+        preview.setBytes("short");
+        QVERIFY(preview.isReadOnly());
+    }
+
     void filesRoundTripByteForByte()
     {
         std::string bytes;

@@ -5,6 +5,7 @@
 #include "base/errorbox.h"
 #include "base/errors.h"
 #include "base/paths.h"
+#include "build/outputlist.h"
 #include "edit/indexcombobox.h"
 #include "nav/directorylistbox.h"
 #include "nav/drivecombobox.h"
@@ -18,6 +19,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTest>
@@ -49,12 +51,13 @@ private slots:
             {f.drive, f.Panel8}, {f.auto_, f.Panel8}, {f.salvaman, f.Panel8}, {f.dir, f.Panel7},
             {f.test, f.Panel6}, {f.Panel9, page(f.Manager, 1)}, {f.editbar, f.Panel9},
             {f.Panel11, f.Panel9}, {f.HeaderControl2, page(f.Manager, 1)}, {f.com, page(f.Manager, 1)},
-            {f.vardo, page(f.Manager, 1)}, {f.TabbedNotebook2, page(f.Manager, 3)},
-            {f.PopupMenu1, &f}, {f.PopupMenu2, &f}};
+            {f.Splitter1, page(f.Manager, 1)}, {f.vardo, f.Splitter1}, {f.output, f.Splitter1},
+            {f.TabbedNotebook2, page(f.Manager, 3)}, {f.PopupMenu1, &f}, {f.PopupMenu2, &f}};
         const QStringList names = {"Panel1", "TabbedNotebook1", "Panel2", "HeaderControl1", "qccarranca",
                                    "Manager", "Panel6", "Panel7", "Panel8", "drive", "auto", "salvaman",
                                    "dir", "test", "Panel9", "editbar", "Panel11", "HeaderControl2",
-                                   "com", "vardo", "TabbedNotebook2", "PopupMenu1", "PopupMenu2"};
+                                   "com", "Splitter1", "vardo", "output", "TabbedNotebook2", "PopupMenu1",
+                                   "PopupMenu2"};
         for (qsizetype i = 0; i < parentage.size(); ++i) {
             QCOMPARE(parentage[i].first->objectName(), names[i]);
             QCOMPARE(parentage[i].first->parent(), parentage[i].second);

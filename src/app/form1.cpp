@@ -5,6 +5,7 @@
 #include "app/sharedstate.h"
 #include "base/errorbox.h"
 #include "base/qtext.h"
+#include "build/outputlist.h"
 #include "edit/colouring.h"
 #include "edit/indexcombobox.h"
 #include "help/helppages.h"
@@ -22,6 +23,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
 
@@ -228,6 +230,14 @@ void TForm1::buildEditPage(QWidget *page)
     vardo->setTabChangesFocus(false);
     vardo->setHideSelection(false);
     setRichEditTabStops(vardo);
+    output = named<OutputList>("output", page);
+    output->hide();
+    Splitter1 = named<QSplitter>("Splitter1", Qt::Vertical, page);
+    Splitter1->setChildrenCollapsible(false);
+    Splitter1->addWidget(vardo);
+    Splitter1->addWidget(output);
+    Splitter1->setStretchFactor(0, 3);
+    Splitter1->setStretchFactor(1, 1);
 
     Panel9 = panel("Panel9", page);
     Panel9->setFixedHeight(25);
@@ -243,7 +253,7 @@ void TForm1::buildEditPage(QWidget *page)
 
     auto *rows = tightLayout<QVBoxLayout>(page);
     rows->addWidget(HeaderControl2);
-    rows->addWidget(vardo, 1);
+    rows->addWidget(Splitter1, 1);
     rows->addWidget(Panel9);
 }
 
@@ -332,12 +342,13 @@ void TForm1::bindEvents()
     vardo->onMouseUp = [this] { codexMouseUp(); };
     vardo->onEnter = [this] { vardoEnter(); };
     vardo->onExit = [this] { vardoExit(); };
+    bindBuildEvents();
 }
 
 void TForm1::setTabOrder()
 {
     const QList<QWidget *> chain = {qclista, listado, qccarranca, Manager->tabBar(), dir, auto_, drive,
-                                    salvaman, test, com, vardo, veer, TabbedNotebook2->tabBar(),
+                                    salvaman, test, com, vardo, output, veer, TabbedNotebook2->tabBar(),
                                     Memos[0], Memos[1], Memos[2], Memos[3], Memos[4], Memos[5],
                                     Memos[6], Memos[7]};
     for (qsizetype i = 0; i + 1 < chain.size(); ++i)

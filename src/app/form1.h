@@ -9,6 +9,7 @@ class QFrame;
 class QHeaderView;
 class QMenu;
 class QPushButton;
+class QSplitter;
 class QStatusBar;
 
 namespace vardo {
@@ -18,6 +19,8 @@ class DriveComboBox;
 class FileListBox;
 class FindBar;
 class IndexComboBox;
+class CompileRun;
+class OutputList;
 class TabbedNotebook;
 class TextPane;
 
@@ -54,7 +57,9 @@ public:
     QFrame *Panel11;
     QHeaderView *HeaderControl2;
     IndexComboBox *com;
+    QSplitter *Splitter1;
     TextPane *vardo;
+    OutputList *output;
     TextPane *veer;
     TabbedNotebook *TabbedNotebook2;
     std::array<TextPane *, 8> Memos;
@@ -75,6 +80,11 @@ public:
     // Writes the editor's text back to its file as the open-for-edit does before it loads;
     // false when the text could not be written and the caller must stop.
     bool AutosaveEditor();
+    // Goes to a line (from 1) and column (from 1; 0: none) of a file, its path absolute or
+    // relative to the current directory: opens it for editing unless it is the edited file,
+    // selects the line from the column on, places it in the upper third and shows the caret
+    // position. A missing file gets the error box. False when the editor did not get there.
+    bool GoToPlace(const std::string &path, int line, int column);
     // The pane the find bar and go to line work on: the one on the page in front.
     TextPane *frontPane() const;
     // Puts the caret at the start of a line (counted from 1) in the upper third of the pane.
@@ -121,11 +131,13 @@ private:
     void buildMenus();
     void buildFindBar();
     void bindEvents();
+    void bindBuildEvents();
     void setTabOrder();
     void placeCompilerButton();
     bool handleAccessKey(QEvent *event);
 
     bool shown_ = false;
+    CompileRun *compileRun_ = nullptr;
 };
 
 } // namespace vardo

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <unistd.h>
 
@@ -26,6 +27,16 @@ std::string join(const std::string &directory, const std::string &name)
     if (!directory.empty() && directory.back() == '/')
         return directory + name;
     return directory + "/" + name;
+}
+
+std::string canonical(const std::string &path)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error)
+        return path;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, error);
+    return (error ? absolute.lexically_normal() : resolved).string();
 }
 
 std::string currentDirectory()

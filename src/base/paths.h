@@ -14,6 +14,10 @@ std::string directoryPart(const std::string &path);
 // A directory joined with a name: directly after a trailing separator (the root), else with one.
 std::string join(const std::string &directory, const std::string &name);
 
+// A path made absolute against the current directory, without "." and "..", and with symbolic
+// links resolved as far as it exists: two names of one file give the same text.
+std::string canonical(const std::string &path);
+
 // The process's current directory as the system reports it; throws IoError on failure.
 std::string currentDirectory();
 

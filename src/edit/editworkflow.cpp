@@ -39,7 +39,8 @@ void TForm1::qclistaDblClick()
 
 bool TForm1::AutosaveEditor()
 {
-    if (!auto_->isChecked() || EditFile.empty() || LoadFailed || vardo->textLength() == 0)
+    if (!auto_->isChecked() || EditFile.empty() || LoadFailed || vardo->textLength() == 0 ||
+        vardo->isShownReadOnly())
         return true;
     try {
         vardo->saveToFile(EditFile);

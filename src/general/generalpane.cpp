@@ -3,6 +3,7 @@
 
 #include "app/notebook.h"
 #include "app/sharedstate.h"
+#include "base/errorbox.h"
 #include "edit/colouring.h"
 #include "nav/filelistbox.h"
 #include "panes/textpane.h"
@@ -32,6 +33,8 @@ void TForm1::salvamanClick()
         return;
     try {
         test->saveToFile(GeneralFile);
+    } catch (const ShownReadOnlyError &refused) {
+        showErrorBox(QString::fromStdString(refused.what()));
     } catch (const std::exception &) {
         ConsoleMessage("Save fail!!: ");
     }

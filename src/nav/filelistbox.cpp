@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
@@ -65,6 +66,18 @@ void FileListBox::read()
     lastIndex_ = -1;
     if (onChange)
         onChange();
+}
+
+void FileListBox::refresh()
+{
+    const int selected = selectedIndex();
+    const std::string name = selected >= 0 ? names_[static_cast<std::size_t>(selected)] : std::string();
+    read();
+    const auto found = std::find(names_.begin(), names_.end(), name);
+    if (name.empty() || found == names_.end())
+        return;
+    lastIndex_ = static_cast<int>(found - names_.begin());
+    setCurrentRow(lastIndex_);
 }
 
 int FileListBox::selectedIndex() const

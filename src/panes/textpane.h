@@ -3,6 +3,7 @@
 #include "base/errors.h"
 #include "panes/textmodel.h"
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <functional>
 #include <string>
@@ -20,6 +21,12 @@ public:
 
 private:
     std::string reason_;
+};
+
+// A save refused because the pane does not show the file as its bytes are.
+class ShownReadOnlyError : public AppError {
+public:
+    using AppError::AppError;
 };
 
 // A plain-text pane: the editor, the preview, the general pane and the help memos.
@@ -42,9 +49,15 @@ public:
     TextPane(Kind kind, QWidget *parent = nullptr);
 
     void loadFromFile(const std::string &path);
-    // Replaces the text with a file's bytes, converting line ends as a load does.
-    void setBytes(const std::string &bytes);
+    // Replaces the text with a file's bytes, converting line ends and cutting long lines as a
+    // load does.
+    void setBytes(const std::string &bytes, const std::string &path = {});
+    // Throws ShownReadOnlyError when the pane shows its file with lines cut.
     void saveToFile(const std::string &path) const;
+    // Whether the text was loaded with lines cut, so that it is read-only, says so in a notice
+    // above the text and is never written back.
+    bool isShownReadOnly() const { return shownReadOnly_; }
+    QString notice() const;
     QString wholeText() const;
     // The length of the whole text, line ends counted as two.
     long long textLength() const;
@@ -80,9 +93,16 @@ private:
     long long documentPosition(long long panePosition) const;
     long long panePosition(int documentPosition) const;
     void replaceText(const QString &text);
+    // Decodes a file's bytes into the text the pane shows, and marks the pane read-only when
+    // that differs from the bytes.
+    QString shownText(const std::string &bytes, const std::string &path);
+    void setShownReadOnly(bool shown, const std::string &path);
 
     Kind kind_;
     Border border_ = Border::None;
+    bool shownReadOnly_ = false;
+    bool ownReadOnly_ = false;
+    QLabel *notice_ = nullptr;
 };
 
 // Whether a key press produces a character in a text pane (Backspace, Enter, Tab and control

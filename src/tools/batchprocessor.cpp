@@ -2,7 +2,7 @@
 
 #include "base/errors.h"
 #include "panes/fileio.h"
-#include "tools/launch.h"
+#include "tools/programs.h"
 
 #include <array>
 #include <cctype>
@@ -30,16 +30,16 @@ std::string lowerAscii(std::string_view text)
 void openInTextEditor(const std::string &path)
 {
     for (const char *editor : textEditors) {
-        if (const auto program = detail::findOnPath(editor)) {
+        if (const auto program = findOnPath(editor)) {
             if (path.empty())
-                detail::launch(*program, {});
+                startDetached({*program, {}});
             else
-                detail::launch(*program, {detail::asOperand(path)});
+                startDetached({*program, {asOperand(path)}});
             return;
         }
     }
     if (!path.empty())
-        detail::openByDefaultAction(path);
+        openByDefaultAction(path);
 }
 
 void runCommand(const BatchCommand &command)
@@ -48,7 +48,7 @@ void runCommand(const BatchCommand &command)
     if (word == "notepad")
         openInTextEditor(command.operand);
     else if (word == "start" && !command.operand.empty())
-        detail::openByDefaultAction(command.operand);
+        openByDefaultAction(command.operand);
 }
 
 } // namespace

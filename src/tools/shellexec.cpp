@@ -4,14 +4,12 @@
 #include "base/paths.h"
 #include "panes/fileio.h"
 #include "tools/batchprocessor.h"
-#include "tools/launch.h"
+#include "tools/programs.h"
 
 #include <cerrno>
 #include <fcntl.h>
-#include <optional>
 #include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace vardo::tools {
 
@@ -30,54 +28,6 @@ bool isBatchFile(const std::string &file)
            ::strcasecmp(file.c_str() + file.size() - suffix.size(), suffix.c_str()) == 0;
 }
 
-bool isWindowsProgram(const std::string &path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    char magic[2] = {};
-    const bool pe = ::read(fd, magic, sizeof magic) == 2 && magic[0] == 'M' && magic[1] == 'Z';
-    ::close(fd);
-    return pe;
-}
-
-bool isRegularFile(const std::string &path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Windows programs rarely carry an execute bit, so their signature is enough.
-bool isProgram(const std::string &path)
-{
-    return detail::isExecutableFile(path) || (isRegularFile(path) && isWindowsProgram(path));
-}
-
-// The current directory comes first, as the Windows loader searches it.
-std::optional<std::string> findProgram(const std::string &name)
-{
-    if (name.find('/') == std::string::npos) {
-        const std::string local = paths::join(detail::workingDirectory(), name);
-        if (isProgram(local))
-            return local;
-    }
-    for (const std::string &candidate : detail::pathCandidates(name)) {
-        if (isProgram(candidate))
-            return candidate;
-    }
-    return std::nullopt;
-}
-
-void startProgram(const std::string &program)
-{
-    if (!isWindowsProgram(program)) {
-        detail::launch(program, {});
-        return;
-    }
-    if (const auto wine = detail::findOnPath("wine"))
-        detail::launch(*wine, {program});
-}
-
 bool exists(const std::string &path)
 {
     struct stat st {};
@@ -88,12 +38,15 @@ void execute(const std::string &file)
 {
     if (file.empty())
         return;
-    if (isBatchFile(file))
+    if (isBatchFile(file)) {
         runBatchFile(file);
-    else if (const auto program = findProgram(file))
-        startProgram(*program);
-    else if (exists(file))
-        detail::openByDefaultAction(file);
+    } else if (const auto program = findProgram(file)) {
+        // A Windows program without wine cannot run; opening it instead would be a surprise.
+        if (const auto command = commandFor(*program))
+            startDetached(*command);
+    } else if (exists(file)) {
+        openByDefaultAction(file);
+    }
 }
 
 // The directory `name` would be created in.
@@ -120,7 +73,7 @@ void requireWritable(const std::string &name)
 void shellExecute(const std::string &file, ShowMode mode)
 {
     if (executeSeam())
-        executeSeam()(Execution{file, detail::workingDirectory(), mode});
+        executeSeam()(Execution{file, workingDirectory(), mode});
     else
         execute(file);
 }

@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-// The desktop's execute service and a small command processor for ".bat" files: the one
-// place that starts processes or asks the desktop to open things.
+// The desktop's execute service, built on the program starts of tools/programs.h, and the
+// batch files it runs.
 namespace vardo::tools {
 
 enum class ShowMode { Hidden, Normal };

@@ -1,4 +1,4 @@
-// The compiler button and the context-menu helpers.
+// The context-menu helpers of the file lists.
 #include "app/form1.h"
 
 #include "base/paths.h"
@@ -7,11 +7,6 @@
 #include "tools/shellexec.h"
 
 namespace vardo {
-
-void TForm1::Button6Click()
-{
-    tools::shellExecute("frikqcc2.exe", tools::ShowMode::Hidden);
-}
 
 void TForm1::openwithnotepad1Click()
 {

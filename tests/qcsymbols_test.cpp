@@ -1,0 +1,262 @@
+#include "qc/symbols.h"
+#include "panes/fileio.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+using namespace vardo::qc;
+
+namespace {
+
+using S = SymbolKind;
+
+// A small mod with every kind of definition, in the shapes real mods write them.
+const char *const kDefs = R"(// Engine definitions
+/*
+  SOURCE FOR GLOBALVARS_T C STRUCTURE
+  float notAGlobal;
+*/
+entity self;        // the entity the code runs for
+float time;
+.float health;
+.vector origin,
+        velocity;   // where and how fast
+.void() th_stand;
+float FL_FLY = 1, FL_SWIM = 2;
+const float MAX_HEALTH = 100;
+string NAME = "a; b = 3";
+vector VEC_UP = '0 0 1';
+var float skill;
+nosave float deathmatch;
+
+// Prints to the console.
+// Only in developer mode.
+void(string s) dprint = #25;
+void(vector v) makevectors = #1;  // sets v_forward
+void() main;
+#define DEBUG_LEVEL 2 // how loud
+#define LONG_MACRO(a) \
+    float notAMacroGlobal;
+$frame stand1 stand2
+$cd /raid/quake/id1/models/soldier3
+$frame	walk1
+/*QUAKED monster_army (1 0 0) (-16 -16 -24) (16 16 40) Ambush
+float notAnEntityGlobal;
+*/
+void() army_stand2;
+void() army_stand1 = [$stand1, army_stand2] { self.health = 1; };
+void() army_stand2 =[	$stand2,	army_stand1	] {};
+float(float a, float b) maxf =
+{
+	local float m;
+	if (a > b) return a;   // { unbalanced in a comment
+	return "}";
+};
+void() main = { dprint("}"); };
+float newstyle(float x) { return x; }
+float cproto(entity e);
+)";
+
+struct Expected {
+    S kind;
+    const char *name;
+    std::uint32_t line, column;
+    const char *declaration;
+    const char *comment;
+    std::int32_t builtin = -1;
+};
+
+const Expected kExpected[] = {
+    {S::Global, "self", 5, 7, "entity self", "the entity the code runs for"},
+    {S::Global, "time", 6, 6, "float time", ""},
+    {S::Field, "health", 7, 7, ".float health", ""},
+    {S::Field, "origin", 8, 8, ".vector origin", ""},
+    {S::Field, "velocity", 9, 8, ".vector velocity", "where and how fast"},
+    {S::Field, "th_stand", 10, 8, ".void() th_stand", ""},
+    {S::Constant, "FL_FLY", 11, 6, "float FL_FLY = 1", ""},
+    {S::Constant, "FL_SWIM", 11, 18, "float FL_SWIM = 2", ""},
+    {S::Constant, "MAX_HEALTH", 12, 12, "const float MAX_HEALTH = 100", ""},
+    {S::Constant, "NAME", 13, 7, "string NAME = \"a; b = 3\"", ""},
+    {S::Constant, "VEC_UP", 14, 7, "vector VEC_UP = '0 0 1'", ""},
+    {S::Global, "skill", 15, 10, "var float skill", ""},
+    {S::Global, "deathmatch", 16, 13, "nosave float deathmatch", ""},
+    {S::Builtin, "dprint", 20, 15, "void(string s) dprint = #25", "Prints to the console.\nOnly in developer mode.", 25},
+    {S::Builtin, "makevectors", 21, 15, "void(vector v) makevectors = #1", "sets v_forward", 1},
+    {S::Prototype, "main", 22, 7, "void() main", ""},
+    {S::Define, "DEBUG_LEVEL", 23, 8, "#define DEBUG_LEVEL 2", "how loud"},
+    {S::Define, "LONG_MACRO", 24, 8, "#define LONG_MACRO(a)", ""},
+    {S::FrameMacro, "stand1", 26, 7, "$frame stand1 stand2", ""},
+    {S::FrameMacro, "stand2", 26, 14, "$frame stand1 stand2", ""},
+    {S::FrameMacro, "walk1", 28, 7, "$frame walk1", ""},
+    {S::Prototype, "army_stand2", 32, 7, "void() army_stand2", ""},
+    {S::FrameFunction, "army_stand1", 33, 7, "void() army_stand1 = [$stand1, army_stand2]", ""},
+    {S::FrameFunction, "army_stand2", 34, 7, "void() army_stand2 =[ $stand2, army_stand1 ]", ""},
+    {S::Function, "maxf", 35, 24, "float(float a, float b) maxf", ""},
+    {S::Function, "main", 41, 7, "void() main", ""},
+    {S::Function, "newstyle", 42, 6, "float newstyle(float x)", ""},
+    {S::Prototype, "cproto", 43, 6, "float cproto(entity e)", ""},
+};
+
+} // namespace
+
+TEST(QcSymbols, EveryKindOfDefinitionOfASmallMod)
+{
+    const FileSymbols file = scanSymbols(kDefs);
+    ASSERT_EQ(file.symbols.size(), std::size(kExpected));
+    for (std::size_t i = 0; i < file.symbols.size(); ++i) {
+        const Symbol &s = file.symbols[i];
+        const Expected &e = kExpected[i];
+        SCOPED_TRACE(e.name);
+        EXPECT_EQ(s.name, e.name);
+        EXPECT_EQ(s.kind, e.kind) << kindName(s.kind);
+        EXPECT_EQ(s.line, e.line);
+        EXPECT_EQ(s.column, e.column);
+        EXPECT_EQ(s.declaration, e.declaration);
+        EXPECT_EQ(s.comment, e.comment);
+        EXPECT_EQ(s.builtinNumber, e.builtin);
+    }
+}
+
+TEST(QcSymbols, CrLfAndIncludes)
+{
+    const FileSymbols file = scanSymbols("#include \"defs.qc\"\r\n#include <sub\\x.qh> // both\r\n"
+                                         "  #include   \"other.qc\"\r\nfloat a;\r\n");
+    EXPECT_EQ(file.includes, (std::vector<std::string>{"defs.qc", "sub\\x.qh", "other.qc"}));
+    ASSERT_EQ(file.symbols.size(), 1u);
+    EXPECT_EQ(file.symbols[0].line, 3u);
+}
+
+TEST(QcSymbols, ABodyLeftOpenWhileTypingHidesNothingAfterIt)
+{
+    const FileSymbols file = scanSymbols("void() a =\n{\n\tif (x\n\tlocal float f;\nvoid() b = {};\n.float c;\n");
+    std::vector<std::string> names;
+    for (const Symbol &s : file.symbols)
+        names.push_back(s.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST(QcSymbols, BrokenTextNeverFails)
+{
+    for (const char *text : {"", "void", "void(", "void() = ;", ".", "float x =", "void() f = [", "void() f = #",
+                             "}}}} float y;", "float #define", "#define", "$frame", "/*", "float a, , b;",
+                             "void() f = #99999999999999;", "\\\n\\"})
+        EXPECT_NO_THROW(scanSymbols(text)) << text;
+    EXPECT_EQ(scanSymbols("}}}} float y;").symbols.size(), 1u);
+    EXPECT_EQ(scanSymbols("void() f = #99999999999999;").symbols.at(0).builtinNumber, -1);
+}
+
+TEST(QcSymbols, LocalsOfTheFunctionAroundALine)
+{
+    const char *text = "float g;\n"
+                       "void(entity targ, float damage) hurt =\n"
+                       "{\n"
+                       "\tlocal float a, b = 2, c;\n"
+                       "\tlocal vector dir;\n"
+                       "\tif (a) b = c;\n"
+                       "\tlocal entity late;\n"
+                       "};\n"
+                       "void() other = { local float o; };\n";
+    EXPECT_EQ(localNames(text, 5), (std::vector<std::string>{"targ", "damage", "a", "b", "c", "dir"}));
+    EXPECT_EQ(localNames(text, 8), (std::vector<std::string>{"o"}));
+    EXPECT_EQ(localNames(text, 0), std::vector<std::string>{});
+}
+
+namespace {
+
+const ReadFile readFile = [](const std::string &path) { return vardo::fileio::readWholeFile(path, 1u << 24); };
+
+class SymbolIndexTest : public TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        write("progs.src", "../progs.dat\ndefs.qc\nworld.qc\ngone.qc\n");
+        write("defs.qc", kDefs);
+        write("world.qc", "#include \"sub/extra.qh\"\n"
+                          "// main is mentioned here\n"
+                          "void() worldspawn = { main(); dprint(\"main\"); self.health = maxf(1, 2); };\n"
+                          "void() army_walk = [$walk1, army_walk] { if (self.frame == $walk1) main(); };\n");
+        write("sub/extra.qh", ".float extra_field;\nfloat main_count;\n");
+        project = readProjects(root, readFile).at(0);
+        index = SymbolIndex::build(project, readFile);
+    }
+
+    SourceList project;
+    SymbolIndex index;
+};
+
+std::vector<std::string> describe(const std::vector<Definition> &definitions)
+{
+    std::vector<std::string> out;
+    for (const Definition &d : definitions)
+        out.push_back(std::filesystem::path(d.path).filename().string() + ":" + std::to_string(d.symbol.line + 1) +
+                      " " + std::string(kindName(d.symbol.kind)));
+    return out;
+}
+
+std::vector<std::string> describe(const std::vector<Reference> &references)
+{
+    std::vector<std::string> out;
+    for (const Reference &r : references)
+        out.push_back(std::filesystem::path(r.place.path).filename().string() + ":" +
+                      std::to_string(r.place.line + 1) + ":" + std::to_string(r.place.column + 1) + " " + r.lineText);
+    return out;
+}
+
+} // namespace
+
+TEST_F(SymbolIndexTest, FilesOfTheProjectAndWhatTheyInclude)
+{
+    EXPECT_EQ(index.fileCount(), 3u); // defs.qc, world.qc, sub/extra.qh; gone.qc is not there
+    EXPECT_TRUE(index.contains(path("sub/extra.qh")));
+    EXPECT_EQ(describe(index.definitions("extra_field")), std::vector<std::string>{"extra.qh:1 field"});
+}
+
+TEST_F(SymbolIndexTest, DefinitionsPreferBodiesOverPrototypes)
+{
+    const std::pair<const char *, std::vector<std::string>> cases[] = {
+        {"main", {"defs.qc:42 function"}},
+        {"army_stand2", {"defs.qc:35 frame function"}},
+        {"cproto", {"defs.qc:44 prototype"}},
+        {"dprint", {"defs.qc:21 builtin"}},
+        {"health", {"defs.qc:8 field"}},
+        {"stand1", {}},
+        {"nothing", {}},
+    };
+    for (const auto &[name, expected] : cases)
+        EXPECT_EQ(describe(index.definitions(name)), expected) << name;
+    EXPECT_EQ(describe(index.definitions("stand1", true)), std::vector<std::string>{"defs.qc:27 frame"});
+}
+
+TEST_F(SymbolIndexTest, ReferencesAreNamesOnlyAcrossTheProject)
+{
+    EXPECT_EQ(describe(index.references("main")),
+              (std::vector<std::string>{"defs.qc:23:8 void() main;", "defs.qc:42:8 void() main = { dprint(\"}\"); };",
+                                        "world.qc:3:23 void() worldspawn = { main(); dprint(\"main\"); self.health = maxf(1, 2); };",
+                                        "world.qc:4:68 void() army_walk = [$walk1, army_walk] { if (self.frame == $walk1) main(); };"}));
+    EXPECT_EQ(describe(index.references("walk1", true)),
+              (std::vector<std::string>{"defs.qc:29:8 $frame\twalk1",
+                                        "world.qc:4:21 void() army_walk = [$walk1, army_walk] { if (self.frame == $walk1) main(); };",
+                                        "world.qc:4:60 void() army_walk = [$walk1, army_walk] { if (self.frame == $walk1) main(); };"}));
+    EXPECT_TRUE(index.references("walk1").empty());
+}
+
+TEST_F(SymbolIndexTest, CompletionByContext)
+{
+    EXPECT_EQ(index.completions("ma", CompletionContext::Any),
+              (std::vector<std::string>{"main", "main_count", "makevectors", "MAX_HEALTH", "maxf"}));
+    EXPECT_EQ(index.completions("MAX", CompletionContext::Any), (std::vector<std::string>{"MAX_HEALTH", "maxf"}));
+    EXPECT_EQ(index.completions("", CompletionContext::Field),
+              (std::vector<std::string>{"extra_field", "health", "origin", "th_stand", "velocity"}));
+    EXPECT_EQ(index.completions("st", CompletionContext::Frame), (std::vector<std::string>{"stand1", "stand2"}));
+}
+
+TEST_F(SymbolIndexTest, UpdateReindexesOneFileFromItsText)
+{
+    EXPECT_TRUE(index.update(path("world.qc"), "void() main = {};\nfloat added;\n"));
+    EXPECT_EQ(describe(index.definitions("added")), std::vector<std::string>{"world.qc:2 global"});
+    EXPECT_TRUE(index.definitions("worldspawn").empty());
+    EXPECT_EQ(describe(index.definitions("main")), (std::vector<std::string>{"defs.qc:42 function", "world.qc:1 function"}));
+    EXPECT_FALSE(index.update(path("elsewhere.qc"), "float x;"));
+    EXPECT_TRUE(index.definitions("x").empty());
+}

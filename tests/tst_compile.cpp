@@ -1,0 +1,374 @@
+// Compiling inside the window: finding the compiler, its output streamed into the list under the
+// editor, the rows' colours and summary, going to the places they name, and the real fteqcc.
+#include "widgettesting.h"
+
+#include "app/notebook.h"
+#include "app/sharedstate.h"
+#include "base/paths.h"
+#include "build/compiler.h"
+#include "build/outputlist.h"
+#include "nav/filelistbox.h"
+#include "panes/textpane.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTest>
+#include <QDir>
+#include <csignal>
+#include <filesystem>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vardo;
+using namespace vardo::testing;
+
+namespace {
+
+// A compiler of our own: a shell script that prints what a test wants.
+void writeScript(const std::string &path, const std::string &body)
+{
+    std::FILE *file = std::fopen(path.c_str(), "w");
+    std::fputs(("#!/bin/sh\nPATH=/usr/bin:/bin\n" + body).c_str(), file);
+    std::fclose(file);
+    ::chmod(path.c_str(), 0755);
+}
+
+bool processAlive(pid_t pid)
+{
+    return ::kill(pid, 0) == 0;
+}
+
+} // namespace
+
+class Compile : public QObject {
+    Q_OBJECT
+
+private:
+    std::optional<CurrentDirectoryGuard> guard_;
+    std::unique_ptr<TempTree> tree_;
+    std::unique_ptr<ErrorBoxRecorder> boxes_;
+    std::unique_ptr<TForm1> form_;
+    QByteArray savedPath_;
+
+    const TempTree &tree() const { return *tree_; }
+    std::string bin() const { return tree() / "bin"; }
+    std::string mod() const { return tree() / "mod"; }
+    // The fake compiler, found along PATH as fteqcc.
+    void compiler(const std::string &body) { writeScript(bin() + "/fteqcc", body); }
+
+    bool start()
+    {
+        form_ = startForm(mod());
+        return form_ != nullptr;
+    }
+    OutputList *output() const { return form_->output; }
+    QString rowText(int row) const { return output()->resultRow(row).text; }
+    QString lastRow() const { return output()->resultRows() ? rowText(output()->resultRows() - 1) : QString(); }
+    bool finished() const { return !lastRow().isEmpty() && (lastRow().contains(" s") || lastRow().startsWith("No ")); }
+    QVariant colour(int row) const { return output()->model()->index(row + 1, 0).data(Qt::ForegroundRole); }
+    int rowWith(const QString &text) const
+    {
+        for (int i = 0; i < output()->resultRows(); ++i)
+            if (rowText(i).contains(text))
+                return i;
+        return -1;
+    }
+    void compileAndWait()
+    {
+        QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(finished(), 20000);
+    }
+    void doubleClickResultRow(int row)
+    {
+        const QModelIndex index = output()->model()->index(row + 1, 0);
+        output()->scrollTo(index);
+        const QPoint at = output()->visualRect(index).center();
+        QTest::mouseClick(output()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(output()->viewport(), Qt::LeftButton, {}, at);
+    }
+    QString selectedText() const { return form_->vardo->textCursor().selectedText(); }
+
+private slots:
+    void init()
+    {
+        guard_.emplace();
+        tree_ = std::make_unique<TempTree>();
+        boxes_ = std::make_unique<ErrorBoxRecorder>();
+        tree().makeDirectory("bin");
+        tree().makeDirectory("mod");
+        tree().makeDirectory("mod/sub");
+        savedPath_ = qgetenv("PATH");
+        qputenv("PATH", QByteArray::fromStdString(bin()));
+    }
+    void cleanup()
+    {
+        form_.reset();
+        qputenv("PATH", savedPath_);
+        boxes_.reset();
+        guard_.reset();
+        tree_.reset();
+    }
+
+    void compilerIsFoundInItsOrder()
+    {
+        tree().write("mod/progs.src", "");
+        QVERIFY(::chdir(mod().c_str()) == 0);
+        QVERIFY(!build::findCompiler());
+        for (const char *name : {"qfcc", "frikqcc", "gmqcc", "fteqcc"}) {
+            writeScript(bin() + "/" + name, "");
+            const auto found = build::findCompiler();
+            QVERIFY(found);
+            QCOMPARE(found->program, bin() + "/" + name);
+            const std::vector<std::string> qfccArgs = {"--progs-src", "progs.src"};
+            QCOMPARE(found->args.empty(), name != std::string("qfcc"));
+            QVERIFY(found->args.empty() || found->args == qfccArgs);
+        }
+        // frikqcc2.exe comes first: along PATH, then in the working directory before it.
+        writeScript(bin() + "/frikqcc2.exe", "");
+        QCOMPARE(build::findCompiler()->program, bin() + "/frikqcc2.exe");
+        writeScript(mod() + "/frikqcc2.exe", "");
+        QCOMPARE(build::findCompiler()->program, mod() + "/frikqcc2.exe");
+        // A Windows program without wine cannot run: the native compilers stand in.
+        tree().write("mod/frikqcc2.exe", "MZ\x90");
+        QCOMPARE(build::findCompiler()->program, bin() + "/fteqcc");
+        writeScript(bin() + "/wine", "");
+        QCOMPARE(*build::findCompiler(), (tools::Command{bin() + "/wine", {mod() + "/frikqcc2.exe"}}));
+    }
+
+    void outputIsStreamedColouredAndSummed()
+    {
+        tree().write("mod/world.qc", "void() main =\n{\n};\n");
+        tree().write("mod/sub/ai.qc", "float() CheckAttack =\n{\n\treturn FALSE;\n};\n");
+        compiler("echo 'compiling world.qc'\n"
+                 "printf '\\033[31msub/ai.qc:3: error: Unknown value \"FALSE\".\\033[0m\\r\\n' >&2\n"
+                 "echo 'world.qc:2:5: warning: odd brace [-Wodd]'\n"
+                 "echo 'defs.qc:5:    dprint  is defined here'\n"
+                 "echo 'void() made = {};' > made.qc\n"
+                 "exit 1\n");
+        QVERIFY(start());
+        QVERIFY(output()->isHidden());
+        form_->Manager->setCurrentIndex(TForm1::NavPage);
+        compileAndWait();
+        QCOMPARE(form_->Manager->currentIndex(), int(TForm1::EditPage));
+        QVERIFY(output()->isVisible());
+        QCOMPARE(output()->heading(), QString("Compiling in %1: %2/fteqcc").arg(QString::fromStdString(mod()),
+                                                                                QString::fromStdString(bin())));
+        QCOMPARE(output()->resultRows(), 5);
+        QCOMPARE(rowText(1), QString("sub/ai.qc:3: error: Unknown value \"FALSE\"."));
+        QVERIFY(lastRow().startsWith("1 error, 1 warning, exit code 1, "));
+        QCOMPARE(colour(0), QVariant());
+        QCOMPARE(colour(1).value<QColor>(), QColor(200, 0, 0));
+        QCOMPARE(colour(2).value<QColor>(), QColor(160, 100, 0));
+        QCOMPARE(colour(3).value<QColor>(), QColor(112, 112, 112));
+        // Places are kept absolute: the directory may change before they are used.
+        QCOMPARE(output()->resultRow(1).file, mod() + "/sub/ai.qc");
+        QCOMPARE(output()->resultRow(2).column, 5);
+        // The lists were read again for the compiler's own files.
+        QVERIFY(rowOf(form_->qclista, "made.qc") >= 0);
+
+        // Esc hides the list; the next compile brings it back.
+        output()->setFocus();
+        QTest::keyClick(output(), Qt::Key_Escape);
+        QVERIFY(output()->isHidden());
+        QTest::keyClick(form_->vardo, Qt::Key_F7);
+        QVERIFY(output()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(finished(), 20000);
+        QVERIFY(form_->Splitter1->sizes().at(1) > 0);
+    }
+
+    void diagnosticsLeadToTheirPlaces()
+    {
+        tree().write("mod/a.qc", "// a\n");
+        tree().write("mod/world.qc", "void() main =\n{\n\tlocal float x;\n};\n");
+        tree().write("mod/sub/ai.qc", "float() CheckAttack =\n{\n\treturn FALSE;\n};\n");
+        compiler("echo 'in function CheckAttack (line 1),'\n"
+                 "echo 'sub/ai.qc:3: error: Unknown value \"FALSE\".'\n"
+                 "echo 'world.qc:3:8: warning: unused'\n"
+                 "echo 'gone.qc:1: error: no such file'\n"
+                 "echo 'Error in world.qc on line 99'\n");
+        QVERIFY(start());
+        clickRow(form_->qclista, rowOf(form_->qclista, "a.qc"));
+        compileAndWait();
+        form_->Manager->setCurrentIndex(TForm1::NavPage);
+
+        // A double click opens a file of a subdirectory that no list shows.
+        doubleClickResultRow(rowWith("FALSE"));
+        QCOMPARE(form_->Manager->currentIndex(), int(TForm1::EditPage));
+        QCOMPARE(EditFile, mod() + "/sub/ai.qc");
+        QCOMPARE(selectedText(), QString("\treturn FALSE;"));
+        QCOMPARE(form_->Manager->tabText(TForm1::EditPage), QString("ai.qc"));
+        QCOMPARE(form_->qclista->selectedFilePath(), mod() + "/a.qc");
+        QCOMPARE(form_->editbar->currentMessage(), QString("[3/5] - "));
+        QVERIFY(form_->vardo->hasFocus());
+
+        // F4 walks on from there, the column taken where given; Shift+F4 walks back.
+        QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(EditFile, mod() + "/world.qc");
+        QCOMPARE(selectedText(), QString("float x;"));
+        QCOMPARE(form_->vardo->textCursor().positionInBlock(), 7);
+        // A file that is not there: the error box, and the editor stays as it was.
+        QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(boxes_->texts, QStringList{"Cannot open file " + QString::fromStdString(mod() + "/gone.qc") + "."});
+        QCOMPARE(EditFile, mod() + "/world.qc");
+        QCOMPARE(selectedText(), QString("float x;"));
+        // A line past the end goes to the last line; then the walk wraps around.
+        QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(selectedText(), QString("};"));
+        QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(EditFile, mod() + "/sub/ai.qc");
+        QTest::keyClick(form_->vardo, Qt::Key_F4, Qt::ShiftModifier);
+        QCOMPARE(EditFile, mod() + "/world.qc");
+        QCOMPARE(selectedText(), QString("};"));
+
+        // Enter on a row; the edited file reached by another name is not loaded again.
+        QTest::keyClicks(form_->vardo, "// typed");
+        form_->auto_->setChecked(false);
+        std::filesystem::create_directory_symlink(mod(), tree() / "link");
+        QVERIFY(form_->GoToPlace("../link/sub/../world.qc", 1, 0));
+        QVERIFY(form_->vardo->wholeText().contains("// typed"));
+        QCOMPARE(selectedText(), QString("void() main ="));
+        output()->setCurrentIndex(output()->model()->index(rowWith("FALSE") + 1, 0));
+        output()->setFocus();
+        QTest::keyClick(output(), Qt::Key_Return);
+        QCOMPARE(EditFile, mod() + "/sub/ai.qc");
+        // Rows without a place lead nowhere.
+        doubleClickResultRow(rowWith("in function"));
+        QCOMPARE(EditFile, mod() + "/sub/ai.qc");
+    }
+
+    void editorIsWrittenFirstOnlyWhenAutosaveIsOn()
+    {
+        tree().write("mod/a.qc", "old\n");
+        compiler("cat a.qc\n");
+        QVERIFY(start());
+        doubleClickRow(form_->qclista, rowOf(form_->qclista, "a.qc"));
+        QTest::keyClick(form_->vardo, Qt::Key_End);
+        QTest::keyClicks(form_->vardo, " new");
+        compileAndWait();
+        QCOMPARE(rowText(0), QString("old new"));
+
+        form_->auto_->setChecked(false);
+        QTest::keyClicks(form_->vardo, " unsaved");
+        compileAndWait();
+        QCOMPARE(rowText(0), QString("old new"));
+
+        // A write that fails stops the compile: the list keeps the last result.
+        form_->auto_->setChecked(true);
+        QVERIFY(::chmod((mod() + "/a.qc").c_str(), 0444) == 0);
+        const int rows = output()->resultRows();
+        compiler("echo never\n");
+        QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
+        QCOMPARE(boxes_->texts.size(), 1);
+        QTest::qWait(300);
+        QCOMPARE(output()->resultRows(), rows);
+        QCOMPARE(rowText(0), QString("old new"));
+    }
+
+    void secondPressRestartsAndClosingStops()
+    {
+        compiler("echo $$ > pid.$$\nsleep 60 &\necho $! > child.$$\nwait\n");
+        QVERIFY(start());
+        const auto pids = [this](const char *prefix) {
+            QStringList found = QDir(QString::fromStdString(mod())).entryList({QString(prefix) + ".*"}, QDir::Files);
+            std::vector<pid_t> list;
+            for (const QString &name : found) {
+                const std::string text = readFile(mod() + "/" + name.toStdString());
+                if (!text.empty())
+                    list.push_back(std::stoi(text));
+            }
+            return list;
+        };
+        QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(pids("child").size(), std::size_t(1), 10000);
+        const pid_t first = pids("pid").at(0), firstChild = pids("child").at(0);
+        QVERIFY(processAlive(first) && processAlive(firstChild));
+
+        QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(pids("child").size(), std::size_t(2), 10000);
+        QVERIFY(!processAlive(first));
+        QTRY_VERIFY(!processAlive(firstChild));
+        QVERIFY(!finished());
+        pid_t second = 0, secondChild = 0;
+        for (pid_t pid : pids("pid"))
+            second = pid == first ? second : pid;
+        for (pid_t pid : pids("child"))
+            secondChild = pid == firstChild ? secondChild : pid;
+        QVERIFY(processAlive(second) && processAlive(secondChild));
+
+        form_.reset();
+        QVERIFY(!processAlive(second));
+        QTRY_VERIFY(!processAlive(secondChild));
+    }
+
+    void longOutputKeepsTheLastRowsAndNoCompilerIsSaid()
+    {
+        compiler("i=1; while [ $i -le 10050 ]; do echo \"line $i\"; i=$((i+1)); done\n");
+        QVERIFY(start());
+        compileAndWait();
+        QCOMPARE(output()->resultRows(), OutputList::kMaxRows + 1);
+        QCOMPARE(rowText(0), QString("line 51"));
+        QCOMPARE(rowText(OutputList::kMaxRows - 1), QString("line 10050"));
+        QVERIFY(lastRow().startsWith("0 errors, 0 warnings, exit code 0, "));
+
+        QVERIFY(::unlink((bin() + "/fteqcc").c_str()) == 0);
+        QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
+        QCOMPARE(output()->resultRows(), 1);
+        QCOMPARE(lastRow(), QString(build::kNoCompilerFound));
+        QCOMPARE(colour(0).value<QColor>(), QColor(200, 0, 0));
+        QVERIFY(boxes_->texts.isEmpty());
+    }
+
+    void aResultOfAnotherKindIsShownAndWalked()
+    {
+        tree().write("mod/a.qc", "one\ntwo\nthree\n");
+        QVERIFY(start());
+        std::vector<OutputRow> rows(3);
+        rows[0].text = "a.qc:2: two";
+        rows[0].file = "a.qc";
+        rows[0].line = 2;
+        rows[1].text = "not a place";
+        rows[2].text = "a.qc:3: three";
+        rows[2].file = mod() + "/a.qc";
+        rows[2].line = 3;
+        output()->showResult("References of two", rows);
+        QVERIFY(output()->isVisible());
+        QCOMPARE(output()->heading(), QString("References of two"));
+        QTest::keyClick(form_->vardo, Qt::Key_F4, Qt::ShiftModifier);
+        QCOMPARE(selectedText(), QString("three"));
+        QTest::keyClick(form_->vardo, Qt::Key_F4, Qt::ShiftModifier);
+        QCOMPARE(selectedText(), QString("two"));
+    }
+
+    // The real compiler on a mod of our own with one planted error and one warning.
+    void realFteqccCompileLeadsToTheError()
+    {
+        qputenv("PATH", savedPath_);
+        if (!build::findCompiler() || build::findCompiler()->program.find("fteqcc") == std::string::npos)
+            QSKIP("fteqcc is not installed");
+        tree().write("mod/progs.src", "progs.dat\ndefs.qc\nworld.qc\nsub/ai.qc\n");
+        tree().write("mod/defs.qc", "entity self;\nfloat time;\nvoid(string s) dprint = #25;\nvoid() main;\n");
+        tree().write("mod/world.qc", "void() main =\n{\n\tdprint(\"hello\\n\");\n};\n");
+        tree().write("mod/sub/ai.qc", "float(float a) Check =\n{\n\tif (a)\n\t\treturn 1;\n};\n"
+                                      "void() Run =\n{\n\tlocal float x;\n\tdprint(Check(1));\n};\n");
+        QVERIFY(start());
+        compileAndWait();
+        const int error = rowWith("error:"), warning = rowWith("warning:");
+        QVERIFY2(error >= 0 && warning >= 0, qPrintable(output()->heading()));
+        QCOMPARE(output()->resultRow(error).file, mod() + "/sub/ai.qc");
+        QCOMPARE(output()->resultRow(error).line, 9);
+        QVERIFY(rowText(error).contains("type mismatch"));
+        QCOMPARE(output()->resultRow(error + 1).severity, qc::Severity::Note);
+        QCOMPARE(output()->resultRow(error + 1).file, mod() + "/defs.qc");
+        QCOMPARE(output()->resultRow(warning).severity, qc::Severity::Warning);
+        QVERIFY2(lastRow().startsWith("1 error, 1 warning, exit code 1, "), qPrintable(lastRow()));
+        doubleClickResultRow(error);
+        QCOMPARE(EditFile, mod() + "/sub/ai.qc");
+        QCOMPARE(selectedText(), QString("\tdprint(Check(1));"));
+    }
+};
+
+QTEST_MAIN(Compile)
+#include "tst_compile.moc"
