@@ -8,6 +8,7 @@
 #include "base/paths.h"
 #include "base/qtext.h"
 #include "nav/filelistbox.h"
+#include "panes/busyload.h"
 #include "panes/textpane.h"
 
 #include <QCheckBox>
@@ -26,6 +27,7 @@ void TForm1::qclistaClick()
         Manager->setCurrentIndex(ViewPage);
         Manager->setTabText(ViewPage, displayText(paths::fileNamePart(path)));
         LoadFailed = false;
+    } catch (const LoadCancelled &) {
     } catch (const std::exception &) {
         ConsoleMessage("Open fail!!: ");
         LoadFailed = true;
@@ -63,6 +65,7 @@ bool TForm1::OpenForEdit(const std::string &path)
 {
     if (!AutosaveEditor())
         return false;
+    const int page = Manager->currentIndex();
     Manager->setCurrentIndex(EditPage);
     try {
         vardo->loadFromFile(path);
@@ -71,6 +74,9 @@ bool TForm1::OpenForEdit(const std::string &path)
         EditFile = path;
         Manager->setTabText(EditPage, displayText(paths::fileNamePart(EditFile)));
         return true;
+    } catch (const LoadCancelled &) {
+        Manager->setCurrentIndex(page);
+        return false;
     } catch (const std::exception &) {
         ConsoleMessage("Load fail!!: ");
         LoadFailed = true;

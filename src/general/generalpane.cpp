@@ -6,6 +6,7 @@
 #include "base/errorbox.h"
 #include "edit/colouring.h"
 #include "nav/filelistbox.h"
+#include "panes/busyload.h"
 #include "panes/textpane.h"
 
 namespace vardo {
@@ -21,6 +22,7 @@ void TForm1::listadoClick()
         QuakeCColouring::of(test)->setOn(isQuakeCFileName(path));
         GeneralFile = path;
         LoadFailed = false;
+    } catch (const LoadCancelled &) {
     } catch (const std::exception &) {
         ConsoleMessage("Load fail!!: ");
         LoadFailed = true;

@@ -49,6 +49,11 @@ private:
 // Throws NotRegularFileError, OpenError or TooLargeError; never blocks on a FIFO or device.
 std::string readWholeFile(const std::string &path, std::size_t limit);
 
+// Called after each piece of a read with the bytes read so far and the file's size.
+using ReadProgress = std::function<void(std::size_t read, std::size_t size)>;
+// Reads as above, reporting its progress; an exception thrown by `progress` ends the read.
+std::string readWholeFile(const std::string &path, std::size_t limit, const ReadProgress &progress);
+
 // Writes all bytes to a file descriptor, resuming after interruptions; false with errno set on
 // failure.
 bool writeAll(int fd, std::string_view bytes);

@@ -2,12 +2,19 @@
 
 #include "base/paths.h"
 #include "base/qtext.h"
+#include "panes/busyload.h"
 #include "panes/fileio.h"
 
+#include <QApplication>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
 
 namespace vardo {
 
@@ -51,6 +58,9 @@ protected:
 TextPane::TextPane(Kind kind, QWidget *parent) : QPlainTextEdit(parent), kind_(kind)
 {
     setFrameShape(QFrame::NoFrame);
+    // The width the text was laid out for so far; a wrap mode set before the first resize
+    // lays it out for the same width.
+    layoutWidth_ = viewport()->width();
 }
 
 // Replaces the document's text directly: the editor's own setPlainText costs a fifth more on a
@@ -102,22 +112,211 @@ void TextPane::setBytes(const std::string &bytes, const std::string &path)
     replaceText(shownText(bytes, path));
 }
 
-void TextPane::loadFromFile(const std::string &path)
+namespace {
+
+// Bytes decoded and characters added to the document between two steps of a long load.
+constexpr std::size_t kDecodeSlice = 4u << 20;
+constexpr std::size_t kFillSlice = 256u << 10;
+// The shares of a load's time taken by the read and by the decoding, as measured.
+constexpr double kReadShare = 0.05;
+constexpr double kDecodeShare = 0.05;
+
+struct ShownLines {
+    std::u16string lines;
+    bool cut = false;
+};
+
+// What tells one version of a file from another.
+struct FileVersion {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified {};
+    bool operator==(const FileVersion &other) const
+    {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+std::optional<FileVersion> versionOf(const std::string &path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileVersion{st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+}
+
+// The file read last, kept for the double click that follows the preview of its first press.
+struct RecentRead {
+    std::string path;
+    FileVersion version;
+    std::shared_ptr<const ShownLines> shown;
+};
+
+std::optional<RecentRead> &recentRead()
+{
+    static std::optional<RecentRead> recent;
+    return recent;
+}
+
+void keepForDoubleClick(const std::string &path, const std::optional<FileVersion> &version,
+                        std::shared_ptr<const ShownLines> shown)
+{
+    if (!version)
+        return;
+    recentRead() = RecentRead{path, *version, std::move(shown)};
+    static QTimer *expiry = nullptr;
+    if (!expiry) {
+        expiry = new QTimer(qApp);
+        expiry->setSingleShot(true);
+        QObject::connect(expiry, &QTimer::timeout, [] { recentRead().reset(); });
+    }
+    expiry->start(QApplication::doubleClickInterval() + 250);
+}
+
+std::shared_ptr<const ShownLines> takeRecentRead(const std::string &path, const std::optional<FileVersion> &version)
+{
+    std::optional<RecentRead> &recent = recentRead();
+    if (!recent || !version || recent->path != path || !(recent->version == *version))
+        return nullptr;
+    return recent->shown;
+}
+
+// Decodes in slices, never between the CR and the LF of one line end.
+std::u16string decodeInSlices(const std::string &bytes, BusyLoad &busy)
+{
+    std::u16string lines;
+    lines.reserve(bytes.size());
+    for (std::size_t start = 0; start < bytes.size();) {
+        std::size_t end = std::min(bytes.size(), start + kDecodeSlice);
+        if (end < bytes.size() && bytes[end - 1] == '\r' && bytes[end] == '\n')
+            ++end;
+        lines += text::decodeLines(std::string_view(bytes).substr(start, end - start));
+        start = end;
+        busy.step(kReadShare + kDecodeShare * static_cast<double>(start) / static_cast<double>(bytes.size()));
+    }
+    return lines;
+}
+
+std::shared_ptr<const ShownLines> readShownLines(const std::string &path, BusyLoad &busy)
 {
     std::string bytes;
     try {
-        bytes = fileio::readWholeFile(path, kCapacity);
+        bytes = fileio::readWholeFile(path, TextPane::kCapacity, [&](std::size_t read, std::size_t size) {
+            busy.step(kReadShare * static_cast<double>(read) / static_cast<double>(std::max(read, size)));
+        });
+    } catch (const LoadCancelled &) {
+        throw;
     } catch (const fileio::TooLargeError &) {
-        throw AppError("Text exceeds memo capacity");
+        throw AppError(path + " is larger than " + std::to_string(TextPane::kCapacity >> 20) +
+                       " MiB, the largest file a pane holds");
     } catch (const fileio::NotRegularFileError &) {
         throw AppError(path + " is not a regular file");
     } catch (const std::exception &) {
         throw AppError("Cannot open file " + path);
     }
-    const QString text = shownText(bytes, path);
-    if (kind_ == Kind::Memo && text == document()->toRawText().replace(kParagraphSeparator, u'\n'))
-        return;
-    replaceText(text);
+    auto shown = std::make_shared<ShownLines>();
+    shown->lines = decodeInSlices(bytes, busy);
+    bytes = std::string();
+    shown->cut = text::cutLongLines(shown->lines);
+    return shown;
+}
+
+// A file whose load Esc cancelled is not loaded again by the rest of the same click or
+// double click (a click runs the preview twice; a double click previews, then opens).
+struct CancelledLoad {
+    std::string path;
+    QElapsedTimer at;
+};
+
+CancelledLoad &cancelledLoad()
+{
+    static CancelledLoad cancelled;
+    return cancelled;
+}
+
+bool justCancelled(const std::string &path)
+{
+    const CancelledLoad &cancelled = cancelledLoad();
+    return cancelled.at.isValid() && cancelled.path == path &&
+           cancelled.at.elapsed() < QApplication::doubleClickInterval();
+}
+
+} // namespace
+
+void TextPane::loadFromFile(const std::string &path)
+{
+    if (justCancelled(path))
+        throw LoadCancelled();
+    try {
+        loadShown(path);
+    } catch (const LoadCancelled &) {
+        cancelledLoad().path = path;
+        cancelledLoad().at.start();
+        throw;
+    }
+}
+
+void TextPane::loadShown(const std::string &path)
+{
+    BusyLoad busy(window(), displayText(paths::fileNamePart(path)));
+    const std::optional<FileVersion> version = versionOf(path);
+    std::shared_ptr<const ShownLines> shown = takeRecentRead(path, version);
+    if (!shown)
+        shown = readShownLines(path, busy);
+    const std::u16string_view lines = shown->lines;
+    const bool same = kind_ == Kind::Memo &&
+                      QStringView(lines.data(), static_cast<qsizetype>(lines.size())) == document()->toRawText().replace(kParagraphSeparator, u'\n');
+    if (!same)
+        fillDocument(lines, busy);
+    setShownReadOnly(shown->cut, path);
+    keepForDoubleClick(path, version, std::move(shown));
+}
+
+void TextPane::fillDocument(std::u16string_view lines, BusyLoad &busy)
+{
+    QTextDocument *doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    const bool modified = doc->isModified();
+    doc->setUndoRedoEnabled(false);
+    // The new text goes after the old one, which stays in view until the new one is whole.
+    const int oldEnd = doc->characterCount() - 1;
+    QTextCursor cursor(doc);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertBlock();
+    // Removes a range of the document a slice at a time, from its end.
+    const auto removeRange = [&](int from, int to) {
+        busy.stopCancelling();
+        while (to > from) {
+            const int start = std::max<long long>(from, to - static_cast<long long>(kFillSlice));
+            cursor.setPosition(start);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            to = start;
+            busy.step(1.0);
+        }
+    };
+    try {
+        for (std::size_t done = 0; done < lines.size();) {
+            const std::size_t count = std::min(kFillSlice, lines.size() - done);
+            cursor.insertText(fromU16(lines.substr(done, count)));
+            done += count;
+            busy.step(kReadShare + kDecodeShare +
+                      (1 - kReadShare - kDecodeShare) * static_cast<double>(done) / static_cast<double>(lines.size()));
+        }
+    } catch (const LoadCancelled &) {
+        removeRange(oldEnd, doc->characterCount() - 1);
+        doc->setUndoRedoEnabled(undo);
+        doc->setModified(modified);
+        throw;
+    }
+    removeRange(0, oldEnd + 1);
+    doc->setUndoRedoEnabled(undo);
+    doc->setModified(false);
+    setTextCursor(QTextCursor(doc));
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
 }
 
 void TextPane::saveToFile(const std::string &path) const
@@ -242,6 +441,24 @@ void TextPane::placeCaretInUpperThird()
     const int caretLine = std::max(0, cursor.block().firstLineNumber() + lineInBlock);
     verticalScrollBar()->setValue(std::max(0, caretLine - visibleLines / 3));
     ensureCursorVisible();
+}
+
+// Lines that do not wrap keep their layout whatever the width of the view, yet the editor lays
+// out the whole document again on every change of width (the vertical scroll bar appearing
+// after a load is one), at the cost of time and a layout object per line. Without wrapping
+// only the scroll bars need to follow. The editor measures the horizontal bar against the
+// wider of the text and the view it last laid out for, so only a view narrower than that one
+// is passed on.
+void TextPane::resizeEvent(QResizeEvent *event)
+{
+    const int width = event->size().width();
+    if (lineWrapMode() != NoWrap || width == event->oldSize().width() || width < layoutWidth_) {
+        layoutWidth_ = width;
+        QPlainTextEdit::resizeEvent(event);
+        return;
+    }
+    QResizeEvent heightOnly(event->size(), QSize(width, event->oldSize().height()));
+    QPlainTextEdit::resizeEvent(&heightOnly);
 }
 
 void TextPane::focus()

@@ -10,6 +10,8 @@
 
 namespace vardo {
 
+class BusyLoad;
+
 // A failed save: the pane's message, and the system's words for the cause.
 class SaveFailure : public AppError {
 public:
@@ -43,11 +45,16 @@ public:
         int column = 0;
     };
 
-    // The most text a pane takes from one file.
-    static constexpr std::size_t kCapacity = 256u << 20;
+    // The largest file a pane takes: at about ten bytes of memory for each byte of text while
+    // it loads, larger files would not fit a desktop's memory beside everything else.
+    static constexpr std::size_t kCapacity = 128u << 20;
 
     TextPane(Kind kind, QWidget *parent = nullptr);
 
+    // Reads and shows a file; a long load keeps the window painting and Esc cancels it
+    // (LoadCancelled), leaving the pane as it was; the rest of that click or double click
+    // does not load the file again. A file just read for another pane (the
+    // preview of a double click) is not read again while it is unchanged on disk.
     void loadFromFile(const std::string &path);
     // Replaces the text with a file's bytes, converting line ends and cutting long lines as a
     // load does.
@@ -88,6 +95,7 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     long long documentPosition(long long panePosition) const;
@@ -97,12 +105,17 @@ private:
     // that differs from the bytes.
     QString shownText(const std::string &bytes, const std::string &path);
     void setShownReadOnly(bool shown, const std::string &path);
+    void loadShown(const std::string &path);
+    // Replaces the text a slice at a time, serving `busy` between slices; cancelled, the
+    // pane keeps its text, caret and view.
+    void fillDocument(std::u16string_view lines, BusyLoad &busy);
 
     Kind kind_;
     Border border_ = Border::None;
     bool shownReadOnly_ = false;
     bool ownReadOnly_ = false;
     QLabel *notice_ = nullptr;
+    int layoutWidth_ = 0;
 };
 
 // Whether a key press produces a character in a text pane (Backspace, Enter, Tab and control
