@@ -201,6 +201,10 @@ private slots:
         TextPane editor(TextPane::Kind::RichEdit);
         editor.loadFromFile(tree_ / "a.qc");
         QCOMPARE(editor.wholeText(), QString("first"));
+        // Loaded again while still shared: an edited pane gets the file's text back.
+        editor.textCursor().insertText("edited ");
+        editor.loadFromFile(tree_ / "a.qc");
+        QCOMPARE(editor.wholeText(), QString("first"));
         QTest::qWait(QApplication::doubleClickInterval() + 400);
         editor.loadFromFile(tree_ / "a.qc");
         QCOMPARE(editor.wholeText(), QString("again"));

@@ -17,6 +17,12 @@
 
 namespace vardo {
 
+// A file's text as a pane shows it, and whether long lines were cut.
+struct ShownLines {
+    std::u16string lines;
+    bool cut = false;
+};
+
 namespace {
 
 constexpr QChar kParagraphSeparator(0x2029);
@@ -64,6 +70,7 @@ TextPane::TextPane(Kind kind, QWidget *parent) : QPlainTextEdit(parent), kind_(k
 void TextPane::replaceText(const QString &text)
 {
     document()->setPlainText(text);
+    lastLoad_.reset();
     QTextCursor start(document());
     setTextCursor(start);
     horizontalScrollBar()->setValue(0);
@@ -116,11 +123,6 @@ constexpr std::size_t kFillSlice = 256u << 10;
 // The shares of a load's time taken by the read and by the decoding, as measured.
 constexpr double kReadShare = 0.05;
 constexpr double kDecodeShare = 0.05;
-
-struct ShownLines {
-    std::u16string lines;
-    bool cut = false;
-};
 
 // What tells one version of a file from another.
 struct FileVersion {
@@ -262,10 +264,19 @@ void TextPane::loadShown(const std::string &path)
     if (!shown)
         shown = readShownLines(path, busy);
     const std::u16string_view lines = shown->lines;
-    const bool same = kind_ == Kind::Memo &&
-                      QStringView(lines.data(), static_cast<qsizetype>(lines.size())) == document()->toRawText().replace(kParagraphSeparator, u'\n');
-    if (!same)
+    // The second preview of a click shows the same text again; a memo given its own text
+    // changes nothing.
+    const bool shownAlready = !lastLoad_.owner_before(shown) && !shown.owner_before(lastLoad_) &&
+                              !lastLoad_.expired() && !document()->isModified();
+    const auto memoHoldsIt = [&] {
+        return kind_ == Kind::Memo && QStringView(lines.data(), static_cast<qsizetype>(lines.size())) ==
+                                          document()->toRawText().replace(kParagraphSeparator, u'\n');
+    };
+    if (shownAlready && kind_ != Kind::Memo)
+        showStart();
+    else if (!shownAlready && !memoHoldsIt())
         fillDocument(lines, busy);
+    lastLoad_ = shown;
     setShownReadOnly(shown->cut, path);
     keepForDoubleClick(path, version, std::move(shown));
 }
@@ -310,7 +321,12 @@ void TextPane::fillDocument(std::u16string_view lines, BusyLoad &busy)
     removeRange(0, oldEnd + 1);
     doc->setUndoRedoEnabled(undo);
     doc->setModified(false);
-    setTextCursor(QTextCursor(doc));
+    showStart();
+}
+
+void TextPane::showStart()
+{
+    setTextCursor(QTextCursor(document()));
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
 }

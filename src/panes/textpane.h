@@ -6,11 +6,13 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace vardo {
 
 class BusyLoad;
+struct ShownLines;
 
 // A failed save: the pane's message, and the system's words for the cause.
 class SaveFailure : public AppError {
@@ -108,12 +110,16 @@ private:
     // Replaces the text a slice at a time, serving `busy` between slices; cancelled, the
     // pane keeps its text, caret and view.
     void fillDocument(std::u16string_view lines, BusyLoad &busy);
+    // The caret at the start and the view at the top, as after a load.
+    void showStart();
 
     Kind kind_;
     Border border_ = Border::None;
     bool shownReadOnly_ = false;
     bool ownReadOnly_ = false;
     QLabel *notice_ = nullptr;
+    // The text of the last load, while another pane may still share it.
+    std::weak_ptr<const ShownLines> lastLoad_;
 };
 
 // Whether a key press produces a character in a text pane (Backspace, Enter, Tab and control
