@@ -181,16 +181,23 @@ std::shared_ptr<const ShownLines> takeRecentRead(const std::string &path, const 
     return recent->shown;
 }
 
-// Decodes in slices, never between the CR and the LF of one line end.
-std::u16string decodeInSlices(const std::string &bytes, BusyLoad &busy)
+// Decodes in slices, never between the CR and the LF of one line end, and measures the
+// longest line on the way.
+std::u16string decodeInSlices(const std::string &bytes, BusyLoad &busy, std::size_t &longestLine)
 {
     std::u16string lines;
     lines.reserve(bytes.size());
+    std::size_t run = 0;
     for (std::size_t start = 0; start < bytes.size();) {
         std::size_t end = std::min(bytes.size(), start + kDecodeSlice);
         if (end < bytes.size() && bytes[end - 1] == '\r' && bytes[end] == '\n')
             ++end;
+        const std::size_t from = lines.size();
         lines += text::decodeLines(std::string_view(bytes).substr(start, end - start));
+        for (std::size_t i = from; i < lines.size(); ++i) {
+            run = lines[i] == u'\n' ? 0 : run + 1;
+            longestLine = std::max(longestLine, run);
+        }
         start = end;
         busy.step(kReadShare + kDecodeShare * static_cast<double>(start) / static_cast<double>(bytes.size()));
     }
@@ -215,9 +222,10 @@ std::shared_ptr<const ShownLines> readShownLines(const std::string &path, BusyLo
         throw AppError("Cannot open file " + path);
     }
     auto shown = std::make_shared<ShownLines>();
-    shown->lines = decodeInSlices(bytes, busy);
+    std::size_t longestLine = 0;
+    shown->lines = decodeInSlices(bytes, busy, longestLine);
     bytes = std::string();
-    shown->cut = text::cutLongLines(shown->lines);
+    shown->cut = longestLine > text::kLongLineLimit && text::cutLongLines(shown->lines);
     return shown;
 }
 
