@@ -325,13 +325,12 @@ private slots:
         QTextCursor third(vardo->document()->findBlockByNumber(2));
         QTest::mouseClick(vardo->viewport(), Qt::LeftButton, {}, vardo->cursorRect(third).center());
         QCOMPARE(s.status(), QStringLiteral("[3/4] - "));
-        // A key shows the position from before it acts.
+        // The status follows every key as soon as it has acted.
         s.key(Qt::Key_Up);
-        QCOMPARE(s.status(), QStringLiteral("[3/4] - "));
-        s.key(Qt::Key_Down);
         QCOMPARE(s.status(), QStringLiteral("[2/4] - "));
-        s.key(Qt::Key_End, Qt::ControlModifier);
         s.key(Qt::Key_Down);
+        QCOMPARE(s.status(), QStringLiteral("[3/4] - "));
+        s.key(Qt::Key_End, Qt::ControlModifier);
         QCOMPARE(s.status(), QStringLiteral("[4/4] - "));
 
         // Keys that produce no character leave the tab alone.
@@ -352,6 +351,20 @@ private slots:
             s.key(marking);
             QCOMPARE(s.editCaption(), QStringLiteral("[ &Edit a.qc]"));
         }
+
+        // An open shows the new file's position at once; lines added and removed count at once.
+        s.form->auto_->setChecked(false);
+        s.tree.write("a.qc", text);
+        s.key(Qt::Key_End, Qt::ControlModifier);
+        s.open("a.qc");
+        QCOMPARE(s.status(), QStringLiteral("[1/4] - "));
+        s.key(Qt::Key_End, Qt::ControlModifier);
+        s.key(Qt::Key_Return);
+        QCOMPARE(s.status(), QStringLiteral("[5/5] - "));
+        s.key(Qt::Key_Backspace);
+        QCOMPARE(s.status(), QStringLiteral("[4/4] - "));
+        s.key(Qt::Key_X);
+        QCOMPARE(s.status(), QStringLiteral("[4/5] - ")); // the last line is no longer empty
     }
 
     void functionIndexJumpsAndRebuilds()
@@ -364,6 +377,8 @@ private slots:
             text += "// filler\r\n";
         text += "    void()      third =            // the initialization\r\n"
                 "void() twice = {};\r\nvoid() twice = {};\r\n";
+        for (int i = 0; i < 100; ++i)
+            text += "// more filler\r\n";
         Session s({{"a.qc", text}});
         QVERIFY(s.form);
         TForm1 &f = *s.form;
@@ -377,7 +392,11 @@ private slots:
         s.choose(2);
         QCOMPARE(s.selected(), index[2]);
         QCOMPARE(f.vardo->caretPosition().line, 306);
-        QVERIFY(f.vardo->viewport()->rect().contains(f.vardo->cursorRect()));
+        // The whole line in view, in the upper third, and the status on it.
+        const QRect line = f.vardo->cursorRect();
+        QVERIFY(f.vardo->viewport()->rect().contains(line));
+        QVERIFY(line.top() <= f.vardo->viewport()->height() / 3);
+        QCOMPARE(s.status(), QStringLiteral("[307/%1] - ").arg(f.vardo->lineCount() + 1));
         QVERIFY(f.vardo->hasFocus());
         QCOMPARE(s.entries(), index);
         QCOMPARE(f.com->currentIndex(), -1);
@@ -421,7 +440,10 @@ private slots:
         // An entry that no longer occurs only moves the focus.
         s.key(Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(f.vardo, "gone");
-        s.choose(1);
+        f.com->showPopup();
+        QTest::keyClick(f.com->view(), Qt::Key_Home);
+        QTest::keyClick(f.com->view(), Qt::Key_Down);
+        QTest::keyClick(f.com->view(), Qt::Key_Return);
         QVERIFY(f.vardo->hasFocus());
         QVERIFY(s.selected().isEmpty());
         QCOMPARE(s.editorText(), std::string("gone"));

@@ -4,6 +4,7 @@
 #include "app/notebook.h"
 #include "app/sharedstate.h"
 #include "base/errorbox.h"
+#include "edit/colouring.h"
 #include "nav/filelistbox.h"
 #include "panes/busyload.h"
 #include "panes/textpane.h"
@@ -18,6 +19,7 @@ void TForm1::listadoClick()
         return;
     try {
         test->loadFromFile(path);
+        QuakeCColouring::of(test)->setOn(isQuakeCFileName(path));
         GeneralFile = path;
         LoadFailed = false;
     } catch (const LoadCancelled &) {

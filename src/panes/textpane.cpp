@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
@@ -63,6 +64,9 @@ protected:
 TextPane::TextPane(Kind kind, QWidget *parent) : QPlainTextEdit(parent), kind_(kind)
 {
     setFrameShape(QFrame::NoFrame);
+    // The width the text was laid out for so far; a wrap mode set before the first resize
+    // lays it out for the same width.
+    layoutWidth_ = viewport()->width();
 }
 
 // Replaces the document's text directly: the editor's own setPlainText costs a fifth more on a
@@ -461,6 +465,24 @@ void TextPane::placeCaretInUpperThird()
     const int caretLine = std::max(0, cursor.block().firstLineNumber() + lineInBlock);
     verticalScrollBar()->setValue(std::max(0, caretLine - visibleLines / 3));
     ensureCursorVisible();
+}
+
+// Lines that do not wrap keep their layout whatever the width of the view, yet the editor lays
+// out the whole document again on every change of width (the vertical scroll bar appearing
+// after a load is one), at the cost of time and a layout object per line. Without wrapping
+// only the scroll bars need to follow. The editor measures the horizontal bar against the
+// wider of the text and the view it last laid out for, so only a view narrower than that one
+// is passed on.
+void TextPane::resizeEvent(QResizeEvent *event)
+{
+    const int width = event->size().width();
+    if (lineWrapMode() != NoWrap || width == event->oldSize().width() || width < layoutWidth_) {
+        layoutWidth_ = width;
+        QPlainTextEdit::resizeEvent(event);
+        return;
+    }
+    QResizeEvent heightOnly(event->size(), QSize(width, event->oldSize().height()));
+    QPlainTextEdit::resizeEvent(&heightOnly);
 }
 
 void TextPane::focus()

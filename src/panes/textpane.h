@@ -97,6 +97,7 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     long long documentPosition(long long panePosition) const;
@@ -120,6 +121,7 @@ private:
     QLabel *notice_ = nullptr;
     // The text of the last load, while another pane may still share it.
     std::weak_ptr<const ShownLines> lastLoad_;
+    int layoutWidth_ = 0;
 };
 
 // Whether a key press produces a character in a text pane (Backspace, Enter, Tab and control
