@@ -110,9 +110,9 @@ struct Measure {
     double peakMiB = 0;
 };
 
-// Runs `action` from the event loop and watches the loop while it runs: a zero-time timer
-// fires on every pass of the loop, so the longest gap between two of its firings is the
-// longest time the window did not answer.
+// Runs `action` from the event loop and watches the loop while it runs: the event dispatcher
+// wakes on every turn of the loop (nested turns during a long load included), so the longest
+// time between two wakes is the longest time the window did not answer.
 class Watch : public QObject {
 public:
     Measure run(const std::function<void()> &action)
@@ -122,30 +122,30 @@ public:
         const long before = statusKiB("VmRSS:");
         Measure measure;
         QEventLoop loop;
-        QTimer beat;
         qint64 last = 0;
-        bool done = false;
-        QObject::connect(&beat, &QTimer::timeout, [&] {
+        const auto turn = [&] {
+            if (!clock_.isValid())
+                return;
             const qint64 now = clock_.nsecsElapsed();
             measure.longestBlockMs = std::max(measure.longestBlockMs, (now - last) / 1e6);
             last = now;
-            if (done)
-                loop.quit();
-        });
+        };
+        const auto watching = QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, turn);
         qApp->installEventFilter(this);
+        clock_.invalidate();
         paintAt_ = -1;
         QTimer::singleShot(0, [&] {
             clock_.start();
-            last = 0;
             action();
             measure.doneMs = clock_.nsecsElapsed() / 1e6;
-            done = true;
+            turn();
+            loop.quit();
         });
-        beat.start(0);
         loop.exec();
-        qApp->removeEventFilter(this);
         // Painting what the action left, which a real window does next.
         QCoreApplication::processEvents();
+        qApp->removeEventFilter(this);
+        QObject::disconnect(watching);
         measure.firstPaintMs = paintAt_ < 0 ? clock_.nsecsElapsed() / 1e6 : paintAt_ / 1e6;
         measure.peakMiB = (statusKiB("VmHWM:") - before) / 1024.0;
         return measure;
