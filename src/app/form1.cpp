@@ -334,6 +334,7 @@ void TForm1::bindEvents()
     com->onKeyPress = [this](QKeyEvent *event) { comKeyPress(event->key()); };
 
     vardo->onKeyDown = [this] { codexKeyDown(); };
+    vardo->onKeyPress = [this] { codexKeyPress(); };
     connect(vardo->document(), &QTextDocument::modificationChanged, this, [this] { ShowModificationMark(); });
     vardo->onMouseDown = [this] { codexMouseDown(); };
     vardo->onMouseUp = [this] { codexMouseUp(); };

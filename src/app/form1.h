@@ -116,6 +116,7 @@ public:
     void comClick();
     void comKeyPress(int key);
     void codexKeyDown();
+    void codexKeyPress();
     void codexMouseDown();
     void codexMouseUp();
     void vardoEnter();

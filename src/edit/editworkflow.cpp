@@ -43,6 +43,9 @@ bool TForm1::AutosaveEditor()
     if (!auto_->isChecked() || EditFile.empty() || !vardo->isChanged() || vardo->textLength() == 0 ||
         vardo->isShownReadOnly())
         return true;
+    // A question about the editor's text is asked with that text in view.
+    if (vardo->diskChangeOf(EditFile) == fileio::DiskChange::Modified)
+        Manager->setCurrentIndex(EditPage);
     try {
         switch (writeBack(*vardo, EditFile)) {
         case WriteBack::Written:
@@ -52,7 +55,6 @@ bool TForm1::AutosaveEditor()
         case WriteBack::EditsDiscarded:
             return ReloadEditor();
         case WriteBack::Cancelled:
-            Manager->setCurrentIndex(EditPage);
             return false;
         default:
             return true;
@@ -124,6 +126,9 @@ void TForm1::codexMouseUp() { ShowCaretPosition(); }
 void TForm1::vardoEnter() { ShowCaretPosition(); }
 
 void TForm1::vardoExit() { ShowCaretPosition(); }
+
+// The mark follows the text itself (see ShowModificationMark); a key only refreshes it.
+void TForm1::codexKeyPress() { ShowModificationMark(); }
 
 void TForm1::ShowModificationMark()
 {
