@@ -32,7 +32,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "dialogs: pick a directory, click a .qc file to preview it, double-click it"
   "to edit it, and the file edited before is saved safely. It has an index of"
   "the function definitions, a second pane for any other text file, a button"
-  "that starts the QuakeC compiler and a built-in reference of the game's"
+  "that compiles the mod and lists the compiler's errors, each one"
+  "double-click from its line, and a built-in reference of the game's"
   "console and of QuakeC.")
 set(CPACK_STRIP_FILES ON)
 

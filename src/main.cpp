@@ -1,5 +1,5 @@
-#include "app/fonts.h"
 #include "app/form1.h"
+#include "app/startup.h"
 
 #include <QApplication>
 #include <cstdlib>
@@ -22,10 +22,11 @@ int main(int argc, char *argv[])
 {
     ensureCurrentDirectory();
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("vardo"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("vardo"));
-    vardo::registerWindowsFonts();
+    vardo::prepareApplication();
+    const std::string file = vardo::enterStartPlace(QApplication::arguments());
     vardo::TForm1 form;
     form.show();
+    if (!file.empty())
+        form.OpenForEdit(file);
     return application.exec();
 }

@@ -67,7 +67,10 @@ private:
     OutputList *output() const { return form_->output; }
     QString rowText(int row) const { return output()->resultRow(row).text; }
     QString lastRow() const { return output()->resultRows() ? rowText(output()->resultRows() - 1) : QString(); }
-    bool finished() const { return !lastRow().isEmpty() && (lastRow().contains(" s") || lastRow().startsWith("No ")); }
+    bool finished() const
+    {
+        return lastRow().endsWith(" s") || lastRow().startsWith("No ") || lastRow().startsWith("Could not start");
+    }
     QVariant colour(int row) const { return output()->model()->index(row + 1, 0).data(Qt::ForegroundRole); }
     int rowWith(const QString &text) const
     {
@@ -312,6 +315,13 @@ private slots:
         QCOMPARE(rowText(0), QString("line 51"));
         QCOMPARE(rowText(OutputList::kMaxRows - 1), QString("line 10050"));
         QVERIFY(lastRow().startsWith("0 errors, 0 warnings, exit code 0, "));
+
+        // A program that cannot be started says so in the last row.
+        tree().write("bin/fteqcc", "#!/nonexistent/shell\n");
+        compileAndWait();
+        QVERIFY2(lastRow().startsWith("Could not start " + QString::fromStdString(bin()) + "/fteqcc: "),
+                 qPrintable(lastRow()));
+        QCOMPARE(colour(output()->resultRows() - 1).value<QColor>(), QColor(200, 0, 0));
 
         QVERIFY(::unlink((bin() + "/fteqcc").c_str()) == 0);
         QTest::mouseClick(form_->qccarranca, Qt::LeftButton);

@@ -8,11 +8,13 @@
 #include "base/question.h"
 #include "edit/indexcombobox.h"
 #include "nav/filelistbox.h"
+#include "panes/busyload.h"
 #include "panes/textpane.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
@@ -524,6 +526,33 @@ private slots:
         QVERIFY(!s.form->vardo->isReadOnly());
     }
 
+    // Esc during a long load leaves the window as it was before the load.
+    void escDuringALongLoadChangesNothing()
+    {
+        Session s({{"a.qc", "A\r\n"}, {"big.qc", std::string(3000000, 'b')}, {"big2.qc", std::string(3000000, 'c')}});
+        QVERIFY(s.form);
+        s.open("a.qc");
+        s.preview("a.qc");
+        BusyLoad::setTiming(0, 0);
+        const auto pressEsc = [&] {
+            QCoreApplication::postEvent(s.form.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+        };
+        pressEsc();
+        QVERIFY(consoleOf([&] { s.preview("big.qc"); }).isEmpty());
+        QCOMPARE(s.form->veer->wholeText(), QString("A\r\n"));
+        QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QString("a.qc"));
+
+        s.form->Manager->setCurrentIndex(TForm1::NavPage);
+        pressEsc();
+        QVERIFY(!consoleOf([&] { QVERIFY(!s.form->OpenForEdit(s.path("big2.qc"))); }).contains("fail"));
+        BusyLoad::setTiming(-1, -1);
+        QCOMPARE(s.editorText(), std::string("A\r\n"));
+        QCOMPARE(EditFile, s.path("a.qc"));
+        QCOMPARE(s.editCaption(), QString("a.qc"));
+        QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::NavPage));
+        QVERIFY(!LoadFailed && s.errors.texts.isEmpty());
+    }
+
     void caretStatusAndModificationMark()
     {
         const std::string text = "l1\r\nl2\r\nl3\r\n";
@@ -538,13 +567,12 @@ private slots:
         QTextCursor third(vardo->document()->findBlockByNumber(2));
         QTest::mouseClick(vardo->viewport(), Qt::LeftButton, {}, vardo->cursorRect(third).center());
         QCOMPARE(s.status(), QStringLiteral("[3/4] - "));
-        // A key shows the position from before it acts.
+        // The status follows every key as soon as it has acted.
         s.key(Qt::Key_Up);
-        QCOMPARE(s.status(), QStringLiteral("[3/4] - "));
-        s.key(Qt::Key_Down);
         QCOMPARE(s.status(), QStringLiteral("[2/4] - "));
-        s.key(Qt::Key_End, Qt::ControlModifier);
         s.key(Qt::Key_Down);
+        QCOMPARE(s.status(), QStringLiteral("[3/4] - "));
+        s.key(Qt::Key_End, Qt::ControlModifier);
         QCOMPARE(s.status(), QStringLiteral("[4/4] - "));
 
         // Keys that produce no character leave the tab alone.
@@ -575,6 +603,20 @@ private slots:
             s.key(marking);
             QCOMPARE(s.editCaption(), QStringLiteral("[ &Edit a.qc]"));
         }
+
+        // An open shows the new file's position at once; lines added and removed count at once.
+        s.form->auto_->setChecked(false);
+        s.tree.write("a.qc", text);
+        s.key(Qt::Key_End, Qt::ControlModifier);
+        s.open("a.qc");
+        QCOMPARE(s.status(), QStringLiteral("[1/4] - "));
+        s.key(Qt::Key_End, Qt::ControlModifier);
+        s.key(Qt::Key_Return);
+        QCOMPARE(s.status(), QStringLiteral("[5/5] - "));
+        s.key(Qt::Key_Backspace);
+        QCOMPARE(s.status(), QStringLiteral("[4/4] - "));
+        s.key(Qt::Key_X);
+        QCOMPARE(s.status(), QStringLiteral("[4/5] - ")); // the last line is no longer empty
     }
 
     void functionIndexJumpsAndRebuilds()
@@ -587,6 +629,8 @@ private slots:
             text += "// filler\r\n";
         text += "    void()      third =            // the initialization\r\n"
                 "void() twice = {};\r\nvoid() twice = {};\r\n";
+        for (int i = 0; i < 100; ++i)
+            text += "// more filler\r\n";
         Session s({{"a.qc", text}});
         QVERIFY(s.form);
         TForm1 &f = *s.form;
@@ -600,7 +644,11 @@ private slots:
         s.choose(2);
         QCOMPARE(s.selected(), index[2]);
         QCOMPARE(f.vardo->caretPosition().line, 306);
-        QVERIFY(f.vardo->viewport()->rect().contains(f.vardo->cursorRect()));
+        // The whole line in view, in the upper third, and the status on it.
+        const QRect line = f.vardo->cursorRect();
+        QVERIFY(f.vardo->viewport()->rect().contains(line));
+        QVERIFY(line.top() <= f.vardo->viewport()->height() / 3);
+        QCOMPARE(s.status(), QStringLiteral("[307/%1] - ").arg(f.vardo->lineCount() + 1));
         QVERIFY(f.vardo->hasFocus());
         QCOMPARE(s.entries(), index);
         QCOMPARE(f.com->currentIndex(), -1);
@@ -644,7 +692,10 @@ private slots:
         // An entry that no longer occurs only moves the focus.
         s.key(Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(f.vardo, "gone");
-        s.choose(1);
+        f.com->showPopup();
+        QTest::keyClick(f.com->view(), Qt::Key_Home);
+        QTest::keyClick(f.com->view(), Qt::Key_Down);
+        QTest::keyClick(f.com->view(), Qt::Key_Return);
         QVERIFY(f.vardo->hasFocus());
         QVERIFY(s.selected().isEmpty());
         QCOMPARE(s.editorText(), std::string("gone"));

@@ -1,6 +1,7 @@
 #include "widgettesting.h"
 
 #include "base/errors.h"
+#include "panes/busyload.h"
 #include "panes/fileio.h"
 #include "panes/textpane.h"
 
@@ -9,6 +10,8 @@
 #include <QKeyEvent>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -133,6 +136,78 @@ private slots:
         preview.setBytes(longLine);
         preview.setBytes("short");
         QVERIFY(preview.isReadOnly());
+    }
+
+    // Long loads: Esc cancels (in the read or in the filling of the pane) and the pane keeps
+    // everything; other input waits for the end of the load; the progress shows.
+    void longLoadsServePaintingAndEscOnly()
+    {
+        BusyLoad::setTiming(0, 0);
+        std::string big;
+        for (int i = 0; i < 60000; ++i)
+            big += "    self.nextthink = time + 0.1;\r\n";
+        tree_.write("big.qc", big);
+        tree_.write("other.qc", big + "x");
+        tree_.write("last.qc", big + "x");
+        TextPane reader(TextPane::Kind::Memo);
+        reader.loadFromFile(tree_ / "big.qc"); // the next load of big.qc starts by filling
+
+        pane_->setBytes("old\r\ntext");
+        pane_->setSelStart(5);
+        pane_->document()->setModified(true);
+        for (const char *name : {"big.qc", "other.qc"}) {
+            QCoreApplication::postEvent(pane_.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+            QVERIFY_THROWS_EXCEPTION(LoadCancelled, pane_->loadFromFile(tree_ / name));
+            QCOMPARE(pane_->wholeText(), QString("old\r\ntext"));
+            QCOMPARE(pane_->textCursor().position(), 4);
+            QVERIFY(pane_->document()->isModified());
+        }
+        // The rest of the click that was cancelled does not load the file again.
+        QVERIFY_THROWS_EXCEPTION(LoadCancelled, pane_->loadFromFile(tree_ / "other.qc"));
+
+        QStringList progress;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (const auto *box = pane_->findChild<QFrame *>("loadProgress"))
+                progress << box->findChild<QLabel *>()->text();
+        });
+        watch.start(0);
+        QCoreApplication::postEvent(pane_.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_X, {}, "x"));
+        QCoreApplication::postEvent(pane_.get(), new QCloseEvent);
+        pane_->loadFromFile(tree_ / "last.qc");
+        watch.stop();
+        BusyLoad::setTiming(-1, -1);
+        QVERIFY(pane_->isVisible());
+        QVERIFY(!progress.isEmpty());
+        QCOMPARE(progress.first(), QString("Loading last.qc (Esc cancels)"));
+        QCOMPARE(progress.last(), QString("Press Esc to stop loading last.qc before closing."));
+        QCOMPARE(pane_->findChild<QFrame *>("loadProgress"), nullptr);
+        QCOMPARE(pane_->wholeText().toStdString(), big + "x");
+        QVERIFY(!pane_->document()->isModified());
+        QCoreApplication::processEvents();
+        QCOMPARE(pane_->wholeText().toStdString(), "x" + big + "x");
+    }
+
+    // The press that begins a double click previews a file, the double click opens it: one read.
+    void aFileJustReadIsNotReadAgainUnlessItChanged()
+    {
+        tree_.write("a.qc", "first");
+        pane_->loadFromFile(tree_ / "a.qc");
+        struct stat st {};
+        QCOMPARE(::stat((tree_ / "a.qc").c_str(), &st), 0);
+        tree_.write("a.qc", "again");
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, (tree_ / "a.qc").c_str(), times, 0), 0);
+        TextPane editor(TextPane::Kind::RichEdit);
+        editor.loadFromFile(tree_ / "a.qc");
+        QCOMPARE(editor.wholeText(), QString("first"));
+        QTest::qWait(QApplication::doubleClickInterval() + 400);
+        editor.loadFromFile(tree_ / "a.qc");
+        QCOMPARE(editor.wholeText(), QString("again"));
+
+        tree_.write("a.qc", "changed");
+        editor.loadFromFile(tree_ / "a.qc");
+        QCOMPARE(editor.wholeText(), QString("changed"));
     }
 
     void filesRoundTripByteForByte()

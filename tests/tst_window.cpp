@@ -24,7 +24,11 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QAbstractItemView>
+#include <QAbstractTextDocumentLayout>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 using namespace vardo;
@@ -155,6 +159,19 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier);
         QCOMPARE(f.Manager->currentIndex(), 3);
         QCOMPARE(f.TabbedNotebook2->currentIndex(), 1); // the help notebook keeps its page
+
+        // Tabs that show file names keep their pages' keys.
+        f.Manager->setTabText(TForm1::EditPage, QStringLiteral("[ &Edit defs.qc]"));
+        f.Manager->setTabText(TForm1::ViewPage, QStringLiteral("world.qc"));
+        f.Manager->setTabText(TForm1::EditPage, QStringLiteral("defs.qc"));
+        const QList<QPair<Qt::Key, int>> keys = {{Qt::Key_E, TForm1::EditPage}, {Qt::Key_H, TForm1::HelpPage},
+                                                 {Qt::Key_V, TForm1::ViewPage}, {Qt::Key_N, TForm1::NavPage},
+                                                 {Qt::Key_H, TForm1::HelpPage}, {Qt::Key_E, TForm1::EditPage}};
+        for (const auto &[key, page] : keys) {
+            QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+            QCOMPARE(f.Manager->currentIndex(), page);
+        }
+        QCOMPARE(f.TabbedNotebook2->currentIndex(), 1);
     }
 
     void arrowKeysWrapAroundTheNotebook()
@@ -207,6 +224,66 @@ private slots:
         QCOMPARE(f.Panel1->width(), 113);
     }
 
+    void designSizes()
+    {
+        TForm1 &f = *form_;
+        f.Manager->setCurrentIndex(3);
+        f.resize(847, 537);
+        QTest::qWait(1);
+        QCOMPARE(f.TabbedNotebook2->size(), QSize(724, 485));
+        QCOMPARE(f.Memos[7]->size(), QSize(716, 457));
+        QCOMPARE(f.qccarranca->geometry(), QRect(627, 3, 58, 16));
+        tree_.write("a.qc", "");
+        f.qclista->read();
+        f.com->addItem(QStringLiteral("void() entry ="));
+        f.Manager->setCurrentIndex(0);
+        const QList<QPair<QAbstractItemView *, int>> rows = {{f.dir, 16}, {f.qclista, 15}, {f.com->view(), 12}};
+        for (const auto &[view, height] : rows) {
+            const QModelIndex first = view->model()->index(0, 0);
+            QVERIFY(first.isValid());
+            QCOMPARE(view->sizeHintForIndex(first).height(), height);
+        }
+    }
+
+    // Pages are filled in the button face; the index list is one flat colour, with no gradient.
+    void flatFaces()
+    {
+        TForm1 &f = *form_;
+        const QColor face = f.palette().color(QPalette::Button);
+        f.Manager->setCurrentIndex(0);
+        QCOMPARE(f.Manager->widget(0)->grab().toImage().pixelColor(1, 1), face);
+        const QImage index = f.com->grab().toImage();
+        for (int y = 2; y < index.height() - 2; ++y)
+            QCOMPARE(index.pixelColor(2, y), face);
+    }
+
+    // Tab stops lie eight average letter widths apart in the pane's font, and a tab never
+    // breaks its line.
+    void tabStopsInTheMemos()
+    {
+        TForm1 &f = *form_;
+        f.Manager->setCurrentIndex(3);
+        for (TextPane *pane : {f.test, f.Memos[6]}) {
+            pane->setBytes("a\tb\r\n\tc\r\n\t\tdone");
+            pane->resize(400, 200);
+            const qreal stop = pane->tabStopDistance();
+            QVERIFY2(stop >= 8 * 4 && stop <= 8 * 12, qPrintable(QString::number(stop)));
+            for (int block = 0; block < 3; ++block) {
+                QTextLayout *layout = pane->document()->findBlockByNumber(block).layout();
+                pane->document()->documentLayout()->blockBoundingRect(pane->document()->findBlockByNumber(block));
+                QCOMPARE(layout->lineCount(), 1);
+            }
+            auto xOf = [pane](int block, int column) {
+                const QTextLine line = pane->document()->findBlockByNumber(block).layout()->lineAt(0);
+                return line.cursorToX(column) - line.x();
+            };
+            // Positions are kept in 64ths of a pixel.
+            QVERIFY(qAbs(xOf(0, 2) - stop) < 0.05);
+            QVERIFY(qAbs(xOf(1, 1) - stop) < 0.05);
+            QVERIFY(qAbs(xOf(2, 2) - 2 * stop) < 0.05);
+        }
+    }
+
     void helpPagesAreReadOnlyButSelectable()
     {
         TForm1 &f = *form_;
@@ -214,8 +291,8 @@ private slots:
         QCOMPARE(f.TabbedNotebook2->currentIndex(), 7);
         QCOMPARE(f.TabbedNotebook2->tabText(4), QString("QCman  - &Defs"));
         QCOMPARE(f.TabbedNotebook2->tabText(7), QString("VARDO -Minihelp"));
-        QCOMPARE(f.Memos[7]->line(0), QString("::VARDO::  Mini help"));
         f.Manager->setCurrentIndex(3);
+        QCOMPARE(f.Memos[7]->line(0), QString("::VARDO::  Mini help"));
         TextPane *memo = f.Memos[7];
         const QString before = memo->wholeText();
         memo->setFocus();

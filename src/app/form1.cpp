@@ -2,10 +2,12 @@
 
 #include "app/fonts.h"
 #include "app/notebook.h"
+#include "app/windowplacement.h"
 #include "app/sharedstate.h"
 #include "base/errorbox.h"
 #include "base/qtext.h"
 #include "build/outputlist.h"
+#include "edit/colouring.h"
 #include "edit/indexcombobox.h"
 #include "help/helppages.h"
 #include "nav/directorylistbox.h"
@@ -18,12 +20,12 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
+#include <QScreen>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -32,9 +34,9 @@ namespace vardo {
 
 namespace {
 
-// Design geometry at 96 dots per inch.
+// Design geometry at 96 dots per inch: the window's outer rectangle and its client area.
+constexpr QRect kWindowFrame(78, 156, 855, 564);
 constexpr QSize kClientSize(847, 537);
-constexpr QPoint kWindowPosition(78, 156);
 constexpr int kCompilerButtonRightMargin = 49;
 
 template <typename Widget, typename... Args>
@@ -79,7 +81,17 @@ void setRichEditTabStops(TextPane *pane)
 // A memo sets a tab stop every eight average character widths of its font.
 void setMemoTabStops(TextPane *pane)
 {
-    pane->setTabStopDistance(8 * QFontMetricsF(pane->font()).averageCharWidth());
+    pane->setTabStopDistance(8 * averageLetterWidth(pane->font()));
+}
+
+// QuakeC is single-byte text in a fixed-pitch face: shaping and kerning only cost time, most of
+// all on long lines.
+QFont editorFont()
+{
+    QFont font = windowsFont(QStringLiteral("Lucida Console"), 12);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    font.setKerning(false);
+    return font;
 }
 
 void showHint(QWidget *widget, const char *hint)
@@ -94,8 +106,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("Form1"));
     setFont(windowsFont(QStringLiteral("MS Sans Serif"), 11));
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    move(kWindowPosition);
-    resize(kClientSize);
 
     auto *columns = tightLayout<QHBoxLayout>(this);
     buildLeftColumn();
@@ -107,7 +117,20 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     buildMenus();
     bindEvents();
     setTabOrder();
+    placeWindow();
+    for (TextPane *pane : {vardo, veer, test})
+        new QuakeCColouring(pane);
+    // The general pane shows any file: it colours only QuakeC ones.
+    QuakeCColouring::of(test)->setOn(false);
     qApp->installEventFilter(this);
+}
+
+void TForm1::placeWindow()
+{
+    const QSize border = kWindowFrame.size() - kClientSize;
+    const QRect frame = placeOnScreen(kWindowFrame, minimumSizeHint() + border, screen()->availableGeometry());
+    move(frame.topLeft());
+    resize(frame.size() - border);
 }
 
 TForm1::~TForm1()
@@ -150,9 +173,10 @@ void TForm1::buildToolRow()
     showHint(qccarranca, "Run the QCC app.");
 
     Manager = named<TabbedNotebook>("Manager", Panel2);
+    // The panel's raised bevel leaves a pixel on every side.
     auto *rows = tightLayout<QVBoxLayout>(Panel2);
+    rows->setContentsMargins(1, 1, 1, 1);
     rows->addWidget(HeaderControl1);
-    rows->addSpacing(1);
     rows->addWidget(Manager, 1);
 
     const char *captions[] = {"&Nav", "&Edit", "&View", "&Help"};
@@ -222,7 +246,7 @@ void TForm1::buildEditPage(QWidget *page)
     com->raise();
 
     vardo = named<TextPane>("vardo", TextPane::Kind::RichEdit, page);
-    vardo->setFont(windowsFont(QStringLiteral("Lucida Console"), 12));
+    vardo->setFont(editorFont());
     vardo->setLineWrapMode(QPlainTextEdit::NoWrap);
     vardo->setTabChangesFocus(false);
     vardo->setHideSelection(false);
@@ -288,11 +312,24 @@ void TForm1::buildHelpPage(QWidget *page)
                                                                 : Qt::ScrollBarAlwaysOff);
         memo->setHideSelection(true);
         setMemoTabStops(memo);
-        memo->setBytes(help::helpPageText(i));
         Memos[static_cast<std::size_t>(i)] = memo;
         TabbedNotebook2->addPage(memo, QLatin1String(info.caption));
     }
     TabbedNotebook2->setCurrentIndex(help::kFirstPage);
+    // The texts are laid out only when somebody reads them.
+    connect(Manager, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == HelpPage)
+            fillHelpPages();
+    });
+}
+
+void TForm1::fillHelpPages()
+{
+    if (helpFilled_)
+        return;
+    helpFilled_ = true;
+    for (int i = 0; i < help::kPageCount; ++i)
+        Memos[static_cast<std::size_t>(i)]->setBytes(help::helpPageText(i));
 }
 
 void TForm1::buildMenus()
@@ -341,6 +378,10 @@ void TForm1::bindEvents()
     vardo->onEnter = [this] { vardoEnter(); };
     vardo->onExit = [this] { vardoExit(); };
     bindBuildEvents();
+    // The status follows the caret and the line count, whatever moved them.
+    connect(vardo, &QPlainTextEdit::cursorPositionChanged, this, &TForm1::ShowCaretPosition);
+    connect(vardo->document(), &QTextDocument::contentsChanged, this, &TForm1::ShowCaretPosition);
+    bindSymbolEvents();
 }
 
 void TForm1::setTabOrder()

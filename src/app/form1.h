@@ -21,6 +21,7 @@ class FindBar;
 class IndexComboBox;
 class CompileRun;
 class OutputList;
+class SymbolNavigator;
 class TabbedNotebook;
 class TextPane;
 
@@ -69,6 +70,8 @@ public:
     QAction *shellopen1;
     QAction *ExploreFolder1;
     FindBar *findbar;
+    // Definitions, references, hover help and completion over the working directory's project.
+    SymbolNavigator *symbols = nullptr;
 
     void SetWindowCaption();
     void ShowCaretPosition();
@@ -144,12 +147,16 @@ private:
     void buildFindBar();
     void bindEvents();
     void bindBuildEvents();
+    void bindSymbolEvents();
     void setTabOrder();
+    void placeWindow();
     void placeCompilerButton();
+    void fillHelpPages();
     bool handleAccessKey(QEvent *event);
 
     bool shown_ = false;
     CompileRun *compileRun_ = nullptr;
+    bool helpFilled_ = false;
 };
 
 } // namespace vardo

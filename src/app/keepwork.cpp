@@ -12,7 +12,7 @@ namespace vardo {
 namespace {
 
 // Loads a pane's file again when another program saved it and the pane holds no edits. A file
-// that cannot be read now is left for the next save to report.
+// that cannot be read now (or whose long load the user cancelled) is left for the next save.
 bool reloadIfSavedElsewhere(TextPane &pane, const std::string &path)
 {
     if (path.empty() || pane.isChanged() || pane.diskChangeOf(path) != fileio::DiskChange::Modified)
@@ -20,7 +20,7 @@ bool reloadIfSavedElsewhere(TextPane &pane, const std::string &path)
     try {
         pane.reloadFromFile(path);
         return true;
-    } catch (const LoadFailure &) {
+    } catch (const AppError &) {
         return false;
     }
 }

@@ -1,6 +1,8 @@
 #include "app/notebook.h"
 
 #include <QKeyEvent>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QTabBar>
 
 namespace vardo {
@@ -27,6 +29,18 @@ protected:
     }
 };
 
+// Lays a notebook's pages out as the design measures them: four pixels in from the left, right
+// and bottom edges, and 24 pixels down from the top, below the tabs.
+class PageInsetStyle : public QProxyStyle {
+public:
+    QRect subElementRect(SubElement element, const QStyleOption *option, const QWidget *widget) const override
+    {
+        if (element == SE_TabWidgetTabContents)
+            return option->rect.adjusted(4, 24, -4, -4);
+        return QProxyStyle::subElementRect(element, option, widget);
+    }
+};
+
 } // namespace
 
 QChar accessKeyOf(const QString &caption)
@@ -44,17 +58,24 @@ QChar accessKeyOf(const QString &caption)
 TabbedNotebook::TabbedNotebook(QWidget *parent) : QTabWidget(parent)
 {
     setTabBar(new WrappingTabBar(this));
+    auto *style = new PageInsetStyle;
+    style->setParent(this);
+    setStyle(style);
 }
 
 int TabbedNotebook::addPage(QWidget *page, const QString &caption)
 {
-    return addTab(page, caption);
+    page->setAutoFillBackground(true);
+    page->setBackgroundRole(QPalette::Button);
+    const int index = addTab(page, caption);
+    accessKeys_.insert(index, accessKeyOf(caption));
+    return index;
 }
 
 int TabbedNotebook::pageWithAccessKey(QChar key) const
 {
-    for (int i = 0; i < count(); ++i) {
-        const QChar own = accessKeyOf(tabText(i));
+    for (int i = 0; i < accessKeys_.size(); ++i) {
+        const QChar own = accessKeys_.at(i);
         if (!own.isNull() && own.toLower() == key.toLower())
             return i;
     }

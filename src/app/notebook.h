@@ -4,8 +4,9 @@
 
 namespace vardo {
 
-// A tabbed notebook. An "&" in a page caption marks its access key; while the notebook has the
-// focus, the arrow keys move between pages and wrap around at both ends.
+// A tabbed notebook. An "&" in a page caption marks its access key; the key a page is added
+// with stays its key whatever its tab shows later. While the notebook has the focus, the arrow
+// keys move between pages and wrap around at both ends. Pages are drawn in the button face colour.
 class TabbedNotebook : public QTabWidget {
     Q_OBJECT
 
@@ -15,6 +16,9 @@ public:
     int addPage(QWidget *page, const QString &caption);
     // The index of the page whose caption has this access key, or -1.
     int pageWithAccessKey(QChar key) const;
+
+private:
+    QList<QChar> accessKeys_;
 };
 
 // The access key of a caption: the character after a single "&", or a null character.

@@ -23,7 +23,9 @@ void TForm1::bindBuildEvents()
             listado->refresh();
         });
     };
-    output->onGoTo = [this](const OutputRow &row) { GoToPlace(row.file, row.line, row.column); };
+    output->onGoTo = [this](const OutputRow &row) {
+        runGuarded([this, &row] { GoToPlace(row.file, row.line, row.column); });
+    };
     const auto shortcut = [this](QKeySequence keys, auto action) {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, [action] { runGuarded(action); });
     };

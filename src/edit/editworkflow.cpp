@@ -8,6 +8,7 @@
 #include "base/paths.h"
 #include "base/qtext.h"
 #include "nav/filelistbox.h"
+#include "panes/busyload.h"
 #include "panes/textpane.h"
 #include "panes/writeback.h"
 
@@ -27,6 +28,7 @@ void TForm1::qclistaClick()
         Manager->setCurrentIndex(ViewPage);
         Manager->setTabText(ViewPage, displayText(paths::fileNamePart(path)));
         LoadFailed = false;
+    } catch (const LoadCancelled &) {
     } catch (const std::exception &) {
         ConsoleMessage("Open fail!!: ");
         LoadFailed = true;
@@ -75,6 +77,8 @@ bool TForm1::ReloadEditor()
 {
     try {
         vardo->reloadFromFile(EditFile);
+    } catch (const LoadCancelled &) {
+        return false;
     } catch (const LoadFailure &failure) {
         ConsoleMessage("Load fail!!: ");
         LoadFailed = true;
@@ -90,9 +94,11 @@ bool TForm1::ReloadEditor()
 // leaves the editor, its file and the captions as they were.
 bool TForm1::OpenForEdit(const std::string &path)
 {
-    fileio::Snapshot file;
+    FileText file;
     try {
-        file = TextPane::readForLoad(path);
+        file = vardo->readForLoad(path);
+    } catch (const LoadCancelled &) {
+        return false;
     } catch (const LoadFailure &failure) {
         ConsoleMessage("Load fail!!: ");
         LoadFailed = true;
@@ -102,8 +108,14 @@ bool TForm1::OpenForEdit(const std::string &path)
     }
     if (!AutosaveEditor())
         return false;
+    const int page = Manager->currentIndex();
     Manager->setCurrentIndex(EditPage);
-    vardo->applyFile(path, file);
+    try {
+        vardo->applyFile(file);
+    } catch (const LoadCancelled &) {
+        Manager->setCurrentIndex(page);
+        return false;
+    }
     RebuildFunctionIndex();
     LoadFailed = false;
     EditFile = path;

@@ -1,9 +1,11 @@
 #include "edit/indexcombobox.h"
 
 #include "base/errorbox.h"
+#include "nav/rowdelegate.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QStylePainter>
 
 namespace vardo {
 
@@ -11,6 +13,7 @@ IndexComboBox::IndexComboBox(QWidget *parent) : QComboBox(parent)
 {
     setEditable(false);
     setMaxVisibleItems(32);
+    setItemDelegate(new RowDelegate(kItemHeight, this));
     connect(this, &QComboBox::activated, this, [this] {
         runGuarded([this] {
             if (onClick)
@@ -30,6 +33,21 @@ void IndexComboBox::focusInEvent(QFocusEvent *event)
                                     event->reason() != Qt::ActiveWindowFocusReason;
     if (fromAnotherControl && onEnter)
         runGuarded(onEnter);
+}
+
+// Flat: the face in one colour inside a single line, with no bevel and no gradient.
+void IndexComboBox::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    painter.fillRect(rect(), palette().button());
+    painter.setPen(palette().color(hasFocus() ? QPalette::Highlight : QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    QStyleOption arrow(option);
+    arrow.rect = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, this);
+    painter.drawPrimitive(QStyle::PE_IndicatorArrowDown, arrow);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 
 void IndexComboBox::keyPressEvent(QKeyEvent *event)

@@ -8,7 +8,9 @@
 #include "base/paths.h"
 #include "base/qtext.h"
 #include "base/question.h"
+#include "edit/colouring.h"
 #include "nav/filelistbox.h"
+#include "panes/busyload.h"
 #include "panes/textpane.h"
 #include "panes/writeback.h"
 
@@ -26,8 +28,11 @@ void TForm1::listadoClick()
     }
     try {
         test->loadFromFile(path);
+        QuakeCColouring::of(test)->setOn(isQuakeCFileName(path));
         GeneralFile = path;
         LoadFailed = false;
+    } catch (const LoadCancelled &) {
+        listado->selectFile(GeneralFile);
     } catch (const LoadFailure &failure) {
         ConsoleMessage("Load fail!!: ");
         LoadFailed = true;
@@ -62,6 +67,7 @@ void TForm1::salvamanClick()
         ConsoleMessage("Save fail!!: ");
         showErrorBox(QStringLiteral("Could not save %1: %2. The pane keeps your text.")
                          .arg(displayText(GeneralFile), displayText(failure.reason())));
+    } catch (const LoadCancelled &) {
     } catch (const LoadFailure &failure) {
         ConsoleMessage("Load fail!!: ");
         showErrorBox(QStringLiteral("Could not read %1 again: %2. The pane keeps its text.")

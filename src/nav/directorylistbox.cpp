@@ -5,32 +5,17 @@
 #include "base/qtext.h"
 #include "nav/filelistbox.h"
 #include "nav/listing.h"
+#include "nav/rowdelegate.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
-#include <QStyledItemDelegate>
 #include <algorithm>
+#include <optional>
 
 namespace vardo {
 
 namespace {
-
-constexpr int kIndentRole = Qt::UserRole + 1;
-
-// Draws each row indented by the pixels its item carries.
-class IndentDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter *painter, const QStyleOptionViewItem &option,
-               const QModelIndex &index) const override
-    {
-        QStyleOptionViewItem indented(option);
-        indented.rect.setLeft(option.rect.left() + index.data(kIndentRole).toInt());
-        QStyledItemDelegate::paint(painter, indented, index);
-    }
-};
 
 // The directories from the root down to `directory`, outermost first.
 std::vector<std::string> ancestry(const std::string &directory)
@@ -51,7 +36,8 @@ DirectoryListBox::DirectoryListBox(QWidget *parent)
     : QListWidget(parent), directory_(paths::currentDirectory())
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setItemDelegate(new IndentDelegate(this));
+    setUniformItemSizes(true);
+    setItemDelegate(new RowDelegate(16, this));
 }
 
 std::string DirectoryListBox::rowPath(int row) const
@@ -72,7 +58,7 @@ void DirectoryListBox::rebuildRows(const std::vector<std::string> &subdirectorie
     rowPaths_.clear();
     auto addRow = [this](const std::string &path, const std::string &text, const QIcon &icon, int indent) {
         auto *item = new QListWidgetItem(icon, displayText(text), this);
-        item->setData(kIndentRole, indent);
+        item->setData(RowDelegate::kIndentRole, indent);
         rowPaths_.push_back(path);
     };
     for (std::size_t i = 0; i < chain.size(); ++i) {
@@ -93,15 +79,16 @@ void DirectoryListBox::changeDirectory(const std::string &path)
     // A link can lead back to the current directory: that is no change either.
     if (entered == previous)
         return;
-    std::vector<std::string> subdirectories;
+    // One read serves the rows here and both file lists, which follow within this call.
+    std::optional<nav::SharedRead> read;
     try {
-        subdirectories = nav::listSubdirectories(entered);
+        read.emplace(entered);
     } catch (...) {
         enterDirectory(previous);
         throw;
     }
     directory_ = entered;
-    rebuildRows(subdirectories);
+    rebuildRows(read->entries().subdirectories);
     built_ = true;
     if (linked_)
         linked_->setDirectory(directory_);

@@ -4,6 +4,7 @@
 #include "base/paths.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cerrno>
 #include <dirent.h>
 #include <memory>
@@ -70,26 +71,77 @@ EntryKind kindOf(const std::string &directory, const dirent &entry)
     return S_ISDIR(st.st_mode) ? EntryKind::Directory : EntryKind::Other;
 }
 
-template <typename Keep>
-std::vector<std::string> listEntries(const std::string &directory, Keep keep)
+// Calls `visit` with every entry of a directory that is not hidden.
+template <typename Visit>
+void forEachEntry(const std::string &directory, Visit visit)
 {
     const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(directory.c_str()), &::closedir);
     if (!dir)
         throw ioErrorFromErrno(errno);
-    std::vector<std::string> names;
     errno = 0;
     while (const dirent *entry = ::readdir(dir.get())) {
-        if (entry->d_name[0] != '.' && keep(*entry))
-            names.emplace_back(entry->d_name);
+        if (entry->d_name[0] != '.')
+            visit(*entry);
         errno = 0;
     }
     if (errno != 0)
         throw ioErrorFromErrno(errno);
+}
+
+void sortNames(std::vector<std::string> &names)
+{
     std::sort(names.begin(), names.end(), lessIgnoringCase);
+}
+
+template <typename Keep>
+std::vector<std::string> listEntries(const std::string &directory, Keep keep)
+{
+    std::vector<std::string> names;
+    forEachEntry(directory, [&](const dirent &entry) {
+        if (keep(entry))
+            names.emplace_back(entry.d_name);
+    });
+    sortNames(names);
     return names;
 }
 
+const SharedRead *innermostRead = nullptr;
+
 } // namespace
+
+const DirectoryEntries *SharedRead::find(const std::string &directory)
+{
+    for (const SharedRead *read = innermostRead; read; read = read->outer_)
+        if (read->directory_ == directory)
+            return &read->entries_;
+    return nullptr;
+}
+
+DirectoryEntries readDirectory(const std::string &directory)
+{
+    DirectoryEntries entries;
+    forEachEntry(directory, [&](const dirent &entry) {
+        switch (kindOf(directory, entry)) {
+        case EntryKind::File: entries.files.emplace_back(entry.d_name); break;
+        case EntryKind::Directory: entries.subdirectories.emplace_back(entry.d_name); break;
+        case EntryKind::Other: break;
+        }
+    });
+    sortNames(entries.files);
+    sortNames(entries.subdirectories);
+    return entries;
+}
+
+SharedRead::SharedRead(const std::string &directory)
+    : directory_(directory), entries_(readDirectory(directory)), outer_(innermostRead)
+{
+    innermostRead = this;
+}
+
+SharedRead::~SharedRead()
+{
+    innermostRead = outer_;
+}
 
 bool matchesMask(std::string_view name, std::string_view mask)
 {
@@ -117,6 +169,12 @@ bool lessIgnoringCase(const std::string &a, const std::string &b)
 
 std::vector<std::string> listFiles(const std::string &directory, std::string_view mask)
 {
+    if (const DirectoryEntries *shared = SharedRead::find(directory)) {
+        std::vector<std::string> names;
+        std::copy_if(shared->files.begin(), shared->files.end(), std::back_inserter(names),
+                     [mask](const std::string &name) { return matchesMask(name, mask); });
+        return names;
+    }
     return listEntries(directory, [&](const dirent &entry) {
         return matchesMask(entry.d_name, mask) && kindOf(directory, entry) == EntryKind::File;
     });
@@ -124,6 +182,8 @@ std::vector<std::string> listFiles(const std::string &directory, std::string_vie
 
 std::vector<std::string> listSubdirectories(const std::string &directory)
 {
+    if (const DirectoryEntries *shared = SharedRead::find(directory))
+        return shared->subdirectories;
     return listEntries(directory, [&](const dirent &entry) {
         return kindOf(directory, entry) == EntryKind::Directory;
     });

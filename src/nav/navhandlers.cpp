@@ -1,6 +1,7 @@
 // How the volume selector, the directory list and the all-files list follow each other.
 #include "app/form1.h"
 
+#include "edit/symbolnavigator.h"
 #include "nav/directorylistbox.h"
 #include "nav/drivecombobox.h"
 #include "nav/filelistbox.h"
@@ -21,6 +22,7 @@ void TForm1::dirChange()
     listado->setDirectory(dir->directory());
     SetWindowCaption();
     drive->selectVolumeOf(dir->directory());
+    symbols->directoryChanged(dir->directory());
 }
 
 } // namespace vardo

@@ -179,6 +179,11 @@ void setSpaceReserver(SpaceReserver reserver)
 
 std::string readWholeFile(const std::string &path, std::size_t limit)
 {
+    return readWholeFile(path, limit, {});
+}
+
+std::string readWholeFile(const std::string &path, std::size_t limit, const ReadProgress &progress)
+{
     Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
@@ -202,6 +207,8 @@ std::string readWholeFile(const std::string &path, std::size_t limit)
         if (bytes.size() + static_cast<std::size_t>(n) > limit)
             throw TooLargeError(path);
         bytes.append(buffer, static_cast<std::size_t>(n));
+        if (progress)
+            progress(bytes.size(), static_cast<std::size_t>(st.st_size));
     }
 }
 
@@ -225,14 +232,6 @@ DiskChange diskChange(const std::optional<FileIdentity> &remembered, const std::
     if (!now)
         return remembered ? DiskChange::Removed : DiskChange::None;
     return now == remembered ? DiskChange::None : DiskChange::Modified;
-}
-
-Snapshot readSnapshot(const std::string &path, std::size_t limit)
-{
-    Snapshot snapshot;
-    snapshot.identity = identityOf(path);
-    snapshot.bytes = readWholeFile(path, limit);
-    return snapshot;
 }
 
 void saveFileSafely(const std::string &path, std::string_view bytes)

@@ -2,12 +2,16 @@
 
 #include "base/paths.h"
 #include "base/qtext.h"
+#include "panes/busyload.h"
 #include "panes/fileio.h"
 
+#include <QApplication>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 
@@ -53,6 +57,9 @@ protected:
 TextPane::TextPane(Kind kind, QWidget *parent) : QPlainTextEdit(parent), kind_(kind)
 {
     setFrameShape(QFrame::NoFrame);
+    // The width the text was laid out for so far; a wrap mode set before the first resize
+    // lays it out for the same width.
+    layoutWidth_ = viewport()->width();
 }
 
 // Replaces the document's text directly: the editor's own setPlainText costs a fifth more on a
@@ -105,12 +112,89 @@ void TextPane::setBytes(const std::string &bytes, const std::string &path)
     replaceText(shownText(bytes, path));
 }
 
-fileio::Snapshot TextPane::readForLoad(const std::string &path)
+namespace {
+
+// Bytes decoded and characters added to the document between two steps of a long load.
+constexpr std::size_t kDecodeSlice = 4u << 20;
+constexpr std::size_t kFillSlice = 256u << 10;
+// The shares of a load's time taken by the read and by the decoding, as measured.
+constexpr double kReadShare = 0.05;
+constexpr double kDecodeShare = 0.05;
+
+} // namespace
+
+struct ShownLines {
+    std::u16string lines;
+    bool cut = false;
+};
+
+namespace {
+
+// The file read last, kept for the double click that follows the preview of its first press.
+struct RecentRead {
+    std::string path;
+    fileio::FileIdentity version;
+    std::shared_ptr<const ShownLines> shown;
+};
+
+std::optional<RecentRead> &recentRead()
 {
+    static std::optional<RecentRead> recent;
+    return recent;
+}
+
+void keepForDoubleClick(const std::string &path, const std::optional<fileio::FileIdentity> &version,
+                        std::shared_ptr<const ShownLines> shown)
+{
+    if (!version)
+        return;
+    recentRead() = RecentRead{path, *version, std::move(shown)};
+    static QTimer *expiry = nullptr;
+    if (!expiry) {
+        expiry = new QTimer(qApp);
+        expiry->setSingleShot(true);
+        QObject::connect(expiry, &QTimer::timeout, [] { recentRead().reset(); });
+    }
+    expiry->start(QApplication::doubleClickInterval() + 250);
+}
+
+std::shared_ptr<const ShownLines> takeRecentRead(const std::string &path, const std::optional<fileio::FileIdentity> &version)
+{
+    std::optional<RecentRead> &recent = recentRead();
+    if (!recent || !version || recent->path != path || !(recent->version == *version))
+        return nullptr;
+    return recent->shown;
+}
+
+// Decodes in slices, never between the CR and the LF of one line end.
+std::u16string decodeInSlices(const std::string &bytes, BusyLoad &busy)
+{
+    std::u16string lines;
+    lines.reserve(bytes.size());
+    for (std::size_t start = 0; start < bytes.size();) {
+        std::size_t end = std::min(bytes.size(), start + kDecodeSlice);
+        if (end < bytes.size() && bytes[end - 1] == '\r' && bytes[end] == '\n')
+            ++end;
+        lines += text::decodeLines(std::string_view(bytes).substr(start, end - start));
+        start = end;
+        busy.step(kReadShare + kDecodeShare * static_cast<double>(start) / static_cast<double>(bytes.size()));
+    }
+    return lines;
+}
+
+std::shared_ptr<const ShownLines> readShownLines(const std::string &path, BusyLoad &busy)
+{
+    std::string bytes;
     try {
-        return fileio::readSnapshot(path, kCapacity);
+        bytes = fileio::readWholeFile(path, TextPane::kCapacity, [&](std::size_t read, std::size_t size) {
+            busy.step(kReadShare * static_cast<double>(read) / static_cast<double>(std::max(read, size)));
+        });
+    } catch (const LoadCancelled &) {
+        throw;
     } catch (const fileio::TooLargeError &) {
-        throw LoadFailure("Text exceeds memo capacity", std::strerror(EFBIG));
+        throw LoadFailure(path + " is larger than " + std::to_string(TextPane::kCapacity >> 20) +
+                              " MiB, the largest file a pane holds",
+                          std::strerror(EFBIG));
     } catch (const fileio::NotRegularFileError &error) {
         throw LoadFailure(path + " is not a regular file", error.reason());
     } catch (const fileio::OpenError &error) {
@@ -118,36 +202,157 @@ fileio::Snapshot TextPane::readForLoad(const std::string &path)
     } catch (const std::exception &error) {
         throw LoadFailure("Cannot open file " + path, error.what());
     }
+    auto shown = std::make_shared<ShownLines>();
+    shown->lines = decodeInSlices(bytes, busy);
+    bytes = std::string();
+    shown->cut = text::cutLongLines(shown->lines);
+    return shown;
 }
 
-void TextPane::applyFile(const std::string &path, const fileio::Snapshot &file)
+// A file whose load Esc cancelled is not loaded again by the rest of the same click or
+// double click (a click runs the preview twice; a double click previews, then opens).
+struct CancelledLoad {
+    std::string path;
+    QElapsedTimer at;
+};
+
+CancelledLoad &cancelledLoad()
 {
-    const QString text = shownText(file.bytes, path);
-    if (kind_ == Kind::Memo && text == document()->toRawText().replace(kParagraphSeparator, u'\n'))
-        document()->setModified(false);
-    else
-        replaceText(text);
-    diskVersion_ = file.identity;
+    static CancelledLoad cancelled;
+    return cancelled;
+}
+
+bool justCancelled(const std::string &path)
+{
+    const CancelledLoad &cancelled = cancelledLoad();
+    return cancelled.at.isValid() && cancelled.path == path &&
+           cancelled.at.elapsed() < QApplication::doubleClickInterval();
+}
+
+} // namespace
+
+// Runs a step of a load, remembering a cancelled file so that the rest of the same click or
+// double click does not load it again.
+template <typename Step>
+auto cancellable(const std::string &path, Step step)
+{
+    if (justCancelled(path))
+        throw LoadCancelled();
+    try {
+        return step();
+    } catch (const LoadCancelled &) {
+        cancelledLoad().path = path;
+        cancelledLoad().at.start();
+        throw;
+    }
 }
 
 void TextPane::loadFromFile(const std::string &path)
 {
-    applyFile(path, readForLoad(path));
+    cancellable(path, [&] {
+        BusyLoad busy(window(), displayText(paths::fileNamePart(path)));
+        showFile(readFile(path, busy), busy);
+    });
+}
+
+FileText TextPane::readForLoad(const std::string &path)
+{
+    return cancellable(path, [&] {
+        BusyLoad busy(window(), displayText(paths::fileNamePart(path)));
+        return readFile(path, busy);
+    });
+}
+
+void TextPane::applyFile(const FileText &file)
+{
+    cancellable(file.path, [&] {
+        BusyLoad busy(window(), displayText(paths::fileNamePart(file.path)));
+        showFile(file, busy);
+    });
+}
+
+FileText TextPane::readFile(const std::string &path, BusyLoad &busy)
+{
+    FileText file{path, nullptr, fileio::identityOf(path)};
+    file.shown = takeRecentRead(path, file.identity);
+    if (!file.shown)
+        file.shown = readShownLines(path, busy);
+    return file;
+}
+
+void TextPane::showFile(const FileText &file, BusyLoad &busy)
+{
+    const std::u16string_view lines = file.shown->lines;
+    const bool same = kind_ == Kind::Memo &&
+                      QStringView(lines.data(), static_cast<qsizetype>(lines.size())) ==
+                          document()->toRawText().replace(kParagraphSeparator, u'\n');
+    if (same)
+        document()->setModified(false);
+    else
+        fillDocument(lines, busy);
+    setShownReadOnly(file.shown->cut, file.path);
+    diskVersion_ = file.identity;
+    keepForDoubleClick(file.path, file.identity, file.shown);
 }
 
 void TextPane::reloadFromFile(const std::string &path)
 {
-    const fileio::Snapshot file = readForLoad(path);
+    const FileText file = readForLoad(path);
     const Caret caret = caretPosition();
     const int top = verticalScrollBar()->value();
     const int left = horizontalScrollBar()->value();
-    applyFile(path, file);
+    applyFile(file);
     const QTextBlock block = document()->findBlockByNumber(std::min(caret.line, document()->blockCount() - 1));
     QTextCursor cursor(block);
     cursor.setPosition(block.position() + std::min(caret.column, block.length() - 1));
     setTextCursor(cursor);
     verticalScrollBar()->setValue(top);
     horizontalScrollBar()->setValue(left);
+}
+
+void TextPane::fillDocument(std::u16string_view lines, BusyLoad &busy)
+{
+    QTextDocument *doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    const bool modified = doc->isModified();
+    doc->setUndoRedoEnabled(false);
+    // The new text goes after the old one, which stays in view until the new one is whole.
+    const int oldEnd = doc->characterCount() - 1;
+    QTextCursor cursor(doc);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertBlock();
+    // Removes a range of the document a slice at a time, from its end.
+    const auto removeRange = [&](int from, int to) {
+        busy.stopCancelling();
+        while (to > from) {
+            const int start = std::max<long long>(from, to - static_cast<long long>(kFillSlice));
+            cursor.setPosition(start);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            to = start;
+            busy.step(1.0);
+        }
+    };
+    try {
+        for (std::size_t done = 0; done < lines.size();) {
+            const std::size_t count = std::min(kFillSlice, lines.size() - done);
+            cursor.insertText(fromU16(lines.substr(done, count)));
+            done += count;
+            busy.step(kReadShare + kDecodeShare +
+                      (1 - kReadShare - kDecodeShare) * static_cast<double>(done) / static_cast<double>(lines.size()));
+        }
+    } catch (const LoadCancelled &) {
+        removeRange(oldEnd, doc->characterCount() - 1);
+        doc->setUndoRedoEnabled(undo);
+        doc->setModified(modified);
+        throw;
+    }
+    removeRange(0, oldEnd + 1);
+    doc->setUndoRedoEnabled(undo);
+    doc->setModified(false);
+    setTextCursor(QTextCursor(doc));
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
 }
 
 void TextPane::saveToFile(const std::string &path)
@@ -284,6 +489,24 @@ void TextPane::placeCaretInUpperThird()
     const int caretLine = std::max(0, cursor.block().firstLineNumber() + lineInBlock);
     verticalScrollBar()->setValue(std::max(0, caretLine - visibleLines / 3));
     ensureCursorVisible();
+}
+
+// Lines that do not wrap keep their layout whatever the width of the view, yet the editor lays
+// out the whole document again on every change of width (the vertical scroll bar appearing
+// after a load is one), at the cost of time and a layout object per line. Without wrapping
+// only the scroll bars need to follow. The editor measures the horizontal bar against the
+// wider of the text and the view it last laid out for, so only a view narrower than that one
+// is passed on.
+void TextPane::resizeEvent(QResizeEvent *event)
+{
+    const int width = event->size().width();
+    if (lineWrapMode() != NoWrap || width == event->oldSize().width() || width < layoutWidth_) {
+        layoutWidth_ = width;
+        QPlainTextEdit::resizeEvent(event);
+        return;
+    }
+    QResizeEvent heightOnly(event->size(), QSize(width, event->oldSize().height()));
+    QPlainTextEdit::resizeEvent(&heightOnly);
 }
 
 void TextPane::focus()

@@ -7,10 +7,14 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace vardo {
+
+class BusyLoad;
+struct ShownLines;
 
 // A failed save: the pane's message, and the system's words for the cause.
 class SaveFailure : public AppError {
@@ -38,6 +42,14 @@ private:
     std::string reason_;
 };
 
+// A file read for a pane and not shown yet: the text it shows as, and the version of the file
+// it came from (taken before the read, so that a write racing the read shows as a change).
+struct FileText {
+    std::string path;
+    std::shared_ptr<const ShownLines> shown;
+    std::optional<fileio::FileIdentity> identity;
+};
+
 // A save refused because the pane does not show the file as its bytes are.
 class ShownReadOnlyError : public AppError {
 public:
@@ -58,17 +70,22 @@ public:
         int column = 0;
     };
 
-    // The most text a pane takes from one file.
-    static constexpr std::size_t kCapacity = 256u << 20;
+    // The largest file a pane takes: at about ten bytes of memory for each byte of text while
+    // it loads, larger files would not fit a desktop's memory beside everything else.
+    static constexpr std::size_t kCapacity = 128u << 20;
 
     TextPane(Kind kind, QWidget *parent = nullptr);
 
-    // Reads a file as a load does, changing nothing; throws LoadFailure.
-    static fileio::Snapshot readForLoad(const std::string &path);
-    // Replaces the text with a file read by readForLoad. The pane is then unchanged and
-    // remembers which version of the file it holds.
-    void applyFile(const std::string &path, const fileio::Snapshot &file);
+    // Reads and shows a file; a long load keeps the window painting and Esc cancels it
+    // (LoadCancelled), leaving the pane as it was; the rest of that click or double click
+    // does not load the file again. A file just read for another pane (the
+    // preview of a double click) is not read again while it is unchanged on disk.
     void loadFromFile(const std::string &path);
+    // The two halves of a load. The read changes nothing in the pane and throws LoadFailure
+    // (or LoadCancelled); showing what was read leaves the pane unchanged in the sense of
+    // isChanged(), remembering which version of the file it holds.
+    FileText readForLoad(const std::string &path);
+    void applyFile(const FileText &file);
     // Loads the file again, keeping the caret's line and column and the view where they were.
     void reloadFromFile(const std::string &path);
     // Replaces the text with a file's bytes, converting line ends and cutting long lines as a
@@ -116,6 +133,7 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     long long documentPosition(long long panePosition) const;
@@ -125,12 +143,19 @@ private:
     // that differs from the bytes.
     QString shownText(const std::string &bytes, const std::string &path);
     void setShownReadOnly(bool shown, const std::string &path);
+    // The halves of a load, serving one `busy` for both when they run together.
+    FileText readFile(const std::string &path, BusyLoad &busy);
+    void showFile(const FileText &file, BusyLoad &busy);
+    // Replaces the text a slice at a time, serving `busy` between slices; cancelled, the
+    // pane keeps its text, caret and view.
+    void fillDocument(std::u16string_view lines, BusyLoad &busy);
 
     Kind kind_;
     Border border_ = Border::None;
     bool shownReadOnly_ = false;
     bool ownReadOnly_ = false;
     QLabel *notice_ = nullptr;
+    int layoutWidth_ = 0;
     std::optional<fileio::FileIdentity> diskVersion_;
 };
 

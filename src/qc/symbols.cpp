@@ -515,6 +515,14 @@ bool SymbolIndex::contains(const std::string &path) const
     return std::any_of(files_.begin(), files_.end(), [&](const File &f) { return f.path == path; });
 }
 
+std::vector<std::string> SymbolIndex::paths() const
+{
+    std::vector<std::string> out;
+    for (const File &file : files_)
+        out.push_back(file.path);
+    return out;
+}
+
 std::size_t SymbolIndex::symbolCount() const
 {
     std::size_t count = 0;

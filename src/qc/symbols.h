@@ -78,6 +78,8 @@ public:
     bool update(const std::string &path, std::string text);
 
     bool contains(const std::string &path) const;
+    // The files indexed, in project order.
+    std::vector<std::string> paths() const;
     std::size_t fileCount() const { return files_.size(); }
     std::size_t symbolCount() const;
 

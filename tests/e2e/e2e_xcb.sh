@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Drives the installed editor in a real X server (Xvfb, xcb platform, no window manager) the way
 # a user does: caption, click and double click in the QuakeC list, typing, switches that
-# autosave, and the bytes on disk afterwards.
+# autosave, the bytes on disk afterwards, and a compile with the real fteqcc whose error is mended.
 # Usage: e2e_xcb.sh BUILD_DIR
 set -euo pipefail
 
@@ -36,6 +36,10 @@ cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
 mkdir "$work/mod"
 printf 'void() first =\r\n{\r\n};\r\n' >"$work/mod/a.qc"
 printf 'float() second =\r\n{\r\n\treturn 1;\r\n};\r\n' >"$work/mod/b.qc"
+# The mod that is compiled at the end, its one error in a subdirectory that no list shows.
+mkdir "$work/mod/sub"
+printf 'progs.dat\r\nsub/bad.qc\r\n' >"$work/mod/progs.src"
+printf 'void() main =\r\n{\r\n\tlocal float x;\r\n\tx = nothere;\r\n};\r\n' >"$work/mod/sub/bad.qc"
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
@@ -79,5 +83,20 @@ wait_for 'grep -q "Autosaved: $work/mod/b.qc" "$work/editor.log"' || fail "no au
 printf -v expected_b 'float() second =\r\n{\r\n\treturn 1;\r\n};\r\nx'
 [ "$(cat "$work/mod/b.qc")" = "$expected_b" ] || fail "b.qc holds '$(cat -A "$work/mod/b.qc")'"
 [ "$(cat "$work/mod/a.qc")" = "$expected_a" ] || fail "a.qc changed on the second switch"
+
+# F7 compiles with the real fteqcc, F4 goes to its error, typing replaces that line, and the
+# next F7 saves it first and compiles cleanly.
+if command -v fteqcc >/dev/null; then
+  xdotool windowfocus --sync "$window" key F7
+  sleep 2
+  xdotool windowfocus --sync "$window" key F4
+  sleep 0.5
+  xdotool windowfocus --sync "$window" type --delay 30 "x = 1;"
+  xdotool windowfocus --sync "$window" key F7
+  wait_for '[ -s "$work/mod/progs.dat" ]' || fail "the mended mod did not compile: '$(cat -A "$work/mod/sub/bad.qc")'"
+  expected_bad="$(printf 'void() main =\r\n{\r\n\tlocal float x;\r\nx = 1;\r\n};\r\n')"
+  [ "$(cat "$work/mod/sub/bad.qc")" = "$expected_bad" ] || fail "sub/bad.qc holds '$(cat -A "$work/mod/sub/bad.qc")'"
+  [ "$(cat "$work/mod/a.qc")" = "$expected_a" ] || fail "a.qc changed by the compile"
+fi
 
 echo "1 passed, 0 failed"

@@ -1,0 +1,66 @@
+#include "app/startup.h"
+
+#include "app/fonts.h"
+#include "base/errorbox.h"
+#include "base/errors.h"
+#include "base/paths.h"
+
+#include <QApplication>
+#include <QFile>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vardo {
+
+namespace {
+
+std::string fullPath(const std::string &path)
+{
+    char resolved[PATH_MAX];
+    if (!::realpath(path.c_str(), resolved))
+        throw AppError("Cannot open " + path + ": " + std::strerror(errno));
+    return resolved;
+}
+
+} // namespace
+
+StartPlace startPlaceFor(const std::string &argument)
+{
+    struct stat st {};
+    if (argument.empty() || ::stat(argument.c_str(), &st) != 0)
+        throw AppError("Cannot open " + argument + ": " + std::strerror(argument.empty() ? ENOENT : errno));
+    if (S_ISDIR(st.st_mode))
+        return {fullPath(argument), {}};
+    if (!S_ISREG(st.st_mode))
+        throw AppError("Cannot open " + argument + ": not a file or a directory");
+    const std::string folder = paths::directoryPart(argument);
+    const std::string directory = fullPath(folder.empty() ? "." : folder);
+    return {directory, paths::join(directory, paths::fileNamePart(argument))};
+}
+
+void prepareApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("vardo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("vardo"));
+    registerWindowsFonts();
+}
+
+std::string enterStartPlace(const QStringList &arguments)
+{
+    std::string file;
+    if (arguments.size() < 2)
+        return file;
+    runGuarded([&] {
+        const StartPlace place = startPlaceFor(QFile::encodeName(arguments.at(1)).toStdString());
+        if (::chdir(place.directory.c_str()) != 0)
+            throw AppError("Cannot open " + place.directory + ": " + std::strerror(errno));
+        file = place.file;
+    });
+    return file;
+}
+
+} // namespace vardo

@@ -1,0 +1,135 @@
+#include "edit/projectsymbols.h"
+
+#include "base/qtext.h"
+#include "panes/fileio.h"
+#include "panes/textpane.h"
+
+#include <QFileSystemWatcher>
+#include <QFileInfo>
+
+namespace vardo {
+
+namespace {
+
+std::string readSource(const std::string &path)
+{
+    return fileio::readWholeFile(path, TextPane::kCapacity);
+}
+
+} // namespace
+
+struct ProjectSymbols::Result {
+    std::vector<qc::SourceList> projects;
+    std::size_t chosen = 0;
+    qc::SymbolIndex index;
+};
+
+ProjectSymbols::ProjectSymbols(QObject *parent) : QObject(parent), watcher_(new QFileSystemWatcher(this))
+{
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &ProjectSymbols::fileChanged);
+}
+
+ProjectSymbols::~ProjectSymbols()
+{
+    if (worker_.joinable())
+        worker_.join();
+}
+
+void ProjectSymbols::setDirectory(const std::string &directory, const std::string &editedFile)
+{
+    directory_ = directory;
+    editedFile_ = editedFile;
+    startBuild();
+}
+
+void ProjectSymbols::setEditedFile(const std::string &editedFile)
+{
+    if (editedFile == editedFile_)
+        return;
+    editedFile_ = editedFile;
+    if (projects_.size() > 1 && projects_[qc::chooseProject(projects_, editedFile)].listFile != project_.listFile)
+        startBuild();
+}
+
+void ProjectSymbols::updateFile(const std::string &path, std::string text)
+{
+    if (building())
+        pending_[path] = std::move(text);
+    else
+        index_.update(path, std::move(text));
+}
+
+void ProjectSymbols::startBuild()
+{
+    if (building()) {
+        again_ = true;
+        return;
+    }
+    if (worker_.joinable())
+        worker_.join();
+    landed_ = false;
+    again_ = false;
+    worker_ = std::thread([this, directory = directory_, edited = editedFile_] {
+        auto result = std::make_shared<Result>();
+        try {
+            result->projects = qc::readProjects(directory, readSource);
+            result->chosen = qc::chooseProject(result->projects, edited);
+            result->index = qc::SymbolIndex::build(result->projects[result->chosen], readSource);
+        } catch (const std::exception &) {
+            // Out of memory, say: the window keeps working without an index.
+            *result = Result{{qc::SourceList{}}, 0, {}};
+        }
+        QMetaObject::invokeMethod(this, [this, result] { land(result); }, Qt::QueuedConnection);
+    });
+}
+
+void ProjectSymbols::land(std::shared_ptr<Result> result)
+{
+    landed_ = true;
+    if (again_) {
+        startBuild();
+        return;
+    }
+    projects_ = std::move(result->projects);
+    project_ = projects_[result->chosen];
+    index_ = std::move(result->index);
+    for (auto &[path, text] : pending_)
+        index_.update(path, std::move(text));
+    pending_.clear();
+    watchProject();
+    emit rebuilt();
+}
+
+void ProjectSymbols::watchProject()
+{
+    if (!watcher_->files().isEmpty())
+        watcher_->removePaths(watcher_->files());
+    QStringList paths;
+    if (!project_.listFile.empty())
+        paths << displayText(project_.listFile);
+    for (const std::string &path : index_.paths())
+        paths << displayText(path);
+    if (!paths.isEmpty())
+        watcher_->addPaths(paths);
+}
+
+void ProjectSymbols::fileChanged(const QString &changed)
+{
+    const std::string path = QFile::encodeName(changed).toStdString();
+    // A safe save renames a new file over the old one, which ends the watch: watch it again.
+    if (QFileInfo::exists(changed) && !watcher_->files().contains(changed))
+        watcher_->addPath(changed);
+    if (path == project_.listFile) {
+        startBuild();
+        return;
+    }
+    if (path == editedFile_)
+        return; // the editor's text is newer than any write and is indexed from there
+    try {
+        updateFile(path, readSource(path));
+    } catch (const std::exception &) {
+        // A file that went away keeps its last symbols until the next build.
+    }
+}
+
+} // namespace vardo

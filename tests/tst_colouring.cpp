@@ -1,0 +1,183 @@
+// QuakeC colouring in the real window: what is coloured how, only in view, and after edits.
+#include "widgettesting.h"
+
+#include "app/notebook.h"
+#include "app/sharedstate.h"
+#include "edit/colouring.h"
+#include "edit/colourscheme.h"
+#include "nav/filelistbox.h"
+#include "panes/textpane.h"
+
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+
+using namespace vardo;
+using namespace vardo::testing;
+using qc::TokenKind;
+
+namespace {
+
+const char *const kSource = "/* spawn functions\r\n"
+                            "   of the player */\r\n"
+                            "void() main =\r\n"
+                            "{\r\n"
+                            "\tlocal vector v = '0 0 1';\r\n"
+                            "\tself.health = 100; // full\r\n"
+                            "\tbprint(\"a \\\"b\\\" c\"); $walk1 #12\r\n"
+                            "#define DEBUG\r\n"
+                            "/*QUAKED info_player_start (1 0 0) (-16 -16 -24)\r\n"
+                            "*/ .float armor;\r\n";
+
+struct Window {
+    CurrentDirectoryGuard guard;
+    TempTree tree;
+    ErrorBoxRecorder errors;
+    std::unique_ptr<TForm1> form;
+
+    Window()
+    {
+        std::string text = kSource;
+        for (int i = 0; i < 2000; ++i)
+            text += "\tself.nextthink = time + 0.1;\r\n";
+        text += "void() last;\r\n";
+        tree.write("a.qc", text);
+        tree.write("notes.txt", "void() // plain\r\n");
+        form = startForm(tree.path());
+        if (form)
+            doubleClickRow(form->qclista, rowOf(form->qclista, QStringLiteral("a.qc")));
+    }
+};
+
+// Paints the pane now, as the screen would.
+void paint(TextPane *pane)
+{
+    pane->viewport()->repaint();
+    QCoreApplication::processEvents();
+}
+
+// The colour a line shows at a column: that of its token, or invalid for the pane's own.
+QColor colourAt(const TextPane *pane, int line, int column)
+{
+    const QTextBlock block = pane->document()->findBlockByNumber(line);
+    for (const QTextLayout::FormatRange &range : block.layout()->formats())
+        if (column >= range.start && column < range.start + range.length)
+            return range.format.foreground().color();
+    return {};
+}
+
+bool isColoured(const TextPane *pane, int line)
+{
+    const QTextBlock block = pane->document()->findBlockByNumber(line);
+    return block.isValid() && !block.layout()->formats().isEmpty();
+}
+
+} // namespace
+
+class Colouring : public QObject {
+    Q_OBJECT
+
+private slots:
+    void coloursQuakeCAsModdersWriteIt()
+    {
+        Window w;
+        QVERIFY(w.form);
+        TextPane *vardo = w.form->vardo;
+        const bool modified = vardo->document()->isModified();
+        paint(vardo);
+        QCOMPARE(vardo->document()->isModified(), modified);
+        struct Case {
+            int line, column;
+            TokenKind kind;
+        };
+        const Case cases[] = {
+            {0, 0, TokenKind::Comment},        {1, 5, TokenKind::Comment},
+            {2, 0, TokenKind::Type},           {2, 7, TokenKind::Name},
+            {4, 1, TokenKind::Keyword},        {4, 7, TokenKind::Type},
+            {4, 18, TokenKind::Vector},        {5, 15, TokenKind::Number},
+            {5, 20, TokenKind::Comment},       {6, 8, TokenKind::String},
+            {6, 14, TokenKind::String},        {6, 23, TokenKind::FrameMacro},
+            {6, 30, TokenKind::BuiltinNumber}, {7, 0, TokenKind::Preprocessor},
+            {7, 9, TokenKind::Name},           {8, 10, TokenKind::EntityComment},
+            {9, 0, TokenKind::EntityComment},  {9, 3, TokenKind::Punctuation},
+            {9, 4, TokenKind::Type},
+        };
+        for (const Case &c : cases)
+            QVERIFY2(colourAt(vardo, c.line, c.column) == colours::ofToken(c.kind),
+                     qPrintable(QStringLiteral("line %1, column %2").arg(c.line).arg(c.column)));
+
+        // Only what is shown is coloured; the text and its state are untouched.
+        const int last = vardo->document()->blockCount() - 2;
+        QVERIFY(!isColoured(vardo, last));
+        QVERIFY(!vardo->document()->isUndoAvailable());
+        QTest::keyClick(vardo, Qt::Key_End, Qt::ControlModifier);
+        paint(vardo);
+        QCOMPARE(colourAt(vardo, last, 0), colours::ofToken(TokenKind::Type));
+
+        // The preview shows the same colours on its grey.
+        clickRow(w.form->qclista, rowOf(w.form->qclista, QStringLiteral("a.qc")));
+        paint(w.form->veer);
+        QCOMPARE(colourAt(w.form->veer, 1, 5), colours::ofToken(TokenKind::Comment));
+        QCOMPARE(colourAt(w.form->veer, 2, 0), colours::ofToken(TokenKind::Type));
+    }
+
+    void anEditRecoloursTheLinesItChanges()
+    {
+        Window w;
+        QVERIFY(w.form);
+        TextPane *vardo = w.form->vardo;
+        paint(vardo);
+        QCOMPARE(colourAt(vardo, 2, 0), colours::ofToken(TokenKind::Type));
+        // Opening a comment on line 3 turns the lines below it into comment, to its end.
+        QTextCursor cursor(vardo->document()->findBlockByNumber(2));
+        vardo->setTextCursor(cursor);
+        QTest::keyClicks(vardo, "/*");
+        paint(vardo);
+        for (const int line : {2, 3, 4, 7})
+            QCOMPARE(colourAt(vardo, line, 0), colours::ofToken(TokenKind::Comment));
+        QCOMPARE(colourAt(vardo, 9, 5), colours::ofToken(TokenKind::Type));
+        // Far below, the state is found when the line is shown.
+        QTest::keyClick(vardo, Qt::Key_End, Qt::ControlModifier);
+        paint(vardo);
+        QCOMPARE(colourAt(vardo, vardo->document()->blockCount() - 2, 0), colours::ofToken(TokenKind::Type));
+        QTest::keyClick(vardo, Qt::Key_Home, Qt::ControlModifier);
+        // Undone, every line is code again.
+        while (vardo->document()->findBlockByNumber(2).text().startsWith(u'/'))
+            QTest::keyClick(vardo, Qt::Key_Z, Qt::ControlModifier);
+        paint(vardo);
+        QCOMPARE(vardo->document()->findBlockByNumber(2).text(), QStringLiteral("void() main ="));
+        QCOMPARE(colourAt(vardo, 2, 0), colours::ofToken(TokenKind::Type));
+        QCOMPARE(colourAt(vardo, 4, 1), colours::ofToken(TokenKind::Keyword));
+        // Closing the first comment early makes its second line code.
+        QTextCursor close(vardo->document()->findBlockByNumber(0));
+        close.movePosition(QTextCursor::EndOfBlock);
+        close.insertText(QStringLiteral(" */"));
+        paint(vardo);
+        QCOMPARE(colourAt(vardo, 1, 3), QColor());
+        QCOMPARE(colourAt(vardo, 1, 17), QColor());
+    }
+
+    void generalPaneColoursOnlyQuakeCFiles()
+    {
+        Window w;
+        QVERIFY(w.form);
+        TextPane *test = w.form->test;
+        w.form->TabbedNotebook1->setCurrentIndex(1);
+        for (const auto &[name, coloured] : {std::pair{"a.qc", true}, {"notes.txt", false}, {"a.qc", true}}) {
+            clickRow(w.form->listado, rowOf(w.form->listado, QLatin1String(name)));
+            QCOMPARE(GeneralFile, w.tree / name);
+            paint(test);
+            QCOMPARE(isColoured(test, 0), coloured);
+        }
+        struct Name {
+            const char *path;
+            bool quakec;
+        };
+        for (const Name &n : {Name{"/m/defs.qc", true}, {"/m/DEFS.QH", true}, {"progs.src", true},
+                              {"/m/notes.txt", false}, {"/m.qc/readme", false}, {"qc", false}})
+            QCOMPARE(isQuakeCFileName(n.path), n.quakec);
+    }
+};
+
+QTEST_MAIN(Colouring)
+#include "tst_colouring.moc"

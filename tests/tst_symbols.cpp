@@ -1,0 +1,213 @@
+// The project's symbols in the window: go to definition into another file and back, the uses
+// of a name, hover help for a builtin, completion, and an index that follows the typing.
+#include "widgettesting.h"
+
+#include "app/notebook.h"
+#include "app/sharedstate.h"
+#include "edit/projectsymbols.h"
+#include "edit/symbolnavigator.h"
+#include "nav/filelistbox.h"
+#include "panes/textpane.h"
+
+#include <QListWidget>
+#include <QTest>
+#include <QTextBlock>
+
+using namespace vardo;
+using namespace vardo::testing;
+
+namespace {
+
+const char *const kDefs = "// The engine's functions\r\n"
+                          "void(vector ang) makevectors = #1;\r\n"
+                          ".float health;\r\n"
+                          "void() main;\r\n"
+                          "float maxhealth = 100;\r\n"
+                          "void() main =\r\n"
+                          "{\r\n"
+                          "};\r\n";
+const char *const kWorld = "void() worldspawn =\r\n"
+                           "{\r\n"
+                           "\tlocal float mark;\r\n"
+                           "\tmain();\r\n"
+                           "\tself.health = maxhealth;\r\n"
+                           "};\r\n"
+                           "float twice;\r\n";
+const char *const kOther = "float twice;\r\n"; // a second definition of twice
+
+struct Session {
+    CurrentDirectoryGuard guard;
+    TempTree tree;
+    ErrorBoxRecorder errors;
+    std::unique_ptr<TForm1> form;
+
+    Session()
+    {
+        tree.write("progs.src", "progs.dat\r\ndefs.qc\r\nworld.qc\r\nother.qc\r\n");
+        tree.write("defs.qc", kDefs);
+        tree.write("world.qc", kWorld);
+        tree.write("other.qc", kOther);
+        form = startForm(tree.path());
+        if (form) {
+            form->activateWindow();
+            (void)QTest::qWaitForWindowActive(form.get());
+        }
+    }
+    ProjectSymbols &symbols() const { return form->symbols->symbols(); }
+    bool indexed() const { return symbols().index().fileCount() == 3; }
+    void open(const char *name) { doubleClickRow(form->qclista, rowOf(form->qclista, QString::fromLatin1(name))); }
+    // Puts the caret on a line (from 0) and column of the editor.
+    void caret(int line, int column)
+    {
+        QTextCursor cursor(form->vardo->document()->findBlockByNumber(line));
+        cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, column);
+        form->vardo->setTextCursor(cursor);
+        form->vardo->setFocus();
+    }
+    int caretLine() const { return form->vardo->textCursor().blockNumber(); }
+    QString selected() const { return form->vardo->textCursor().selectedText(); }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) { QTest::keyClick(form->vardo, key, modifiers); }
+};
+
+} // namespace
+
+class Symbols : public QObject {
+    Q_OBJECT
+
+private slots:
+    void definitionInAnotherFileAutosavesAndComesBack()
+    {
+        Session s;
+        QVERIFY(s.form);
+        QTRY_VERIFY(s.indexed());
+        s.open("world.qc");
+        s.caret(0, 0);
+        QTest::keyClicks(s.form->vardo, "// edited");
+        s.key(Qt::Key_Return);
+        s.caret(4, 2); // on "main" in "main();"
+        s.key(Qt::Key_F12);
+
+        QCOMPARE(EditFile, s.tree / "defs.qc");
+        // The body wins over the prototype, and the name is selected.
+        QCOMPARE(s.caretLine(), 5);
+        QCOMPARE(s.selected(), QStringLiteral("main"));
+        QVERIFY(readFile(s.tree / "world.qc").starts_with("// edited\r\n"));
+        QCOMPARE(s.form->qclista->selectedFilePath(), s.tree / "world.qc");
+
+        s.key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(EditFile, s.tree / "world.qc");
+        QCOMPARE(s.caretLine(), 4);
+        s.key(Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(EditFile, s.tree / "defs.qc");
+        QCOMPARE(s.caretLine(), 5);
+        QVERIFY(s.errors.texts.isEmpty());
+    }
+
+    void severalDefinitionsOfferAShortList()
+    {
+        Session s;
+        QVERIFY(s.form);
+        QTRY_VERIFY(s.indexed());
+        s.open("world.qc");
+        s.caret(6, 7);
+        s.key(Qt::Key_F12);
+        QListWidget *choices = s.form->symbols->choices();
+        QVERIFY(choices);
+        QCOMPARE(choices->count(), 2);
+        QCOMPARE(choices->item(1)->text(), QStringLiteral("other.qc:1: float twice"));
+        QTest::keyClick(choices, Qt::Key_Down);
+        QTest::keyClick(choices, Qt::Key_Return);
+        QVERIFY(!s.form->symbols->choices());
+        QCOMPARE(EditFile, s.tree / "other.qc");
+        QCOMPARE(s.selected(), QStringLiteral("twice"));
+    }
+
+    void theIndexFollowsTheTypingBeforeAnySave()
+    {
+        Session s;
+        QVERIFY(s.form);
+        QTRY_VERIFY(s.indexed());
+        s.open("world.qc");
+        s.caret(0, 0);
+        QTest::keyClicks(s.form->vardo, "void() fresh = {};");
+        s.key(Qt::Key_Return);
+        QTest::keyClicks(s.form->vardo, "fresh();");
+        s.key(Qt::Key_Return);
+        s.caret(1, 2);
+        s.key(Qt::Key_F12);
+        QCOMPARE(EditFile, s.tree / "world.qc");
+        QCOMPARE(s.caretLine(), 0);
+        QCOMPARE(s.selected(), QStringLiteral("fresh"));
+        QCOMPARE(readFile(s.tree / "world.qc"), std::string(kWorld));
+    }
+
+    void usesOfANameAcrossTheProject()
+    {
+        Session s;
+        QVERIFY(s.form);
+        QTRY_VERIFY(s.indexed());
+        QString heading;
+        std::vector<qc::Reference> uses;
+        s.form->symbols->showReferences = [&](const QString &h, const std::vector<qc::Reference> &u) {
+            heading = h;
+            uses = u;
+        };
+        s.open("world.qc");
+        s.caret(4, 16); // on "maxhealth"
+        s.key(Qt::Key_F12, Qt::ShiftModifier);
+        QCOMPARE(heading, QStringLiteral("2 uses of maxhealth"));
+        QCOMPARE(uses.size(), std::size_t(2));
+        QCOMPARE(uses[0].place.path, s.tree / "defs.qc");
+        QCOMPARE(uses[0].place.line, 4u);
+        QCOMPARE(uses[1].place.path, s.tree / "world.qc");
+        QCOMPARE(uses[1].lineText, std::string("self.health = maxhealth;"));
+    }
+
+    void hoverOnABuiltinShowsItsNumberAndReference()
+    {
+        Session s;
+        QVERIFY(s.form);
+        QTRY_VERIFY(s.indexed());
+        const QString text = s.form->symbols->hoverText(nameAt(QStringLiteral("makevectors(v);"), 0, 3));
+        QVERIFY2(text.contains(QStringLiteral("void(vector ang) makevectors = #1")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("The engine&#x27;s functions")) ||
+                     text.contains(QStringLiteral("The engine's functions")),
+                 qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("builtin #1, builtin, defs.qc:2")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Function: makevectors")), qPrintable(text));
+        QVERIFY(s.form->symbols->hoverText(nameAt(QStringLiteral("nothing"), 0, 1)).isEmpty());
+    }
+
+    void completionOffersLocalsFirstThenTheProject()
+    {
+        Session s;
+        QVERIFY(s.form);
+        QTRY_VERIFY(s.indexed());
+        s.open("world.qc");
+        s.caret(3, 1);
+        QTest::keyClicks(s.form->vardo, "ma");
+        s.key(Qt::Key_J, Qt::ControlModifier);
+        QListWidget *choices = s.form->symbols->choices();
+        QVERIFY(choices);
+        QStringList offered;
+        for (int i = 0; i < choices->count(); ++i)
+            offered << choices->item(i)->text();
+        QCOMPARE(offered, (QStringList{QStringLiteral("mark"), QStringLiteral("main"), QStringLiteral("makevectors"),
+                                       QStringLiteral("maxhealth")}));
+        // Typing on narrows the list; Enter takes the first, which replaces the whole name.
+        QTest::keyClick(choices, Qt::Key_X);
+        QCOMPARE(choices->count(), 1);
+        QTest::keyClick(choices, Qt::Key_Return);
+        QCOMPARE(s.form->vardo->document()->findBlockByNumber(3).text(), QStringLiteral("\tmaxhealth();"));
+        QVERIFY(s.form->Manager->tabText(TForm1::EditPage).startsWith(QStringLiteral("[ &Edit")));
+
+        // After a "." only fields: here a single one, taken at once.
+        s.caret(4, 6);
+        s.key(Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(!s.form->symbols->choices());
+        QCOMPARE(s.form->vardo->document()->findBlockByNumber(4).text(), QStringLiteral("\tself.health = maxhealth;"));
+    }
+};
+
+QTEST_MAIN(Symbols)
+#include "tst_symbols.moc"
