@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
@@ -243,6 +244,8 @@ private slots:
             QVERIFY(first.isValid());
             QCOMPARE(view->sizeHintForIndex(first).height(), height);
         }
+        // The index's text fits its rows.
+        QVERIFY(QFontMetricsF(f.com->font()).lineSpacing() <= 12);
     }
 
     // Pages are filled in the button face; the index list is one flat colour, with no gradient.

@@ -2,8 +2,8 @@
 
 #include "app/fonts.h"
 #include "app/notebook.h"
-#include "app/windowplacement.h"
 #include "app/sharedstate.h"
+#include "app/windowplacement.h"
 #include "base/errorbox.h"
 #include "base/qtext.h"
 #include "build/outputlist.h"
@@ -20,12 +20,13 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
-#include <QSplitter>
 #include <QScreen>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -242,7 +243,7 @@ void TForm1::buildEditPage(QWidget *page)
     HeaderControl2->setEnabled(false);
     com = named<IndexComboBox>("com", page);
     com->setGeometry(8, 0, 673, 22);
-    com->setFont(windowsFont(QStringLiteral("Terminal"), 12, true));
+    com->setFont(fittedToHeight(windowsFont(QStringLiteral("Terminal"), 12, true), IndexComboBox::kItemHeight));
     com->raise();
 
     vardo = named<TextPane>("vardo", TextPane::Kind::RichEdit, page);
@@ -371,7 +372,6 @@ void TForm1::bindEvents()
     com->onKeyPress = [this](QKeyEvent *event) { comKeyPress(event->key()); };
 
     vardo->onKeyDown = [this] { codexKeyDown(); };
-    vardo->onKeyPress = [this] { codexKeyPress(); };
     connect(vardo->document(), &QTextDocument::modificationChanged, this, [this] { ShowModificationMark(); });
     vardo->onMouseDown = [this] { codexMouseDown(); };
     vardo->onMouseUp = [this] { codexMouseUp(); };

@@ -119,7 +119,6 @@ public:
     void comClick();
     void comKeyPress(int key);
     void codexKeyDown();
-    void codexKeyPress();
     void codexMouseDown();
     void codexMouseUp();
     void vardoEnter();

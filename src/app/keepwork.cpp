@@ -4,6 +4,7 @@
 
 #include "app/notebook.h"
 #include "app/sharedstate.h"
+#include "panes/busyload.h"
 #include "panes/textpane.h"
 #include "panes/writeback.h"
 
@@ -12,7 +13,7 @@ namespace vardo {
 namespace {
 
 // Loads a pane's file again when another program saved it and the pane holds no edits. A file
-// that cannot be read now (or whose long load the user cancelled) is left for the next save.
+// that cannot be read now is left for the next save to report.
 bool reloadIfSavedElsewhere(TextPane &pane, const std::string &path)
 {
     if (path.empty() || pane.isChanged() || pane.diskChangeOf(path) != fileio::DiskChange::Modified)
@@ -20,7 +21,9 @@ bool reloadIfSavedElsewhere(TextPane &pane, const std::string &path)
     try {
         pane.reloadFromFile(path);
         return true;
-    } catch (const AppError &) {
+    } catch (const LoadFailure &) {
+        return false;
+    } catch (const LoadCancelled &) {
         return false;
     }
 }

@@ -94,7 +94,7 @@ bool TForm1::ReloadEditor()
 // leaves the editor, its file and the captions as they were.
 bool TForm1::OpenForEdit(const std::string &path)
 {
-    FileText file;
+    TextPane::PaneFile file;
     try {
         file = vardo->readForLoad(path);
     } catch (const LoadCancelled &) {
@@ -111,7 +111,7 @@ bool TForm1::OpenForEdit(const std::string &path)
     const int page = Manager->currentIndex();
     Manager->setCurrentIndex(EditPage);
     try {
-        vardo->applyFile(file);
+        vardo->applyFile(path, file);
     } catch (const LoadCancelled &) {
         Manager->setCurrentIndex(page);
         return false;
@@ -138,9 +138,6 @@ void TForm1::codexMouseUp() { ShowCaretPosition(); }
 void TForm1::vardoEnter() { ShowCaretPosition(); }
 
 void TForm1::vardoExit() { ShowCaretPosition(); }
-
-// The mark follows the text itself (see ShowModificationMark); a key only refreshes it.
-void TForm1::codexKeyPress() { ShowModificationMark(); }
 
 void TForm1::ShowModificationMark()
 {

@@ -67,11 +67,11 @@ void TForm1::salvamanClick()
         ConsoleMessage("Save fail!!: ");
         showErrorBox(QStringLiteral("Could not save %1: %2. The pane keeps your text.")
                          .arg(displayText(GeneralFile), displayText(failure.reason())));
-    } catch (const LoadCancelled &) {
     } catch (const LoadFailure &failure) {
         ConsoleMessage("Load fail!!: ");
         showErrorBox(QStringLiteral("Could not read %1 again: %2. The pane keeps its text.")
                          .arg(displayText(GeneralFile), displayText(failure.reason())));
+    } catch (const LoadCancelled &) {
     }
 }
 

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <optional>
 
 namespace vardo {
 
@@ -121,20 +123,11 @@ constexpr std::size_t kFillSlice = 256u << 10;
 constexpr double kReadShare = 0.05;
 constexpr double kDecodeShare = 0.05;
 
-} // namespace
-
-struct ShownLines {
-    std::u16string lines;
-    bool cut = false;
-};
-
-namespace {
-
 // The file read last, kept for the double click that follows the preview of its first press.
 struct RecentRead {
     std::string path;
     fileio::FileIdentity version;
-    std::shared_ptr<const ShownLines> shown;
+    std::shared_ptr<const TextPane::ShownLines> shown;
 };
 
 std::optional<RecentRead> &recentRead()
@@ -144,7 +137,7 @@ std::optional<RecentRead> &recentRead()
 }
 
 void keepForDoubleClick(const std::string &path, const std::optional<fileio::FileIdentity> &version,
-                        std::shared_ptr<const ShownLines> shown)
+                        std::shared_ptr<const TextPane::ShownLines> shown)
 {
     if (!version)
         return;
@@ -158,7 +151,8 @@ void keepForDoubleClick(const std::string &path, const std::optional<fileio::Fil
     expiry->start(QApplication::doubleClickInterval() + 250);
 }
 
-std::shared_ptr<const ShownLines> takeRecentRead(const std::string &path, const std::optional<fileio::FileIdentity> &version)
+std::shared_ptr<const TextPane::ShownLines> takeRecentRead(const std::string &path,
+                                                           const std::optional<fileio::FileIdentity> &version)
 {
     std::optional<RecentRead> &recent = recentRead();
     if (!recent || !version || recent->path != path || !(recent->version == *version))
@@ -182,7 +176,7 @@ std::u16string decodeInSlices(const std::string &bytes, BusyLoad &busy)
     return lines;
 }
 
-std::shared_ptr<const ShownLines> readShownLines(const std::string &path, BusyLoad &busy)
+std::shared_ptr<const TextPane::ShownLines> readShownLines(const std::string &path, BusyLoad &busy)
 {
     std::string bytes;
     try {
@@ -202,7 +196,7 @@ std::shared_ptr<const ShownLines> readShownLines(const std::string &path, BusyLo
     } catch (const std::exception &error) {
         throw LoadFailure("Cannot open file " + path, error.what());
     }
-    auto shown = std::make_shared<ShownLines>();
+    auto shown = std::make_shared<TextPane::ShownLines>();
     shown->lines = decodeInSlices(bytes, busy);
     bytes = std::string();
     shown->cut = text::cutLongLines(shown->lines);
@@ -229,58 +223,61 @@ bool justCancelled(const std::string &path)
            cancelled.at.elapsed() < QApplication::doubleClickInterval();
 }
 
+void rememberCancelled(const std::string &path)
+{
+    cancelledLoad().path = path;
+    cancelledLoad().at.start();
+}
+
 } // namespace
 
-// Runs a step of a load, remembering a cancelled file so that the rest of the same click or
-// double click does not load it again.
-template <typename Step>
-auto cancellable(const std::string &path, Step step)
+namespace {
+
+// Runs a step of a load with the window kept alive. A load that Esc cancelled is remembered,
+// so that the rest of the same click or double click does not start it again.
+template <class Work>
+auto whileBusy(QWidget *window, const std::string &path, Work work)
 {
     if (justCancelled(path))
         throw LoadCancelled();
     try {
-        return step();
+        BusyLoad busy(window, displayText(paths::fileNamePart(path)));
+        return work(busy);
     } catch (const LoadCancelled &) {
-        cancelledLoad().path = path;
-        cancelledLoad().at.start();
+        rememberCancelled(path);
         throw;
     }
 }
 
+} // namespace
+
+TextPane::PaneFile TextPane::readForLoad(const std::string &path)
+{
+    return whileBusy(window(), path, [&](BusyLoad &busy) { return read(path, busy); });
+}
+
+void TextPane::applyFile(const std::string &path, const PaneFile &file)
+{
+    whileBusy(window(), path, [&](BusyLoad &busy) { apply(path, file, busy); });
+}
+
 void TextPane::loadFromFile(const std::string &path)
 {
-    cancellable(path, [&] {
-        BusyLoad busy(window(), displayText(paths::fileNamePart(path)));
-        showFile(readFile(path, busy), busy);
-    });
+    whileBusy(window(), path, [&](BusyLoad &busy) { apply(path, read(path, busy), busy); });
 }
 
-FileText TextPane::readForLoad(const std::string &path)
+TextPane::PaneFile TextPane::read(const std::string &path, BusyLoad &busy)
 {
-    return cancellable(path, [&] {
-        BusyLoad busy(window(), displayText(paths::fileNamePart(path)));
-        return readFile(path, busy);
-    });
-}
-
-void TextPane::applyFile(const FileText &file)
-{
-    cancellable(file.path, [&] {
-        BusyLoad busy(window(), displayText(paths::fileNamePart(file.path)));
-        showFile(file, busy);
-    });
-}
-
-FileText TextPane::readFile(const std::string &path, BusyLoad &busy)
-{
-    FileText file{path, nullptr, fileio::identityOf(path)};
+    PaneFile file;
+    // Taken before the read, so that a write racing the read makes the file look changed later.
+    file.identity = fileio::identityOf(path);
     file.shown = takeRecentRead(path, file.identity);
     if (!file.shown)
         file.shown = readShownLines(path, busy);
     return file;
 }
 
-void TextPane::showFile(const FileText &file, BusyLoad &busy)
+void TextPane::apply(const std::string &path, const PaneFile &file, BusyLoad &busy)
 {
     const std::u16string_view lines = file.shown->lines;
     const bool same = kind_ == Kind::Memo &&
@@ -290,24 +287,9 @@ void TextPane::showFile(const FileText &file, BusyLoad &busy)
         document()->setModified(false);
     else
         fillDocument(lines, busy);
-    setShownReadOnly(file.shown->cut, file.path);
+    setShownReadOnly(file.shown->cut, path);
     diskVersion_ = file.identity;
-    keepForDoubleClick(file.path, file.identity, file.shown);
-}
-
-void TextPane::reloadFromFile(const std::string &path)
-{
-    const FileText file = readForLoad(path);
-    const Caret caret = caretPosition();
-    const int top = verticalScrollBar()->value();
-    const int left = horizontalScrollBar()->value();
-    applyFile(file);
-    const QTextBlock block = document()->findBlockByNumber(std::min(caret.line, document()->blockCount() - 1));
-    QTextCursor cursor(block);
-    cursor.setPosition(block.position() + std::min(caret.column, block.length() - 1));
-    setTextCursor(cursor);
-    verticalScrollBar()->setValue(top);
-    horizontalScrollBar()->setValue(left);
+    keepForDoubleClick(path, file.identity, file.shown);
 }
 
 void TextPane::fillDocument(std::u16string_view lines, BusyLoad &busy)
@@ -353,6 +335,21 @@ void TextPane::fillDocument(std::u16string_view lines, BusyLoad &busy)
     setTextCursor(QTextCursor(doc));
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
+}
+
+void TextPane::reloadFromFile(const std::string &path)
+{
+    const PaneFile file = readForLoad(path);
+    const Caret caret = caretPosition();
+    const int top = verticalScrollBar()->value();
+    const int left = horizontalScrollBar()->value();
+    applyFile(path, file);
+    const QTextBlock block = document()->findBlockByNumber(std::min(caret.line, document()->blockCount() - 1));
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + std::min(caret.column, block.length() - 1));
+    setTextCursor(cursor);
+    verticalScrollBar()->setValue(top);
+    horizontalScrollBar()->setValue(left);
 }
 
 void TextPane::saveToFile(const std::string &path)

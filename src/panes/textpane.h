@@ -14,7 +14,6 @@
 namespace vardo {
 
 class BusyLoad;
-struct ShownLines;
 
 // A failed save: the pane's message, and the system's words for the cause.
 class SaveFailure : public AppError {
@@ -40,14 +39,6 @@ public:
 
 private:
     std::string reason_;
-};
-
-// A file read for a pane and not shown yet: the text it shows as, and the version of the file
-// it came from (taken before the read, so that a write racing the read shows as a change).
-struct FileText {
-    std::string path;
-    std::shared_ptr<const ShownLines> shown;
-    std::optional<fileio::FileIdentity> identity;
 };
 
 // A save refused because the pane does not show the file as its bytes are.
@@ -76,16 +67,27 @@ public:
 
     TextPane(Kind kind, QWidget *parent = nullptr);
 
-    // Reads and shows a file; a long load keeps the window painting and Esc cancels it
-    // (LoadCancelled), leaving the pane as it was; the rest of that click or double click
-    // does not load the file again. A file just read for another pane (the
-    // preview of a double click) is not read again while it is unchanged on disk.
+    // A file's text as a pane shows it: lines cut where they are too long to lay out.
+    struct ShownLines {
+        std::u16string lines;
+        bool cut = false;
+    };
+    // A file read for a pane, before anything in the pane changes, and the version it came from.
+    struct PaneFile {
+        std::shared_ptr<const ShownLines> shown;
+        std::optional<fileio::FileIdentity> identity;
+    };
+
+    // Reads a file as a load does, changing nothing; throws LoadFailure, or LoadCancelled when
+    // Esc ended a long read. A long read keeps the window painting. A file just read for
+    // another pane (the preview of a double click) is not read again while it is unchanged.
+    PaneFile readForLoad(const std::string &path);
+    // Replaces the text with a file read by readForLoad. The pane is then unchanged and
+    // remembers which version of the file it holds. A long fill keeps the window painting; Esc
+    // cancels it (LoadCancelled) and leaves the pane as it was, and the rest of that click or
+    // double click does not load the file again.
+    void applyFile(const std::string &path, const PaneFile &file);
     void loadFromFile(const std::string &path);
-    // The two halves of a load. The read changes nothing in the pane and throws LoadFailure
-    // (or LoadCancelled); showing what was read leaves the pane unchanged in the sense of
-    // isChanged(), remembering which version of the file it holds.
-    FileText readForLoad(const std::string &path);
-    void applyFile(const FileText &file);
     // Loads the file again, keeping the caret's line and column and the view where they were.
     void reloadFromFile(const std::string &path);
     // Replaces the text with a file's bytes, converting line ends and cutting long lines as a
@@ -143,9 +145,8 @@ private:
     // that differs from the bytes.
     QString shownText(const std::string &bytes, const std::string &path);
     void setShownReadOnly(bool shown, const std::string &path);
-    // The halves of a load, serving one `busy` for both when they run together.
-    FileText readFile(const std::string &path, BusyLoad &busy);
-    void showFile(const FileText &file, BusyLoad &busy);
+    PaneFile read(const std::string &path, BusyLoad &busy);
+    void apply(const std::string &path, const PaneFile &file, BusyLoad &busy);
     // Replaces the text a slice at a time, serving `busy` between slices; cancelled, the
     // pane keeps its text, caret and view.
     void fillDocument(std::u16string_view lines, BusyLoad &busy);
