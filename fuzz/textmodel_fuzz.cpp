@@ -1,5 +1,5 @@
-// The text model: decoding with line-end conversion and the code page, find text, case folding,
-// and the safe save read back from disk.
+// The text model: decoding with line-end conversion and the code page, the cutting of long
+// lines, find text, case folding, and the safe save read back from disk.
 #include "fuzzcheck.h"
 #include "panes/fileio.h"
 #include "panes/textmodel.h"
@@ -42,6 +42,28 @@ std::string normalisedLineEnds(std::string_view bytes)
     return out;
 }
 
+// Each line longer than the limit becomes its pieces of `limit` characters, in order, each on
+// a line of its own; every other line stays as it is.
+void checkCutLongLines(std::u16string_view lines, std::size_t limit)
+{
+    std::u16string expected;
+    bool anyLong = false;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = std::min(lines.find(u'\n', start), lines.size());
+        const std::u16string_view line = lines.substr(start, end - start);
+        anyLong = anyLong || line.size() > limit;
+        for (std::size_t piece = 0; piece < line.size(); piece += limit)
+            expected.append(line.substr(piece, limit)).append(piece + limit < line.size() ? u"\n" : u"");
+        if (end == lines.size())
+            break;
+        expected += u'\n';
+        start = end + 1;
+    }
+    std::u16string cut(lines);
+    FUZZ_CHECK(text::cutLongLines(cut, limit) == anyLong);
+    FUZZ_CHECK(cut == expected);
+}
+
 void checkCodePage(std::string_view bytes)
 {
     const std::u16string decoded = text::decodeCp1252(bytes);
@@ -57,6 +79,7 @@ void checkCodePage(std::string_view bytes)
     FUZZ_CHECK(text::encodeCp1252(lines) == normalisedLineEnds(bytes));
     // Loading what a save of the pane wrote gives the same lines back.
     FUZZ_CHECK(text::decodeLines(text::encodeCp1252(withCrLf(lines))) == lines);
+    checkCutLongLines(lines, 1 + bytes.size() % 64);
 }
 
 void checkFoldCase(std::u16string_view text)

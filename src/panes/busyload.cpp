@@ -108,7 +108,9 @@ void BusyLoad::serve(double done)
         label_->setText(closeAsked_ ? QStringLiteral("Press Esc to stop loading %1 before closing.").arg(name_)
                                     : QStringLiteral("Loading %1 (Esc cancels)").arg(name_));
     }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Painting only: timers and sockets wait too, or work that follows every change of the
+    // text would run again and again on the half-loaded text.
+    QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers | QEventLoop::ExcludeSocketNotifiers);
     served_.restart();
 }
 

@@ -24,7 +24,7 @@ public:
 };
 
 // Keeps the window alive during a long load on the one thread. A step serves the pending
-// painting and timers when some time has passed since the last. User input is held back
+// painting when some time has passed since the last; timers and sockets wait for the end. User input is held back
 // meanwhile and handed on in its order once the load is over, as the system queues it for a
 // busy program (so a double click begun before the load still arrives); only Esc is taken at
 // once and cancels the load, and a request to close the window is answered by asking to

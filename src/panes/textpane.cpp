@@ -70,6 +70,7 @@ void TextPane::replaceText(const QString &text)
 {
     document()->setPlainText(text);
     document()->setModified(false);
+    lastLoad_.reset();
     QTextCursor start(document());
     setTextCursor(start);
     horizontalScrollBar()->setValue(0);
@@ -160,16 +161,23 @@ std::shared_ptr<const TextPane::ShownLines> takeRecentRead(const std::string &pa
     return recent->shown;
 }
 
-// Decodes in slices, never between the CR and the LF of one line end.
-std::u16string decodeInSlices(const std::string &bytes, BusyLoad &busy)
+// Decodes in slices, never between the CR and the LF of one line end, and measures the
+// longest line on the way.
+std::u16string decodeInSlices(const std::string &bytes, BusyLoad &busy, std::size_t &longestLine)
 {
     std::u16string lines;
     lines.reserve(bytes.size());
+    std::size_t run = 0;
     for (std::size_t start = 0; start < bytes.size();) {
         std::size_t end = std::min(bytes.size(), start + kDecodeSlice);
         if (end < bytes.size() && bytes[end - 1] == '\r' && bytes[end] == '\n')
             ++end;
+        const std::size_t from = lines.size();
         lines += text::decodeLines(std::string_view(bytes).substr(start, end - start));
+        for (std::size_t i = from; i < lines.size(); ++i) {
+            run = lines[i] == u'\n' ? 0 : run + 1;
+            longestLine = std::max(longestLine, run);
+        }
         start = end;
         busy.step(kReadShare + kDecodeShare * static_cast<double>(start) / static_cast<double>(bytes.size()));
     }
@@ -197,9 +205,10 @@ std::shared_ptr<const TextPane::ShownLines> readShownLines(const std::string &pa
         throw LoadFailure("Cannot open file " + path, error.what());
     }
     auto shown = std::make_shared<TextPane::ShownLines>();
-    shown->lines = decodeInSlices(bytes, busy);
+    std::size_t longestLine = 0;
+    shown->lines = decodeInSlices(bytes, busy, longestLine);
     bytes = std::string();
-    shown->cut = text::cutLongLines(shown->lines);
+    shown->cut = longestLine > text::kLongLineLimit && text::cutLongLines(shown->lines);
     return shown;
 }
 
@@ -280,13 +289,21 @@ TextPane::PaneFile TextPane::read(const std::string &path, BusyLoad &busy)
 void TextPane::apply(const std::string &path, const PaneFile &file, BusyLoad &busy)
 {
     const std::u16string_view lines = file.shown->lines;
-    const bool same = kind_ == Kind::Memo &&
-                      QStringView(lines.data(), static_cast<qsizetype>(lines.size())) ==
-                          document()->toRawText().replace(kParagraphSeparator, u'\n');
-    if (same)
+    // The second preview of a click shows the same text again; a memo given its own text
+    // changes nothing.
+    const bool shownAlready = !lastLoad_.owner_before(file.shown) && !file.shown.owner_before(lastLoad_) &&
+                              !lastLoad_.expired() && !document()->isModified();
+    const auto memoHoldsIt = [&] {
+        return kind_ == Kind::Memo && QStringView(lines.data(), static_cast<qsizetype>(lines.size())) ==
+                                          document()->toRawText().replace(kParagraphSeparator, u'\n');
+    };
+    if (shownAlready && kind_ != Kind::Memo)
+        showStart();
+    else if (shownAlready || memoHoldsIt())
         document()->setModified(false);
     else
         fillDocument(lines, busy);
+    lastLoad_ = file.shown;
     setShownReadOnly(file.shown->cut, path);
     diskVersion_ = file.identity;
     keepForDoubleClick(path, file.identity, file.shown);
@@ -332,7 +349,12 @@ void TextPane::fillDocument(std::u16string_view lines, BusyLoad &busy)
     removeRange(0, oldEnd + 1);
     doc->setUndoRedoEnabled(undo);
     doc->setModified(false);
-    setTextCursor(QTextCursor(doc));
+    showStart();
+}
+
+void TextPane::showStart()
+{
+    setTextCursor(QTextCursor(document()));
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
 }

@@ -150,12 +150,16 @@ private:
     // Replaces the text a slice at a time, serving `busy` between slices; cancelled, the
     // pane keeps its text, caret and view.
     void fillDocument(std::u16string_view lines, BusyLoad &busy);
+    // The caret at the start and the view at the top, as after a load.
+    void showStart();
 
     Kind kind_;
     Border border_ = Border::None;
     bool shownReadOnly_ = false;
     bool ownReadOnly_ = false;
     QLabel *notice_ = nullptr;
+    // The text of the last load, while another pane may still share it.
+    std::weak_ptr<const ShownLines> lastLoad_;
     int layoutWidth_ = 0;
     std::optional<fileio::FileIdentity> diskVersion_;
 };

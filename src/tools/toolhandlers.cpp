@@ -3,7 +3,7 @@
 
 #include "base/paths.h"
 #include "nav/filelistbox.h"
-#include "tools/batchprocessor.h"
+#include "tools/batchline.h"
 #include "tools/shellexec.h"
 
 namespace vardo {

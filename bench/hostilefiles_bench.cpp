@@ -1,0 +1,283 @@
+// Clicks on files that used to freeze the window: a preview of a 5 MiB line, a binary in the
+// all-files list, and the double click that opens 10 MB and 100 MB files. Each action runs in
+// the real window through the event loop, and reports the time to its first paint, the time
+// until it was done, the longest stretch in which the event loop was not served, and the peak
+// memory it added; the floor is a bare QPlainTextEdit given the same file the plain way.
+#include "widgetbench.h"
+#include "benchtext.h"
+#include "app/form1.h"
+#include "app/notebook.h"
+#include "app/sharedstate.h"
+#include "base/qtext.h"
+#include "nav/filelistbox.h"
+#include "panes/textmodel.h"
+#include "panes/textpane.h"
+
+#include <QAbstractEventDispatcher>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using vardo::TForm1;
+
+namespace {
+
+// The files, made once per run in a temporary directory and removed at exit.
+class Files {
+public:
+    static const Files &get()
+    {
+        static const Files files;
+        return files;
+    }
+    const std::string &directory() const { return root_; }
+    ~Files() { fs::remove_all(root_); }
+
+private:
+    Files()
+    {
+        std::string pattern = (fs::temp_directory_path() / "vardo-hostilebench-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot make a temporary directory");
+        root_ = pattern;
+        std::string line;
+        while (line.size() < (5u << 20))
+            line += "self.nextthink=time+0.1;";
+        write("long.qc", line.substr(0, 5u << 20));
+        write("progs.dat", binary(400000));
+        write("ten.qc", quakecSource(300000));
+        write("hundred.qc", quakecSource(3000000));
+    }
+    // Compiled data: runs of zeros between stretches of any bytes, so lines are long.
+    static std::string binary(std::size_t size)
+    {
+        std::string bytes;
+        std::uint64_t state = 42;
+        while (bytes.size() < size) {
+            state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+            const std::size_t run = 256 + (state >> 40) % 8192;
+            if ((state >> 20) % 3 == 0) {
+                bytes.append(run, '\0');
+                continue;
+            }
+            for (std::size_t i = 0; i < run; ++i) {
+                state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+                bytes += static_cast<char>(state >> 56);
+            }
+        }
+        bytes.resize(size);
+        return bytes;
+    }
+    void write(const std::string &name, const std::string &bytes) const
+    {
+        std::ofstream(root_ + "/" + name, std::ios::binary) << bytes;
+    }
+
+    std::string root_;
+};
+
+long statusKiB(const char *field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(std::string(field).size()));
+    return 0;
+}
+
+// Sets the peak resident size back to the present one.
+void resetPeakMemory()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+struct Measure {
+    double firstPaintMs = -1;
+    double doneMs = 0;
+    double longestBlockMs = 0;
+    double peakMiB = 0;
+};
+
+// Runs `action` from the event loop and watches the loop while it runs: the event dispatcher
+// wakes on every turn of the loop (nested turns during a long load included), so the longest
+// time between two wakes is the longest time the window did not answer.
+class Watch : public QObject {
+public:
+    Measure run(const std::function<void()> &action)
+    {
+        QCoreApplication::processEvents();
+        resetPeakMemory();
+        const long before = statusKiB("VmRSS:");
+        Measure measure;
+        QEventLoop loop;
+        qint64 last = 0;
+        const auto turn = [&] {
+            if (!clock_.isValid())
+                return;
+            const qint64 now = clock_.nsecsElapsed();
+            measure.longestBlockMs = std::max(measure.longestBlockMs, (now - last) / 1e6);
+            last = now;
+        };
+        const auto watching = QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, turn);
+        qApp->installEventFilter(this);
+        clock_.invalidate();
+        paintAt_ = -1;
+        QTimer::singleShot(0, [&] {
+            clock_.start();
+            action();
+            measure.doneMs = clock_.nsecsElapsed() / 1e6;
+            turn();
+            loop.quit();
+        });
+        loop.exec();
+        // Painting what the action left, which a real window does next.
+        QCoreApplication::processEvents();
+        qApp->removeEventFilter(this);
+        QObject::disconnect(watching);
+        measure.firstPaintMs = paintAt_ < 0 ? clock_.nsecsElapsed() / 1e6 : paintAt_ / 1e6;
+        measure.peakMiB = (statusKiB("VmHWM:") - before) / 1024.0;
+        return measure;
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && paintAt_ < 0 && clock_.isValid())
+            paintAt_ = clock_.nsecsElapsed();
+        return false;
+    }
+
+private:
+    QElapsedTimer clock_;
+    qint64 paintAt_ = -1;
+};
+
+void report(benchmark::State &state, const Measure &ours, const Measure &floor)
+{
+    state.counters["first_paint_ms"] = ours.firstPaintMs;
+    state.counters["done_ms"] = ours.doneMs;
+    state.counters["longest_block_ms"] = ours.longestBlockMs;
+    state.counters["peak_MiB"] = ours.peakMiB;
+    state.counters["floor_done_ms"] = floor.doneMs;
+    state.counters["floor_block_ms"] = floor.longestBlockMs;
+    state.counters["floor_peak_MiB"] = floor.peakMiB;
+    state.counters["block_ratio"] = ours.longestBlockMs / floor.longestBlockMs;
+}
+
+std::string fileBytes(const std::string &name)
+{
+    std::ifstream in(Files::get().directory() + "/" + name, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// The floor: a bare pane of the same wrapping given the file's text (or, with `cut`, the
+// text as the pane shows it) with setPlainText.
+Measure bareLoad(const std::string &name, bool wrap, bool cut = false)
+{
+    QPlainTextEdit bare;
+    bare.setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    bare.resize(800, 600);
+    bare.show();
+    return Watch().run([&] {
+        const std::string bytes = fileBytes(name);
+        if (cut) {
+            std::u16string lines = vardo::text::decodeLines(bytes);
+            vardo::text::cutLongLines(lines);
+            bare.setPlainText(vardo::fromU16(lines));
+        } else {
+            bare.setPlainText(QString::fromLatin1(bytes));
+        }
+        bare.repaint();
+    });
+}
+
+// The window, started in the files' directory with both lists read.
+std::unique_ptr<TForm1> startWindow()
+{
+    if (::chdir(Files::get().directory().c_str()) != 0)
+        return nullptr;
+    vardo::EditFile.clear();
+    vardo::GeneralFile.clear();
+    vardo::LoadFailed = false;
+    auto form = std::make_unique<TForm1>();
+    form->resize(1000, 700);
+    form->show();
+    form->TabbedNotebook1->setCurrentIndex(1);
+    form->TabbedNotebook1->setCurrentIndex(0);
+    QCoreApplication::processEvents();
+    return form;
+}
+
+// A left click on a list entry as the list reports it: the change of selection, then the click.
+void click(vardo::FileListBox *list, const char *name, const std::function<void()> &onClick)
+{
+    const auto items = list->findItems(QString::fromLatin1(name), Qt::MatchExactly);
+    if (items.isEmpty())
+        throw std::runtime_error(std::string("no entry ") + name);
+    list->setCurrentItem(items.first());
+    onClick();
+}
+
+void BM_PreviewOfA5MiBLine(benchmark::State &state)
+{
+    auto form = startWindow();
+    Measure ours;
+    for (auto _ : state)
+        ours = Watch().run([&] { click(form->qclista, "long.qc", [&] { form->qclistaClick(); }); });
+    // The bare pane is given the line cut as the preview shows it: whole, it would not finish.
+    report(state, ours, bareLoad("long.qc", true, true));
+}
+
+void BM_ClickOnA400KBBinary(benchmark::State &state)
+{
+    auto form = startWindow();
+    Measure ours;
+    for (auto _ : state)
+        ours = Watch().run([&] { click(form->listado, "progs.dat", [&] { form->listadoClick(); }); });
+    report(state, ours, bareLoad("progs.dat", true));
+}
+
+// The double click: the preview of its first press, then the open-for-edit.
+void doubleClick(benchmark::State &state, const char *name)
+{
+    auto form = startWindow();
+    Measure ours;
+    for (auto _ : state) {
+        ours = Watch().run([&] {
+            click(form->qclista, name, [&] { form->qclistaClick(); });
+            form->qclistaDblClick();
+        });
+        if (vardo::EditFile.empty())
+            state.SkipWithError("the file was not opened");
+    }
+    report(state, ours, bareLoad(name, false));
+}
+
+void BM_DoubleClickOn10MB(benchmark::State &state) { doubleClick(state, "ten.qc"); }
+void BM_DoubleClickOn100MB(benchmark::State &state) { doubleClick(state, "hundred.qc"); }
+
+} // namespace
+
+BENCHMARK(BM_PreviewOfA5MiBLine)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClickOnA400KBBinary)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DoubleClickOn10MB)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DoubleClickOn100MB)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    return runWidgetBenchmarks(argc, argv);
+}
