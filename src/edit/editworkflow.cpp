@@ -45,6 +45,9 @@ bool TForm1::AutosaveEditor()
     if (!auto_->isChecked() || EditFile.empty() || !vardo->isChanged() || vardo->textLength() == 0 ||
         vardo->isShownReadOnly())
         return true;
+    // A question about the editor's text is asked with that text in view.
+    if (vardo->diskChangeOf(EditFile) == fileio::DiskChange::Modified)
+        Manager->setCurrentIndex(EditPage);
     try {
         switch (writeBack(*vardo, EditFile)) {
         case WriteBack::Written:
@@ -54,7 +57,6 @@ bool TForm1::AutosaveEditor()
         case WriteBack::EditsDiscarded:
             return ReloadEditor();
         case WriteBack::Cancelled:
-            Manager->setCurrentIndex(EditPage);
             return false;
         default:
             return true;
