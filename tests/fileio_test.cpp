@@ -1,6 +1,10 @@
 #include "panes/fileio.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
 #include <dirent.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -228,4 +232,68 @@ TEST_F(SafeSave, ReadsWholeFilesAndRefusesWhatIsNoFile)
     EXPECT_THROW(readWholeFile(dir, 100), NotRegularFileError);
     ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0644), 0);
     EXPECT_THROW(readWholeFile(path("pipe"), 100), NotRegularFileError) << "a FIFO must not block the read";
+}
+
+TEST_F(SafeSave, OpenErrorsSayWhy)
+{
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0644), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {path("none.qc"), std::strerror(ENOENT)},
+        {dir, std::strerror(EISDIR)},
+        {path("pipe"), "not a regular file"},
+    };
+    for (const auto &[target, reason] : cases) {
+        try {
+            readSnapshot(target, 100);
+            ADD_FAILURE() << target << " was read";
+        } catch (const OpenError &error) {
+            EXPECT_EQ(error.reason(), reason) << target;
+        }
+    }
+}
+
+// Each way another program can change a file shows in its identity, down to the nanosecond.
+TEST_F(SafeSave, IdentityChangesWithEveryOutsideWrite)
+{
+    const auto reset = [&] {
+        write("a.qc", "one");
+        const struct timespec times[2] = {{100, 0}, {100, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path("a.qc").c_str(), times, 0), 0);
+    };
+    const std::pair<const char *, std::function<void()>> changes[] = {
+        {"nanoseconds only",
+         [&] {
+             const struct timespec times[2] = {{100, 0}, {100, 1}};
+             ::utimensat(AT_FDCWD, path("a.qc").c_str(), times, 0);
+         }},
+        {"size only",
+         [&] {
+             ::truncate(path("a.qc").c_str(), 2);
+             const struct timespec times[2] = {{100, 0}, {100, 0}};
+             ::utimensat(AT_FDCWD, path("a.qc").c_str(), times, 0);
+         }},
+        {"another file renamed over it",
+         [&] {
+             write("b.qc", "one");
+             const struct timespec times[2] = {{100, 0}, {100, 0}};
+             ::utimensat(AT_FDCWD, path("b.qc").c_str(), times, 0);
+             ::rename(path("b.qc").c_str(), path("a.qc").c_str());
+         }},
+    };
+    for (const auto &[what, change] : changes) {
+        reset();
+        const Snapshot before = readSnapshot(path("a.qc"), 100);
+        ASSERT_TRUE(before.identity);
+        EXPECT_EQ(diskChange(before.identity, identityOf(path("a.qc"))), DiskChange::None) << what;
+        change();
+        EXPECT_EQ(diskChange(before.identity, identityOf(path("a.qc"))), DiskChange::Modified) << what;
+    }
+    const auto remembered = identityOf(path("a.qc"));
+    ASSERT_EQ(::unlink(path("a.qc").c_str()), 0);
+    EXPECT_EQ(diskChange(remembered, identityOf(path("a.qc"))), DiskChange::Removed);
+    EXPECT_EQ(diskChange(std::nullopt, std::nullopt), DiskChange::None);
+    ::mkdir(path("a.qc").c_str(), 0755);
+    EXPECT_EQ(diskChange(remembered, identityOf(path("a.qc"))), DiskChange::Removed) << "a directory is no file";
+    write("new.qc", "x");
+    EXPECT_EQ(diskChange(std::nullopt, identityOf(path("new.qc"))), DiskChange::Modified);
 }

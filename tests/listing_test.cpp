@@ -89,6 +89,40 @@ TEST_F(ListingTest, ListsOrdinaryFilesAndSubdirectories)
               (Names{"alpha.qc", "DEFS.QC", "link.qc", "Notes.txt", "world.qc"}));
     EXPECT_EQ(nav::listFiles(root, "*.pas"), Names{});
     EXPECT_EQ(nav::listSubdirectories(root), (Names{"alpha", "dirlink", "sub", "sub.qc", "Zeta"}));
+
+    // One read of the directory gives the same answers.
+    const nav::SharedRead read(root);
+    EXPECT_EQ(nav::listFiles(root, "*.qc"), (Names{"alpha.qc", "DEFS.QC", "link.qc", "world.qc"}));
+    EXPECT_EQ(nav::listFiles(root, "*.txt;*.qc"),
+              (Names{"alpha.qc", "DEFS.QC", "link.qc", "Notes.txt", "world.qc"}));
+    EXPECT_EQ(nav::listSubdirectories(root), (Names{"alpha", "dirlink", "sub", "sub.qc", "Zeta"}));
+}
+
+TEST_F(ListingTest, OneReadServesTheListsWhileItLives)
+{
+    write("first.qc");
+    fs::create_directory(root / "sub");
+    fs::create_directory(root / "other");
+    {
+        const nav::SharedRead read(root);
+        write("later.qc");
+        fs::create_directory(root / "later");
+        EXPECT_EQ(nav::listFiles(root, "*.*"), Names{"first.qc"});
+        EXPECT_EQ(nav::listSubdirectories(root), (Names{"other", "sub"}));
+        {
+            // Another directory, and the same one again, inside it.
+            const nav::SharedRead inner((root / "sub").string());
+            std::ofstream(root / "sub" / "in.qc") << "x";
+            EXPECT_EQ(nav::listFiles((root / "sub").string(), "*.qc"), Names{});
+            EXPECT_EQ(nav::listFiles(root, "*.qc"), Names{"first.qc"});
+            EXPECT_EQ(nav::listFiles((root / "other").string(), "*.qc"), Names{});
+        }
+        EXPECT_EQ(nav::listFiles((root / "sub").string(), "*.qc"), Names{"in.qc"});
+    }
+    // Afterwards every list reads the directory again.
+    EXPECT_EQ(nav::listFiles(root, "*.qc"), (Names{"first.qc", "later.qc"}));
+    EXPECT_EQ(nav::listSubdirectories(root), (Names{"later", "other", "sub"}));
+    EXPECT_THROW(nav::SharedRead((root / "missing").string()), IoError);
 }
 
 TEST_F(ListingTest, SortsWithoutRegardToCase)

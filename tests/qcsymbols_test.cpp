@@ -55,6 +55,8 @@ float(float a, float b) maxf =
 void() main = { dprint("}"); };
 float newstyle(float x) { return x; }
 float cproto(entity e);
+float(float a) colonbuiltin : 98;
+enum { RED, GREEN = (1 + 2), BLUE };
 )";
 
 struct Expected {
@@ -95,6 +97,10 @@ const Expected kExpected[] = {
     {S::Function, "main", 41, 7, "void() main", ""},
     {S::Function, "newstyle", 42, 6, "float newstyle(float x)", ""},
     {S::Prototype, "cproto", 43, 6, "float cproto(entity e)", ""},
+    {S::Builtin, "colonbuiltin", 44, 15, "float(float a) colonbuiltin : 98", "", 98},
+    {S::Constant, "RED", 45, 7, "enum RED", ""},
+    {S::Constant, "GREEN", 45, 12, "enum GREEN = (1 + 2)", ""},
+    {S::Constant, "BLUE", 45, 29, "enum BLUE", ""},
 };
 
 } // namespace

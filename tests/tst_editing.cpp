@@ -5,6 +5,7 @@
 #include "app/notebook.h"
 #include "app/sharedstate.h"
 #include "base/qtext.h"
+#include "base/question.h"
 #include "edit/indexcombobox.h"
 #include "nav/filelistbox.h"
 #include "panes/busyload.h"
@@ -54,6 +55,7 @@ struct Session {
     CurrentDirectoryGuard guard;
     TempTree tree;
     ErrorBoxRecorder errors;
+    QuestionScript questions;
     std::unique_ptr<TForm1> form;
 
     explicit Session(std::initializer_list<std::pair<std::string, std::string>> files)
@@ -106,7 +108,28 @@ struct Session {
         return items;
     }
     QString selected() const { return form->vardo->textCursor().selectedText(); }
+    // Another program's save of a file.
+    void saveElsewhere(const std::string &name, const std::string &bytes) { tree.write(name, bytes); }
+    // The user goes to another window and comes back.
+    void leaveAndComeBack()
+    {
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
 };
+
+const QString kOverwriteA = QStringLiteral("a.qc was changed on disk since it was opened. Overwrite it with your version?");
+
+struct timespec modificationTime(const std::string &path)
+{
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mtim;
+}
 
 } // namespace
 
@@ -148,31 +171,60 @@ private slots:
         QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QStringLiteral("a.qc"));
         QVERIFY(LoadFailed);
 
-        // Its double click previews (and fails) again, so the autosave is skipped; the load fails.
-        QVERIFY(consoleOf([&] { s.open("gone.qc"); }).contains("Load fail!!: "));
-        QCOMPARE(s.disk("a.qc"), std::string("A\r\n"));
-        QCOMPARE(s.editorText(), std::string("xA\r\n"));
-        QVERIFY(EditFile.empty());
-        QVERIFY(LoadFailed);
-
-        // With no file being edited, the next switch writes nothing.
+        // The failed preview no longer stops the autosave of the next switch.
         s.open("b.qc");
-        QCOMPARE(s.disk("a.qc"), std::string("A\r\n"));
-        QCOMPARE(s.disk("b.qc"), std::string("B\r\n"));
+        QCOMPARE(s.disk("a.qc"), std::string("xA\r\n"));
         QCOMPARE(s.editorText(), std::string("B\r\n"));
         QCOMPARE(EditFile, s.path("b.qc"));
-
-        // A load that fails after a good preview still autosaves first.
-        s.typeAtStart("y");
-        const QPoint at = s.form->qclista->visualItemRect(s.form->qclista->item(s.row("a.qc"))).center();
-        QTest::mouseClick(s.form->qclista->viewport(), Qt::LeftButton, {}, at);
-        std::filesystem::remove(s.path("a.qc"));
-        QTest::mouseDClick(s.form->qclista->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(s.disk("b.qc"), std::string("yB\r\n"));
-        QCOMPARE(s.editorText(), std::string("yB\r\n"));
-        QVERIFY(EditFile.empty());
-        QVERIFY(!fileExists(s.path("a.qc")));
+        QVERIFY(!LoadFailed);
         QVERIFY(s.errors.texts.isEmpty());
+    }
+
+    // A file that cannot be read changes nothing: no autosave, same text, file, page and captions.
+    void failedOpenChangesNothing_data()
+    {
+        QTest::addColumn<int>("cause");
+        QTest::addColumn<int>("reason");
+        QTest::newRow("removed") << 0 << ENOENT;
+        QTest::newRow("directory") << 1 << EISDIR;
+        QTest::newRow("too large") << 2 << EFBIG;
+        QTest::newRow("pipe") << 3 << 0;
+    }
+    void failedOpenChangesNothing()
+    {
+        QFETCH(int, cause);
+        QFETCH(int, reason);
+        Session s({{"a.qc", "A\r\n"}, {"b.qc", "B\r\n"}, {"c.qc", "C\r\n"}});
+        QVERIFY(s.form);
+        s.open("a.qc");
+        s.typeAtStart("x");
+        const std::string b = s.path("b.qc");
+        std::filesystem::remove(b);
+        if (cause == 1)
+            s.tree.makeDirectory("b.qc");
+        if (cause == 2) {
+            s.tree.write("b.qc", "");
+            std::filesystem::resize_file(b, TextPane::kCapacity + 1);
+        }
+        if (cause == 3)
+            QCOMPARE(::mkfifo(b.c_str(), 0644), 0);
+
+        QVERIFY(consoleOf([&] { s.open("b.qc"); }).contains("Load fail!!: "));
+        QCOMPARE(s.errors.texts.size(), 1);
+        QVERIFY(s.errors.texts[0].contains(displayText(b)));
+        QVERIFY(s.errors.texts[0].contains(reason ? QString::fromLocal8Bit(std::strerror(reason))
+                                                  : QStringLiteral("not a regular file")));
+        QCOMPARE(s.disk("a.qc"), std::string("A\r\n"));
+        QCOMPARE(s.editorText(), std::string("xA\r\n"));
+        QCOMPARE(EditFile, s.path("a.qc"));
+        QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::EditPage));
+        QCOMPARE(s.editCaption(), QStringLiteral("[ &Edit a.qc]"));
+        QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QStringLiteral("a.qc"));
+
+        // The text still belongs to a.qc: the next switch writes it there.
+        s.open("c.qc");
+        QCOMPARE(s.disk("a.qc"), std::string("xA\r\n"));
+        QCOMPARE(EditFile, s.path("c.qc"));
     }
 
     void switchingAutosavesTheEditedFile()
@@ -194,15 +246,19 @@ private slots:
         QCOMPARE(s.editorText(), std::string("b\r\nline"));
         QCOMPARE(s.editCaption(), QStringLiteral("b.qc"));
 
-        // Opening the edited file again writes it back, with CR LF line ends.
+        // Opening the edited file again only loads it again; once changed, it is written back
+        // with CR LF line ends.
+        QVERIFY(!consoleOf([&] { s.open("b.qc"); }).contains("Autosaved"));
+        QCOMPARE(s.disk("b.qc"), std::string("b\nline"));
+        s.typeAtStart("y");
         s.open("b.qc");
-        QCOMPARE(s.disk("b.qc"), std::string("b\r\nline"));
+        QCOMPARE(s.disk("b.qc"), std::string("yb\r\nline"));
 
         // Unchecked autosave: the switch discards the changes.
         s.form->auto_->setChecked(false);
         s.typeAtStart("lost ");
         s.open("a.qc");
-        QCOMPARE(s.disk("b.qc"), std::string("b\r\nline"));
+        QCOMPARE(s.disk("b.qc"), std::string("yb\r\nline"));
         QCOMPARE(s.editorText(), "x" + a);
         s.form->auto_->setChecked(true);
 
@@ -267,6 +323,192 @@ private slots:
         QCOMPARE(s.editorText(), std::string("xA\r\n"));
         QCOMPARE(EditFile, s.path("a.qc"));
         QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
+    }
+
+    void unchangedTextIsNeverWritten()
+    {
+        Session s({{"a.qc", "one\ntwo\r"}, {"b.qc", "B\r\n"}});
+        QVERIFY(s.form);
+        s.open("a.qc");
+        const struct timespec before = modificationTime(s.path("a.qc"));
+        s.typeAtStart("z");
+        s.key(Qt::Key_Z, Qt::ControlModifier);
+        s.key(Qt::Key_Down);
+        QVERIFY(!consoleOf([&] { s.open("b.qc"); }).contains("Autosaved"));
+        QCOMPARE(s.disk("a.qc"), std::string("one\ntwo\r"));
+        const struct timespec after = modificationTime(s.path("a.qc"));
+        QVERIFY(before.tv_sec == after.tv_sec && before.tv_nsec == after.tv_nsec);
+        QCOMPARE(EditFile, s.path("b.qc"));
+        QVERIFY(s.questions.asked.isEmpty());
+    }
+
+    // What the switch does with the edited file when another program saved or removed it.
+    void outsideChangesAreNeverOverwritten_data()
+    {
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<bool>("removed");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QByteArray>("diskA"); // "-" when absent
+        QTest::addColumn<bool>("switched");
+        const int none = int(Choice::Cancel);
+        QTest::newRow("unedited, saved elsewhere") << false << false << none << false << QByteArray("out\r\n") << true;
+        QTest::newRow("unedited, removed") << false << true << none << false << QByteArray("-") << true;
+        QTest::newRow("edited, removed") << true << true << none << false << QByteArray("xA\r\n") << true;
+        QTest::newRow("edited, overwrite") << true << false << int(Choice::Overwrite) << true << QByteArray("xA\r\n") << true;
+        QTest::newRow("edited, discard") << true << false << int(Choice::DiscardMyEdits) << true << QByteArray("out\r\n") << true;
+        QTest::newRow("edited, cancel") << true << false << int(Choice::Cancel) << true << QByteArray("out\r\n") << false;
+    }
+    void outsideChangesAreNeverOverwritten()
+    {
+        QFETCH(bool, edited);
+        QFETCH(bool, removed);
+        QFETCH(int, answer);
+        QFETCH(bool, asked);
+        QFETCH(QByteArray, diskA);
+        QFETCH(bool, switched);
+        Session s({{"a.qc", "A\r\n"}, {"b.qc", "B\r\n"}});
+        QVERIFY(s.form);
+        s.open("a.qc");
+        if (edited)
+            s.typeAtStart("x");
+        if (removed)
+            std::filesystem::remove(s.path("a.qc"));
+        else
+            s.saveElsewhere("a.qc", "out\r\n");
+        s.questions.answers = {Choice(answer)};
+
+        s.open("b.qc");
+        QCOMPARE(s.questions.asked, asked ? QStringList{kOverwriteA} : QStringList{});
+        QCOMPARE(fileExists(s.path("a.qc")) ? QByteArray::fromStdString(s.disk("a.qc")) : QByteArray("-"), diskA);
+        QCOMPARE(EditFile, s.path(switched ? "b.qc" : "a.qc"));
+        QCOMPARE(s.editorText(), switched ? std::string("B\r\n") : std::string("xA\r\n"));
+        if (!switched) {
+            QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::EditPage));
+            QCOMPARE(s.editCaption(), QStringLiteral("[ &Edit a.qc]"));
+        }
+        QVERIFY(s.errors.texts.isEmpty());
+    }
+
+    void comingBackShowsWhatOthersSaved()
+    {
+        Session s({{"a.qc", "l0\r\nl1\r\nl2\r\nl3\r\n"}});
+        QVERIFY(s.form);
+        s.open("a.qc");
+        s.clickEditor();
+        s.key(Qt::Key_Down);
+        s.key(Qt::Key_Down);
+        s.key(Qt::Key_Right);
+        const std::string saved = "L0\r\nL1\r\nL2\r\nL3\r\nvoid() added =\r\n{};\r\n";
+        s.saveElsewhere("a.qc", saved);
+        s.leaveAndComeBack();
+        QCOMPARE(s.editorText(), saved);
+        QCOMPARE(s.form->vardo->caretPosition().line, 2);
+        QCOMPARE(s.form->vardo->caretPosition().column, 1);
+        QCOMPARE(s.entries(), QStringList{"void() added ="});
+        QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
+
+        // Edits are never replaced behind the user's back; the next switch asks.
+        s.typeAtStart("x");
+        s.saveElsewhere("a.qc", "again\r\n");
+        s.leaveAndComeBack();
+        QCOMPARE(s.editorText(), "x" + saved);
+        QCOMPARE(s.disk("a.qc"), std::string("again\r\n"));
+        QVERIFY(s.questions.asked.isEmpty());
+
+        // Without edits, a double click on the same file shows the version on disk.
+        s.key(Qt::Key_Z, Qt::ControlModifier);
+        s.open("a.qc");
+        QCOMPARE(s.editorText(), std::string("again\r\n"));
+        QCOMPARE(s.disk("a.qc"), std::string("again\r\n"));
+    }
+
+    // Closing with `auto` unchecked: each changed pane is offered for saving, the editor first.
+    void closingAsksBeforeDroppingEdits_data()
+    {
+        QTest::addColumn<int>("editor"); // 0 untouched, 1 typed, 2 emptied, 3 typed with no file
+        QTest::addColumn<bool>("general");
+        QTest::addColumn<int>("outside"); // 0 nothing, 1 a.qc saved elsewhere, 2 a.qc read-only
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QStringList>("asked");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QByteArray>("diskA");
+        QTest::addColumn<QByteArray>("diskNotes");
+        const QString saveA = QStringLiteral("Save changes to a.qc?");
+        const QString saveNotes = QStringLiteral("Save changes to notes.txt?");
+        const int save = int(Choice::Save), discard = int(Choice::Discard), cancel = int(Choice::Cancel);
+        const QByteArray a("A\r\n"), notes("n\r\n");
+        QTest::newRow("nothing changed") << 0 << false << 0 << QList<int>{} << QStringList{} << true << -1 << a << notes;
+        QTest::newRow("save") << 1 << false << 0 << QList<int>{save} << QStringList{saveA} << true << -1 << QByteArray("xA\r\n") << notes;
+        QTest::newRow("discard") << 1 << false << 0 << QList<int>{discard} << QStringList{saveA} << true << -1 << a << notes;
+        QTest::newRow("cancel") << 1 << false << 0 << QList<int>{cancel} << QStringList{saveA} << false << 1 << a << notes;
+        QTest::newRow("emptied") << 2 << false << 0 << QList<int>{save} << QStringList{saveA} << true << -1 << QByteArray() << notes;
+        QTest::newRow("no file, cancel") << 3 << false << 0 << QList<int>{cancel}
+                                         << QStringList{"Discard the text in the editor?"} << false << 1 << a << notes;
+        QTest::newRow("no file, discard") << 3 << false << 0 << QList<int>{discard}
+                                          << QStringList{"Discard the text in the editor?"} << true << -1 << a << notes;
+        QTest::newRow("general only") << 0 << true << 0 << QList<int>{save} << QStringList{saveNotes} << true << -1 << a
+                                      << QByteArray("yn\r\n");
+        QTest::newRow("second cancelled") << 1 << true << 0 << QList<int>{save, cancel} << QStringList{saveA, saveNotes}
+                                          << false << 0 << QByteArray("xA\r\n") << notes;
+        QTest::newRow("saved elsewhere") << 1 << false << 1 << QList<int>{cancel} << QStringList{kOverwriteA} << false << 1
+                                         << QByteArray("out") << notes;
+        QTest::newRow("overwrite") << 1 << false << 1 << QList<int>{int(Choice::Overwrite)} << QStringList{kOverwriteA}
+                                   << true << -1 << QByteArray("xA\r\n") << notes;
+        QTest::newRow("write fails") << 1 << false << 2 << QList<int>{save} << QStringList{saveA} << false << 1 << a << notes;
+    }
+    void closingAsksBeforeDroppingEdits()
+    {
+        QFETCH(int, editor);
+        QFETCH(bool, general);
+        QFETCH(int, outside);
+        QFETCH(QList<int>, answers);
+        QFETCH(QStringList, asked);
+        QFETCH(bool, closed);
+        QFETCH(int, page);
+        QFETCH(QByteArray, diskA);
+        QFETCH(QByteArray, diskNotes);
+        Session s({{"a.qc", "A\r\n"}, {"notes.txt", "n\r\n"}});
+        QVERIFY(s.form);
+        TForm1 &f = *s.form;
+        f.auto_->setChecked(false);
+        if (editor == 3) {
+            s.typeAtStart("typed");
+        } else if (editor > 0 || outside > 0) {
+            s.open("a.qc");
+            if (editor == 1)
+                s.typeAtStart("x");
+            if (editor == 2)
+                f.vardo->selectAll();
+            if (editor == 2)
+                s.key(Qt::Key_Delete);
+        }
+        if (general) {
+            f.TabbedNotebook1->setCurrentIndex(1);
+            clickRow(f.listado, rowOf(f.listado, "notes.txt"));
+            QTest::keyClick(f.test, Qt::Key_Home, Qt::ControlModifier);
+            QTest::keyClicks(f.test, "y");
+        }
+        if (outside == 1)
+            s.saveElsewhere("a.qc", "out");
+        if (outside == 2)
+            QCOMPARE(::chmod(s.path("a.qc").c_str(), 0444), 0);
+        for (int answer : answers)
+            s.questions.answers.push_back(Choice(answer));
+
+        QCOMPARE(f.close(), closed);
+        QCOMPARE(f.isVisible(), !closed);
+        QCOMPARE(s.questions.asked, asked);
+        if (page >= 0)
+            QCOMPARE(f.Manager->currentIndex(), page);
+        QCOMPARE(QByteArray::fromStdString(s.disk("a.qc")), diskA);
+        QCOMPARE(QByteArray::fromStdString(s.disk("notes.txt")), diskNotes);
+        QCOMPARE(s.errors.texts.size(), outside == 2 ? 1 : 0);
+        if (outside == 2) {
+            QVERIFY(s.errors.texts[0].contains(displayText(s.path("a.qc"))));
+            QVERIFY(s.errors.texts[0].contains(QString::fromLocal8Bit(std::strerror(EACCES))));
+        }
     }
 
     void fileWithLinesCutIsNeverAutosaved()
@@ -338,11 +580,21 @@ private slots:
         s.key(Qt::Key_F5);
         s.key(Qt::Key_Left);
         QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
-        // Backspace marks even where it deletes nothing.
+        // Backspace where it deletes nothing changes nothing, so it does not mark.
         s.key(Qt::Key_Home, Qt::ControlModifier);
         s.key(Qt::Key_Backspace);
-        QCOMPARE(s.editCaption(), QStringLiteral("[ &Edit a.qc]"));
+        QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
         QCOMPARE(s.editorText(), text);
+        // An edit marks; undoing it back to the loaded text clears the mark, as does a write.
+        s.key(Qt::Key_Z);
+        QCOMPARE(s.editCaption(), QStringLiteral("[ &Edit a.qc]"));
+        s.key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
+        QCOMPARE(s.editorText(), text);
+        s.key(Qt::Key_Z);
+        QVERIFY(s.form->AutosaveEditor());
+        QCOMPARE(s.disk("a.qc"), "z" + text);
+        QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
 
         for (Qt::Key marking : {Qt::Key_Return, Qt::Key_Q}) {
             s.open("a.qc");

@@ -19,7 +19,9 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,6 +77,7 @@ private:
     std::unique_ptr<TempTree> tree_;
     std::unique_ptr<TForm1> form_;
     std::vector<tools::Execution> runs_;
+    std::optional<QuestionScript> questions_;
     QByteArray savedPath_;
 
     const TempTree &tree() const { return *tree_; }
@@ -126,6 +129,7 @@ private slots:
     void init()
     {
         guard_.emplace();
+        questions_.emplace();
         tree_ = std::make_unique<TempTree>();
         runs_.clear();
         savedPath_ = qgetenv("PATH");
@@ -138,6 +142,7 @@ private slots:
         qputenv("PATH", savedPath_);
         guard_.reset();
         tree_.reset();
+        questions_.reset();
     }
 
     void clickInAllFilesLoadsTheGeneralPaneAndShowsTheNavPage()
@@ -150,6 +155,7 @@ private slots:
         FileListBox *listado = form_->listado;
         QCOMPARE(listado->count(), 2);
         StderrCapture console;
+        ErrorBoxRecorder boxes;
 
         // Below the last entry nothing gets selected, yet the page still comes to the front.
         const QPoint below = listado->visualItemRect(listado->item(1)).bottomLeft() + QPoint(5, 10);
@@ -166,7 +172,8 @@ private slots:
         QCOMPARE(GeneralFile, tree() / "a.txt");
         QVERIFY(!LoadFailed);
 
-        // A file gone since the list was read: the pane and GeneralFile keep what they had.
+        // A file gone since the list was read: the pane and GeneralFile keep what they had, the
+        // error box says why, and the selection goes back to the file the pane shows.
         QCOMPARE(::unlink((tree() / "b.txt").c_str()), 0);
         form_->Manager->setCurrentIndex(TForm1::EditPage);
         click(listado, "b.txt");
@@ -174,7 +181,11 @@ private slots:
         QVERIFY(LoadFailed);
         QCOMPARE(form_->test->wholeText(), QString("alpha\r\nbeta\r\n"));
         QCOMPARE(GeneralFile, tree() / "a.txt");
+        QCOMPARE(listado->selectedFilePath(), tree() / "a.txt");
         QVERIFY(console.text().find("Load fail!!: ") != std::string::npos);
+        QCOMPARE(boxes.texts.size(), 1);
+        QVERIFY(boxes.texts[0].contains(QString::fromStdString(tree() / "b.txt")));
+        QVERIFY(boxes.texts[0].contains(QString::fromLocal8Bit(std::strerror(ENOENT))));
         click(listado, "a.txt");
         QVERIFY(!LoadFailed);
 
@@ -204,7 +215,9 @@ private slots:
         QVERIFY(GeneralFile.empty());
         QVERIFY(console.text().find("Save fail") == std::string::npos);
 
+        questions_->answers = {Choice::Discard};
         click(form_->listado, "a.txt");
+        QCOMPARE(questions_->asked, QStringList{"Discard the text in the pane on the Nav page?"});
         QTest::keyClick(test, Qt::Key_End, Qt::ControlModifier);
         QTest::keyClicks(test, "three");
         QTest::keyClick(test, Qt::Key_Return);
@@ -229,34 +242,88 @@ private slots:
         QVERIFY(start());
         showAllFiles();
         StderrCapture console;
+        ErrorBoxRecorder boxes;
 
         click(form_->listado, "a.txt");
         QCOMPARE(::unlink((tree() / "gone.txt").c_str()), 0);
         click(form_->listado, "gone.txt");
         QVERIFY(LoadFailed);
-        // The pane still holds the text of a.txt and goes back there.
+        // Saved elsewhere meanwhile and not edited here: the version on disk stands and shows.
         tree().write("a.txt", "changed on disk");
         QTest::mouseClick(form_->salvaman, Qt::LeftButton);
-        QCOMPARE(readFile(tree() / "a.txt"), std::string("first\r\n"));
+        QCOMPARE(readFile(tree() / "a.txt"), std::string("changed on disk"));
+        QCOMPARE(form_->test->wholeText(), QString("changed on disk"));
+        QCOMPARE(questions_->asked.size(), 1);
+        QVERIFY(questions_->asked[0].startsWith("a.txt was changed on disk"));
         QCOMPARE(GeneralFile, tree() / "a.txt");
         QVERIFY(LoadFailed);
 
-        // A read-only target: the file stays as it is and neither value moves, whatever LoadFailed was.
+        // A read-only target: the file stays as it is, neither value moves, and the error box
+        // names the file and the cause.
         QCOMPARE(::chmod((tree() / "a.txt").c_str(), 0444), 0);
         QTest::keyClicks(form_->test, "more");
         QTest::mouseClick(form_->salvaman, Qt::LeftButton);
-        QCOMPARE(readFile(tree() / "a.txt"), std::string("first\r\n"));
+        QCOMPARE(readFile(tree() / "a.txt"), std::string("changed on disk"));
         QCOMPARE(GeneralFile, tree() / "a.txt");
         QVERIFY(LoadFailed);
         QVERIFY(console.text().find("Save fail!!: ") != std::string::npos);
+        QCOMPARE(boxes.texts.size(), 2);
+        QVERIFY(boxes.texts[1].contains(QString::fromStdString(tree() / "a.txt")));
+        QVERIFY(boxes.texts[1].contains(QString::fromLocal8Bit(std::strerror(EACCES))));
 
+        // Clicking the file again offers to save the edits first: Discard reloads it.
+        questions_->answers = {Choice::Discard};
         click(form_->listado, "a.txt");
+        QCOMPARE(questions_->asked.last(), QString("Save changes to a.txt?"));
         QVERIFY(!LoadFailed);
-        QTest::keyClicks(form_->test, "more");
-        QTest::mouseClick(form_->salvaman, Qt::LeftButton);
-        QCOMPARE(readFile(tree() / "a.txt"), std::string("first\r\n"));
-        QCOMPARE(GeneralFile, tree() / "a.txt");
-        QVERIFY(!LoadFailed);
+        QCOMPARE(form_->test->wholeText(), QString("changed on disk"));
+    }
+
+    // A load into the general pane over edits asks first; Cancel keeps the text and the row.
+    void generalEditsAreOfferedForSaving_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("byKey");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<std::string>("diskA");
+        QTest::newRow("save") << int(Choice::Save) << false << "bravo" << std::string("xalpha");
+        QTest::newRow("discard") << int(Choice::Discard) << false << "bravo" << std::string("alpha");
+        QTest::newRow("cancel") << int(Choice::Cancel) << false << "xalpha" << std::string("alpha");
+        QTest::newRow("cancel, by key") << int(Choice::Cancel) << true << "xalpha" << std::string("alpha");
+    }
+    void generalEditsAreOfferedForSaving()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, byKey);
+        QFETCH(QString, shown);
+        QFETCH(std::string, diskA);
+        tree().write("a.txt", "alpha");
+        tree().write("b.txt", "bravo");
+        QVERIFY(start());
+        showAllFiles();
+        click(form_->listado, "a.txt");
+        QTest::keyClicks(form_->test, "x");
+
+        questions_->answers = {Choice(answer)};
+        if (byKey)
+            QTest::keyClick(form_->listado, Qt::Key_Down);
+        else
+            click(form_->listado, "b.txt");
+        QCOMPARE(questions_->asked, QStringList{"Save changes to a.txt?"});
+        QCOMPARE(form_->test->wholeText(), shown);
+        QCOMPARE(readFile(tree() / "a.txt"), diskA);
+        const bool cancelled = answer == int(Choice::Cancel);
+        QCOMPARE(GeneralFile, tree() / (cancelled ? "a.txt" : "b.txt"));
+        QCOMPARE(form_->listado->selectedFilePath(), GeneralFile);
+
+        // Nothing changed: nothing is asked, even for the file already shown.
+        if (!cancelled) {
+            click(form_->listado, "b.txt");
+            QCOMPARE(questions_->asked.size(), 1);
+        } else {
+            click(form_->listado, "a.txt");
+            QCOMPARE(questions_->asked.size(), 2);
+        }
     }
 
     void binaryFileLoadsAndSavesWithoutCrashing()

@@ -9,8 +9,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,6 +50,65 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(pane_.get()));
     }
     void cleanup() { pane_.reset(); }
+
+    // A jump leaves the whole line in view in the upper third, wrapped or not.
+    void placedLinesLieInTheUpperThird()
+    {
+        for (const auto mode : {QPlainTextEdit::NoWrap, QPlainTextEdit::WidgetWidth}) {
+            pane_->setLineWrapMode(mode);
+            pane_->resize(300, 240);
+            std::string text;
+            for (int i = 0; i < 400; ++i)
+                text += "line " + std::to_string(i) + " long enough to wrap twice in a narrow pane, on and on\r\n";
+            pane_->setBytes(text);
+            QApplication::processEvents();
+            for (const int line : {300, 20, 0}) {
+                pane_->setSelStart(pane_->findText(QStringLiteral("line %1 ").arg(line), 0, pane_->textLength()));
+                pane_->setSelLength(4);
+                pane_->placeCaretInUpperThird();
+                QApplication::processEvents();
+                const QRect caret = pane_->cursorRect();
+                const QString where = QStringLiteral("mode %1 line %2: %3").arg(mode).arg(line).arg(caret.top());
+                QVERIFY2(pane_->viewport()->rect().contains(caret), qPrintable(where));
+                QVERIFY2(caret.top() <= pane_->viewport()->height() / 3, qPrintable(where));
+            }
+        }
+    }
+
+    // Without wrapping, a change of width keeps every line's layout, the caret, the selection
+    // and the scrolling; the horizontal bar shows only for text wider than the view.
+    void widthChangesKeepUnwrappedLines()
+    {
+        pane_->setLineWrapMode(QPlainTextEdit::NoWrap);
+        pane_->resize(500, 200);
+        pane_->setBytes("short\r\nlines");
+        QApplication::processEvents();
+        QVERIFY(!pane_->verticalScrollBar()->isVisible());
+        std::string text;
+        for (int i = 0; i < 2000; ++i)
+            text += "self.nextthink = time + 0.1;\r\n";
+        pane_->setBytes(text); // the vertical bar appears and narrows the view
+        pane_->verticalScrollBar()->setValue(1000);
+        pane_->setSelStart(1010 * 30 + 5);
+        pane_->setSelLength(8);
+        QApplication::processEvents();
+        QVERIFY(pane_->verticalScrollBar()->isVisible());
+        QCOMPARE(pane_->horizontalScrollBar()->maximum(), 0);
+        const QTextBlock shown = pane_->document()->findBlockByNumber(1010);
+        const QString selected = pane_->textCursor().selectedText();
+        for (const int width : {400, 700, 450}) {
+            pane_->resize(width, 200);
+            QCOMPARE(shown.layout()->lineCount(), 1);
+            QApplication::processEvents();
+            QCOMPARE(pane_->verticalScrollBar()->value(), 1000);
+            QCOMPARE(pane_->textCursor().selectedText(), selected);
+            QCOMPARE(pane_->caretPosition().line, 1010);
+            QCOMPARE(pane_->horizontalScrollBar()->maximum(), 0);
+        }
+        pane_->setBytes(std::string(300, 'x') + "\r\n" + text);
+        QApplication::processEvents();
+        QVERIFY(pane_->horizontalScrollBar()->maximum() > 0);
+    }
 
     void emptyPane()
     {

@@ -4,6 +4,7 @@
 
 #include "app/notebook.h"
 #include "app/sharedstate.h"
+#include "build/outputlist.h"
 #include "edit/projectsymbols.h"
 #include "edit/symbolnavigator.h"
 #include "nav/filelistbox.h"
@@ -12,6 +13,7 @@
 #include <QListWidget>
 #include <QTest>
 #include <QTextBlock>
+#include <filesystem>
 
 using namespace vardo;
 using namespace vardo::testing;
@@ -146,21 +148,59 @@ private slots:
         Session s;
         QVERIFY(s.form);
         QTRY_VERIFY(s.indexed());
-        QString heading;
-        std::vector<qc::Reference> uses;
-        s.form->symbols->showReferences = [&](const QString &h, const std::vector<qc::Reference> &u) {
-            heading = h;
-            uses = u;
-        };
-        s.open("world.qc");
-        s.caret(4, 16); // on "maxhealth"
+        s.open("defs.qc");
+        s.caret(4, 8); // on "maxhealth"
         s.key(Qt::Key_F12, Qt::ShiftModifier);
-        QCOMPARE(heading, QStringLiteral("2 uses of maxhealth"));
-        QCOMPARE(uses.size(), std::size_t(2));
-        QCOMPARE(uses[0].place.path, s.tree / "defs.qc");
-        QCOMPARE(uses[0].place.line, 4u);
-        QCOMPARE(uses[1].place.path, s.tree / "world.qc");
-        QCOMPARE(uses[1].lineText, std::string("self.health = maxhealth;"));
+        QVERIFY(s.form->output->isVisible());
+        QCOMPARE(s.form->output->heading(), QStringLiteral("2 uses of maxhealth"));
+        QCOMPARE(s.form->output->resultRows(), 2);
+        QCOMPARE(s.form->output->resultRow(0).text, QStringLiteral("defs.qc:5: float maxhealth = 100;"));
+        QCOMPARE(s.form->output->resultRow(1).text, QStringLiteral("world.qc:5: self.health = maxhealth;"));
+        // F4 goes from use to use, into another file as a definition does.
+        QTest::keyClick(s.form->vardo, Qt::Key_F4);
+        QCOMPARE(EditFile, s.tree / "defs.qc");
+        QCOMPARE(s.caretLine(), 4);
+        QTest::keyClick(s.form->vardo, Qt::Key_F4);
+        QCOMPARE(EditFile, s.tree / "world.qc");
+        QCOMPARE(s.caretLine(), 4);
+        // Alt+Left comes back from a jump of the list too.
+        s.key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(EditFile, s.tree / "defs.qc");
+        QCOMPARE(s.caretLine(), 4);
+    }
+
+    void writesOfProjectFilesReachTheIndex()
+    {
+        Session s;
+        QVERIFY(s.form);
+        QTRY_VERIFY(s.indexed());
+        QVERIFY(s.symbols().index().definitions("added").empty());
+        s.tree.write("other.qc", "float twice;\r\nfloat added;\r\n");
+        QTRY_COMPARE(s.symbols().index().definitions("added").size(), std::size_t(1));
+        // A safe save puts a new file in the old one's place; that one is followed too.
+        s.tree.write("other.new", "float again;\r\n");
+        std::filesystem::rename(s.tree / "other.new", s.tree / "other.qc");
+        QTRY_COMPARE(s.symbols().index().definitions("again").size(), std::size_t(1));
+        s.tree.write("other.qc", "float third;\r\n");
+        QTRY_COMPARE(s.symbols().index().definitions("third").size(), std::size_t(1));
+    }
+
+    void theEditedFileChoosesAmongSeveralLists()
+    {
+        Session s;
+        QVERIFY(s.form);
+        QTRY_VERIFY(s.indexed());
+        s.tree.write("csprogs.src", "#output \"../csprogs.dat\"\n#include \"client.qc\"\n");
+        s.tree.write("client.qc", "void() CSQC_Init = {};\r\n");
+        s.form->qclista->refresh();
+        s.open("world.qc");
+        QTest::qWait(600);
+        QVERIFY(s.symbols().index().definitions("CSQC_Init").empty());
+        s.open("client.qc");
+        QTRY_COMPARE(s.symbols().index().definitions("CSQC_Init").size(), std::size_t(1));
+        QVERIFY(s.symbols().index().definitions("worldspawn").empty());
+        s.open("world.qc");
+        QTRY_COMPARE(s.symbols().index().definitions("worldspawn").size(), std::size_t(1));
     }
 
     void hoverOnABuiltinShowsItsNumberAndReference()
@@ -173,7 +213,7 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("The engine&#x27;s functions")) ||
                      text.contains(QStringLiteral("The engine's functions")),
                  qPrintable(text));
-        QVERIFY2(text.contains(QStringLiteral("builtin #1, builtin, defs.qc:2")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("builtin #1, defs.qc:2")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("Function: makevectors")), qPrintable(text));
         QVERIFY(s.form->symbols->hoverText(nameAt(QStringLiteral("nothing"), 0, 1)).isEmpty());
     }

@@ -5,6 +5,7 @@
 #include "base/errorbox.h"
 #include "base/errors.h"
 #include "base/paths.h"
+#include "base/question.h"
 #include "build/outputlist.h"
 #include "edit/indexcombobox.h"
 #include "nav/directorylistbox.h"
@@ -15,9 +16,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -27,6 +30,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 
 using namespace vardo;
 using namespace vardo::testing;
@@ -240,6 +244,8 @@ private slots:
             QVERIFY(first.isValid());
             QCOMPARE(view->sizeHintForIndex(first).height(), height);
         }
+        // The index's text fits its rows.
+        QVERIFY(QFontMetricsF(f.com->font()).lineSpacing() <= 12);
     }
 
     // Pages are filled in the button face; the index list is one flat colour, with no gradient.
@@ -301,6 +307,44 @@ private slots:
         memo->selectAll();
         memo->copy();
         QCOMPARE(QGuiApplication::clipboard()->text().left(10), QString("::VARDO:: "));
+    }
+
+    // The question box: one button per choice, Save as the default, and Esc or the close button
+    // meaning Cancel.
+    void questionBoxAnswers_data()
+    {
+        QTest::addColumn<int>("action"); // 0 Esc, 1 close button, 2 Enter, 3 click "Discard my edits"
+        QTest::addColumn<int>("expected");
+        QTest::newRow("Esc") << 0 << int(Choice::Cancel);
+        QTest::newRow("close button") << 1 << int(Choice::Cancel);
+        QTest::newRow("Enter") << 2 << int(Choice::Save);
+        QTest::newRow("button") << 3 << int(Choice::DiscardMyEdits);
+    }
+    void questionBoxAnswers()
+    {
+        QFETCH(int, action);
+        QFETCH(int, expected);
+        QStringList buttons;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            for (QAbstractButton *button : box->buttons())
+                buttons << button->text();
+            if (action == 0)
+                QTest::keyClick(box, Qt::Key_Escape);
+            if (action == 1)
+                box->close();
+            if (action == 2)
+                QTest::keyClick(box, Qt::Key_Return);
+            for (QAbstractButton *button : box->buttons())
+                if (action == 3 && button->text() == "Discard &my edits")
+                    button->click();
+        });
+        const Choice choice = askUser(QStringLiteral("Save changes to a.qc?"),
+                                      {Choice::Save, Choice::Discard, Choice::DiscardMyEdits, Choice::Cancel});
+        QCOMPARE(int(choice), expected);
+        buttons.sort();
+        QCOMPARE(buttons, QStringList({"&Discard", "&Save", "Cancel", "Discard &my edits"}));
     }
 };
 

@@ -60,6 +60,23 @@ ErrorBoxRecorder::~ErrorBoxRecorder()
     setErrorBoxSink({});
 }
 
+QuestionScript::QuestionScript()
+{
+    setQuestionSink([this](const QString &text, const std::vector<Choice> &) {
+        asked << text;
+        if (answers.empty())
+            return Choice::Cancel;
+        const Choice answer = answers.front();
+        answers.pop_front();
+        return answer;
+    });
+}
+
+QuestionScript::~QuestionScript()
+{
+    setQuestionSink({});
+}
+
 CurrentDirectoryGuard::CurrentDirectoryGuard() : saved_(paths::currentDirectory()) {}
 
 CurrentDirectoryGuard::~CurrentDirectoryGuard()

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "app/form1.h"
+#include "base/question.h"
 
 #include <QListWidget>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -38,6 +40,16 @@ public:
     ~ErrorBoxRecorder();
     QStringList texts;
     QStringList captions;
+};
+
+// Answers every question with the next queued choice (Cancel when none is left) while it
+// lives, recording the questions; nothing is shown.
+class QuestionScript {
+public:
+    QuestionScript();
+    ~QuestionScript();
+    std::deque<Choice> answers;
+    QStringList asked;
 };
 
 // Restores the process's current directory when it ends.

@@ -41,6 +41,8 @@ QFont windowsFont(const QString &family, int pixelHeight, bool bold)
     QFont font(family);
     font.setPixelSize(pixelHeight);
     font.setBold(bold);
+    // Set, so that a stand-in's stretch is not handed down to the fonts of child widgets.
+    font.setStretch(QFont::Unstretched);
     if (onScaledScreen() && !scalesCleanly(font))
         return scalableStandIn(font);
     return font;
@@ -77,6 +79,13 @@ QFont scalableStandIn(const QFont &font)
     }
     best.setStretch(qRound(100 * averageLetterWidth(font) / averageLetterWidth(best)));
     return best;
+}
+
+QFont fittedToHeight(QFont font, int height)
+{
+    while (font.pixelSize() > 1 && QFontMetricsF(font).lineSpacing() > height)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
 }
 
 qreal averageLetterWidth(const QFont &font)

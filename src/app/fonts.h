@@ -22,6 +22,10 @@ bool scalesCleanly(const QFont &font);
 // closely as whole pixel sizes and a horizontal stretch allow.
 QFont scalableStandIn(const QFont &font);
 
+// The font at the largest pixel size, up to its own, whose lines fit in `height` pixels: rows
+// of a fixed height drawn in a face taller than the one they were designed for.
+QFont fittedToHeight(QFont font, int height);
+
 // The average advance of the letters a to z and A to Z: the width that tab stops are measured
 // in. The width the bitmap faces report themselves is meaningless.
 qreal averageLetterWidth(const QFont &font);

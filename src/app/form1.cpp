@@ -2,8 +2,8 @@
 
 #include "app/fonts.h"
 #include "app/notebook.h"
-#include "app/windowplacement.h"
 #include "app/sharedstate.h"
+#include "app/windowplacement.h"
 #include "base/errorbox.h"
 #include "base/qtext.h"
 #include "build/outputlist.h"
@@ -19,12 +19,14 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
-#include <QSplitter>
 #include <QScreen>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -241,7 +243,7 @@ void TForm1::buildEditPage(QWidget *page)
     HeaderControl2->setEnabled(false);
     com = named<IndexComboBox>("com", page);
     com->setGeometry(8, 0, 673, 22);
-    com->setFont(windowsFont(QStringLiteral("Terminal"), 12, true));
+    com->setFont(fittedToHeight(windowsFont(QStringLiteral("Terminal"), 12, true), IndexComboBox::kItemHeight));
     com->raise();
 
     vardo = named<TextPane>("vardo", TextPane::Kind::RichEdit, page);
@@ -370,7 +372,7 @@ void TForm1::bindEvents()
     com->onKeyPress = [this](QKeyEvent *event) { comKeyPress(event->key()); };
 
     vardo->onKeyDown = [this] { codexKeyDown(); };
-    vardo->onKeyPress = [this] { codexKeyPress(); };
+    connect(vardo->document(), &QTextDocument::modificationChanged, this, [this] { ShowModificationMark(); });
     vardo->onMouseDown = [this] { codexMouseDown(); };
     vardo->onMouseUp = [this] { codexMouseUp(); };
     vardo->onEnter = [this] { vardoEnter(); };
@@ -404,6 +406,21 @@ void TForm1::showEvent(QShowEvent *event)
         return;
     shown_ = true;
     runGuarded([this] { FormShow(); });
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    bool mayClose = false;
+    runGuarded([&] { mayClose = ConfirmClose(); });
+    event->setAccepted(mayClose);
+}
+
+// Coming back to the window, the user sees what other programs saved meanwhile.
+void TForm1::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        runGuarded([this] { ReloadOutsideChanges(); });
 }
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)

@@ -80,9 +80,19 @@ public:
     // The open-for-edit of a double click, for any path: the autosave, then the load into the
     // editor with the index, the captions and the shared state. False when it did not open.
     bool OpenForEdit(const std::string &path);
-    // Writes the editor's text back to its file as the open-for-edit does before it loads;
-    // false when the text could not be written and the caller must stop.
+    // Writes the editor's text back to its file as the open-for-edit does before it loads:
+    // only a changed text, and never over another program's save without asking. False when
+    // the text could not be written or the user cancelled, and the caller must stop.
     bool AutosaveEditor();
+    // Loads the edited file again, keeping the caret's place; false, with the error box, when
+    // it cannot be read.
+    bool ReloadEditor();
+    // The Edit tab shows the file's name, marked while the editor's text is changed.
+    void ShowModificationMark();
+    // Offers to save the changed panes before the window closes; false when it must stay open.
+    bool ConfirmClose();
+    // Reloads the panes whose files another program saved, where they hold no edits.
+    void ReloadOutsideChanges();
     // Goes to a line (from 1) and column (from 1; 0: none) of a file, its path absolute or
     // relative to the current directory: opens it for editing unless it is the edited file,
     // selects the line from the column on, places it in the upper third and shows the caret
@@ -109,7 +119,6 @@ public:
     void comClick();
     void comKeyPress(int key);
     void codexKeyDown();
-    void codexKeyPress();
     void codexMouseDown();
     void codexMouseUp();
     void vardoEnter();
@@ -122,6 +131,8 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

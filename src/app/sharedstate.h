@@ -10,7 +10,8 @@ namespace vardo {
 extern std::string EditFile;
 // The file whose text was last loaded into the general pane.
 extern std::string GeneralFile;
-// True when the most recent load, open or autosave failed; the autosave does not write then.
+// True when the most recent load, open or autosave failed. Since a failed open changes nothing,
+// the autosave still writes the editor's text to EditFile then.
 extern bool LoadFailed;
 
 // The status and failure message channel. It changes nothing in the window; each message is

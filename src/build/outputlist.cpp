@@ -53,7 +53,7 @@ public:
     {
         if (rows.size() > limit)
             rows.erase(rows.begin(), rows.end() - static_cast<std::ptrdiff_t>(limit));
-        const std::size_t excess = std::min(limited_, limited_ + rows.size() > limit ? limited_ + rows.size() - limit : 0);
+        const std::size_t excess = limited_ - std::min(limited_, limit - rows.size());
         if (excess > 0) {
             beginRemoveRows({}, 1, static_cast<int>(excess));
             rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(excess));

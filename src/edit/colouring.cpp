@@ -3,7 +3,6 @@
 #include "base/qtext.h"
 #include "edit/colourscheme.h"
 
-#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QTextLayout>
 #include <algorithm>
@@ -72,14 +71,8 @@ void QuakeCColouring::setOn(bool on)
 
 bool QuakeCColouring::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Paint && on_) {
-        const QRegion painted = static_cast<QPaintEvent *>(event)->region();
+    if (event->type() == QEvent::Paint && on_)
         colourLinesInView();
-        // Lines whose colours changed outside the painted part are painted once more.
-        if (const QRegion missed = recoloured_.subtracted(painted); !missed.isEmpty())
-            pane_->viewport()->update(missed);
-        recoloured_ = QRegion();
-    }
     return QObject::eventFilter(watched, event);
 }
 
@@ -91,13 +84,15 @@ void QuakeCColouring::colourLinesInView()
          block = block.next()) {
         if (!block.isVisible())
             continue;
+        // Working out the state first marks a line whose state changed for colouring.
+        const LineState start = stateBefore(block);
         if (generationOf(block.userState()) != generation_)
-            colour(block);
+            colour(block, start);
         linesLeft -= std::max(1, block.lineCount());
     }
 }
 
-void QuakeCColouring::colour(QTextBlock block)
+void QuakeCColouring::colour(QTextBlock block, LineState start)
 {
     static const std::array<QTextCharFormat, 12> formats = [] {
         std::array<QTextCharFormat, 12> all;
@@ -105,7 +100,6 @@ void QuakeCColouring::colour(QTextBlock block)
             all[kind] = formatOf(static_cast<qc::TokenKind>(kind));
         return all;
     }();
-    const LineState start = stateBefore(block);
     const QString text = block.text();
     QList<QTextLayout::FormatRange> ranges;
     if (text.size() <= kLongestColouredLine) {
@@ -119,12 +113,10 @@ void QuakeCColouring::colour(QTextBlock block)
     }
     QTextLayout *layout = block.layout();
     if (!ranges.isEmpty() || !layout->formats().isEmpty()) {
-        // Clears the line's layout: the paint lays it out again, with the colours.
         layout->setFormats(ranges);
-        QTextCursor end(block);
-        end.movePosition(QTextCursor::EndOfBlock);
-        const QRect top = pane_->cursorRect(QTextCursor(block));
-        recoloured_ += QRect(0, top.top(), pane_->viewport()->width(), pane_->cursorRect(end).bottom() - top.top() + 1);
+        // Lays the line out again with its colours and has it painted. The document would
+        // otherwise hold the line as changed and report it with the next edit.
+        pane_->document()->markContentsDirty(block.position(), block.length());
     }
     block.setUserState(packed(start, generation_));
 }
@@ -144,6 +136,8 @@ LineState QuakeCColouring::stateBefore(const QTextBlock &block)
     const int target = block.blockNumber();
     if (target <= 0)
         return LineState::Code;
+    if (target < rightUpTo_)
+        return stateOf(block.userState());
     QTextDocument *document = pane_->document();
     QTextBlock line = document->findBlockByNumber(rightUpTo_ - 1);
     LineState state = rightUpTo_ == 1 ? LineState::Code : stateOf(line.userState());
@@ -186,7 +180,11 @@ void QuakeCColouring::noteChange(int from, int, int added)
         storedUpTo_ += delta;
     else if (storedUpTo_ > first)
         storedUpTo_ = last + 1;
-    changedUpTo_ = std::max(changedUpTo_ > lastBefore + 1 ? changedUpTo_ + delta : changedUpTo_, last + 1);
+    // Changes behind the lines already worked out again no longer matter.
+    if (changedUpTo_ <= rightUpTo_)
+        changedUpTo_ = last + 1;
+    else
+        changedUpTo_ = std::max(changedUpTo_ > lastBefore + 1 ? changedUpTo_ + delta : changedUpTo_, last + 1);
     rightUpTo_ = std::max(1, std::min(rightUpTo_, first));
 
     if (last - first >= kLinesForgottenOneByOne) {

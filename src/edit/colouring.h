@@ -3,7 +3,6 @@
 #include "qc/lexer.h"
 
 #include <QObject>
-#include <QRegion>
 #include <QTextBlock>
 #include <string>
 #include <vector>
@@ -39,7 +38,7 @@ protected:
 
 private:
     void colourLinesInView();
-    void colour(QTextBlock block);
+    void colour(QTextBlock block, qc::LineState start);
     void noteChange(int from, int removed, int added);
     void forgetColours();
     qc::LineState stateAfter(const QTextBlock &block, qc::LineState start);
@@ -55,8 +54,6 @@ private:
     int storedUpTo_ = 1;
     int changedUpTo_ = 0;
     int blockCount_ = 1;
-    // Where colours changed during a paint.
-    QRegion recoloured_;
     std::vector<qc::Token> tokens_;
 };
 

@@ -1,5 +1,5 @@
 // Preview on click, open-for-edit with autosave on double click, caret status and the
-// modification mark of the Edit tab.
+// modification mark of the Edit tab, which shows while the editor's text differs from its file.
 #include "app/form1.h"
 
 #include "app/notebook.h"
@@ -10,6 +10,7 @@
 #include "nav/filelistbox.h"
 #include "panes/busyload.h"
 #include "panes/textpane.h"
+#include "panes/writeback.h"
 
 #include <QCheckBox>
 #include <QStatusBar>
@@ -41,14 +42,23 @@ void TForm1::qclistaDblClick()
 
 bool TForm1::AutosaveEditor()
 {
-    if (!auto_->isChecked() || EditFile.empty() || LoadFailed || vardo->textLength() == 0 ||
+    if (!auto_->isChecked() || EditFile.empty() || !vardo->isChanged() || vardo->textLength() == 0 ||
         vardo->isShownReadOnly())
         return true;
     try {
-        vardo->saveToFile(EditFile);
-        ConsoleMessage(":: Autosaved: " + EditFile);
-        LoadFailed = false;
-        return true;
+        switch (writeBack(*vardo, EditFile)) {
+        case WriteBack::Written:
+            ConsoleMessage(":: Autosaved: " + EditFile);
+            LoadFailed = false;
+            return true;
+        case WriteBack::EditsDiscarded:
+            return ReloadEditor();
+        case WriteBack::Cancelled:
+            Manager->setCurrentIndex(EditPage);
+            return false;
+        default:
+            return true;
+        }
     } catch (const SaveFailure &failure) {
         // The editor holds the only copy of the user's work: stay on it and say why.
         ConsoleMessage("Autosaved fail!!: ");
@@ -61,28 +71,54 @@ bool TForm1::AutosaveEditor()
     }
 }
 
+bool TForm1::ReloadEditor()
+{
+    try {
+        vardo->reloadFromFile(EditFile);
+    } catch (const LoadCancelled &) {
+        return false;
+    } catch (const LoadFailure &failure) {
+        ConsoleMessage("Load fail!!: ");
+        LoadFailed = true;
+        showErrorBox(QStringLiteral("Could not read %1 again: %2. The editor keeps its text.")
+                         .arg(displayText(EditFile), displayText(failure.reason())));
+        return false;
+    }
+    RebuildFunctionIndex();
+    return true;
+}
+
+// The new file is read before anything else changes, so that a file that cannot be read
+// leaves the editor, its file and the captions as they were.
 bool TForm1::OpenForEdit(const std::string &path)
 {
+    TextPane::PaneFile file;
+    try {
+        file = vardo->readForLoad(path);
+    } catch (const LoadCancelled &) {
+        return false;
+    } catch (const LoadFailure &failure) {
+        ConsoleMessage("Load fail!!: ");
+        LoadFailed = true;
+        showErrorBox(QStringLiteral("Could not open %1: %2. The editor keeps its text.")
+                         .arg(displayText(path), displayText(failure.reason())));
+        return false;
+    }
     if (!AutosaveEditor())
         return false;
     const int page = Manager->currentIndex();
     Manager->setCurrentIndex(EditPage);
     try {
-        vardo->loadFromFile(path);
-        RebuildFunctionIndex();
-        LoadFailed = false;
-        EditFile = path;
-        Manager->setTabText(EditPage, displayText(paths::fileNamePart(EditFile)));
-        return true;
+        vardo->applyFile(path, file);
     } catch (const LoadCancelled &) {
         Manager->setCurrentIndex(page);
         return false;
-    } catch (const std::exception &) {
-        ConsoleMessage("Load fail!!: ");
-        LoadFailed = true;
-        EditFile.clear();
-        return false;
     }
+    RebuildFunctionIndex();
+    LoadFailed = false;
+    EditFile = path;
+    ShowModificationMark();
+    return true;
 }
 
 void TForm1::ShowCaretPosition()
@@ -101,10 +137,13 @@ void TForm1::vardoEnter() { ShowCaretPosition(); }
 
 void TForm1::vardoExit() { ShowCaretPosition(); }
 
-void TForm1::codexKeyPress()
+void TForm1::ShowModificationMark()
 {
-    Manager->setTabText(EditPage, QStringLiteral("[ &Edit ") + displayText(paths::fileNamePart(EditFile)) +
-                                      QStringLiteral("]"));
+    const QString name = displayText(paths::fileNamePart(EditFile));
+    if (vardo->isChanged())
+        Manager->setTabText(EditPage, QStringLiteral("[ &Edit ") + name + QStringLiteral("]"));
+    else
+        Manager->setTabText(EditPage, EditFile.empty() ? QStringLiteral("&Edit") : name);
 }
 
 } // namespace vardo

@@ -5,6 +5,7 @@
 #include "panes/textpane.h"
 
 #include <QFileSystemWatcher>
+#include <filesystem>
 #include <QFileInfo>
 
 namespace vardo {
@@ -22,11 +23,24 @@ struct ProjectSymbols::Result {
     std::vector<qc::SourceList> projects;
     std::size_t chosen = 0;
     qc::SymbolIndex index;
+    std::map<std::string, std::string> byCanonicalPath;
 };
+
+namespace {
+
+std::string canonicalPath(const std::string &path)
+{
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+    return error ? path : canonical.native();
+}
+
+} // namespace
 
 ProjectSymbols::ProjectSymbols(QObject *parent) : QObject(parent), watcher_(new QFileSystemWatcher(this))
 {
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, &ProjectSymbols::fileChanged);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &ProjectSymbols::directoryChanged);
 }
 
 ProjectSymbols::~ProjectSymbols()
@@ -56,7 +70,15 @@ void ProjectSymbols::updateFile(const std::string &path, std::string text)
     if (building())
         pending_[path] = std::move(text);
     else
-        index_.update(path, std::move(text));
+        index_.update(indexPathOf(path), std::move(text));
+}
+
+std::string ProjectSymbols::indexPathOf(const std::string &path) const
+{
+    if (index_.contains(path))
+        return path;
+    const auto found = byCanonicalPath_.find(canonicalPath(path));
+    return found == byCanonicalPath_.end() ? path : found->second;
 }
 
 void ProjectSymbols::startBuild()
@@ -75,9 +97,11 @@ void ProjectSymbols::startBuild()
             result->projects = qc::readProjects(directory, readSource);
             result->chosen = qc::chooseProject(result->projects, edited);
             result->index = qc::SymbolIndex::build(result->projects[result->chosen], readSource);
+            for (const std::string &path : result->index.paths())
+                result->byCanonicalPath.emplace(canonicalPath(path), path);
         } catch (const std::exception &) {
             // Out of memory, say: the window keeps working without an index.
-            *result = Result{{qc::SourceList{}}, 0, {}};
+            *result = Result{{qc::SourceList{}}, 0, {}, {}};
         }
         QMetaObject::invokeMethod(this, [this, result] { land(result); }, Qt::QueuedConnection);
     });
@@ -93,8 +117,9 @@ void ProjectSymbols::land(std::shared_ptr<Result> result)
     projects_ = std::move(result->projects);
     project_ = projects_[result->chosen];
     index_ = std::move(result->index);
+    byCanonicalPath_ = std::move(result->byCanonicalPath);
     for (auto &[path, text] : pending_)
-        index_.update(path, std::move(text));
+        index_.update(indexPathOf(path), std::move(text));
     pending_.clear();
     watchProject();
     emit rebuilt();
@@ -104,13 +129,32 @@ void ProjectSymbols::watchProject()
 {
     if (!watcher_->files().isEmpty())
         watcher_->removePaths(watcher_->files());
-    QStringList paths;
+    if (!watcher_->directories().isEmpty())
+        watcher_->removePaths(watcher_->directories());
+    QStringList paths{displayText(directory_)};
     if (!project_.listFile.empty())
         paths << displayText(project_.listFile);
     for (const std::string &path : index_.paths())
         paths << displayText(path);
     if (!paths.isEmpty())
         watcher_->addPaths(paths);
+}
+
+void ProjectSymbols::directoryChanged()
+{
+    // Saves come and go through temporary files; only a new or vanished list counts, or, in a
+    // directory without one, a new or vanished source.
+    const auto names = [](const std::vector<qc::SourceList> &projects) {
+        std::vector<std::string> out;
+        for (const qc::SourceList &p : projects)
+            out.push_back(p.listFile);
+        if (projects.size() == 1 && projects[0].listFile.empty())
+            out.insert(out.end(), projects[0].files.begin(), projects[0].files.end());
+        return out;
+    };
+    const auto now = qc::readProjects(directory_, [](const std::string &) { return std::string(); });
+    if (names(now) != names(projects_))
+        startBuild();
 }
 
 void ProjectSymbols::fileChanged(const QString &changed)
@@ -123,7 +167,7 @@ void ProjectSymbols::fileChanged(const QString &changed)
         startBuild();
         return;
     }
-    if (path == editedFile_)
+    if (path == indexPathOf(editedFile_))
         return; // the editor's text is newer than any write and is indexed from there
     try {
         updateFile(path, readSource(path));

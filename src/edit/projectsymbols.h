@@ -47,13 +47,17 @@ private:
     void startBuild();
     void land(std::shared_ptr<Result> result);
     void fileChanged(const QString &path);
+    void directoryChanged();
     void watchProject();
+    // The index's own spelling of a path written another way (through a link, say).
+    std::string indexPathOf(const std::string &path) const;
 
     std::string directory_;
     std::string editedFile_;
     std::vector<qc::SourceList> projects_;
     qc::SourceList project_;
     qc::SymbolIndex index_;
+    std::map<std::string, std::string> byCanonicalPath_;
     // Texts that arrived while a build was running, applied when it lands.
     std::map<std::string, std::string> pending_;
     std::thread worker_;

@@ -1,14 +1,11 @@
-// The project's symbols in the window: the index follows the working directory, the editor's
-// jumps go through the window's way of going to a place.
+// The project's symbols in the window: the index follows the working directory, jumps go
+// through the window's way to a place, and the uses of a name fill the output list.
 #include "app/form1.h"
 
-#include "app/notebook.h"
-#include "app/sharedstate.h"
+#include "build/outputlist.h"
+#include "edit/projectsymbols.h"
 #include "edit/symbolnavigator.h"
 #include "nav/directorylistbox.h"
-#include "panes/textpane.h"
-
-#include <QTextBlock>
 
 namespace vardo {
 
@@ -16,17 +13,27 @@ void TForm1::bindSymbolEvents()
 {
     symbols = new SymbolNavigator(*this);
     symbols->goToPlace = [this](const std::string &path, int line, int column) {
-        if (path != EditFile && !OpenForEdit(path))
-            return false;
-        Manager->setCurrentIndex(EditPage);
-        QTextCursor cursor(vardo->document()->findBlockByNumber(line - 1));
-        cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, column - 1);
-        vardo->setTextCursor(cursor);
-        vardo->placeCaretInUpperThird();
-        vardo->focus();
-        ShowCaretPosition();
-        return true;
+        return GoToPlace(path, line, column);
     };
+    symbols->showReferences = [this](const QString &heading, const std::vector<qc::Reference> &uses) {
+        std::vector<OutputRow> rows;
+        rows.reserve(uses.size());
+        for (const qc::Reference &use : uses) {
+            OutputRow row;
+            row.text = QStringLiteral("%1:%2: %3")
+                           .arg(shownPath(use.place.path, symbols->symbols().directory()))
+                           .arg(use.place.line + 1)
+                           .arg(fromBytes(use.lineText));
+            row.file = use.place.path;
+            row.line = static_cast<int>(use.place.line) + 1;
+            row.column = static_cast<int>(use.place.column) + 1;
+            rows.push_back(std::move(row));
+        }
+        output->showResult(heading, std::move(rows));
+    };
+    // The output list's jumps join the walk back and forth.
+    if (const auto goTo = output->onGoTo)
+        output->onGoTo = [this, goTo](const OutputRow &row) { symbols->recordJump([&] { goTo(row); }); };
     symbols->directoryChanged(dir->directory());
 }
 

@@ -199,6 +199,17 @@ void SymbolNavigator::walk(std::vector<Place> &from, std::vector<Place> &to)
         to.push_back(*here);
 }
 
+void SymbolNavigator::recordJump(const std::function<void()> &jump)
+{
+    const std::optional<Place> from = editorPlace();
+    jump();
+    const std::optional<Place> to = editorPlace();
+    if (from && to && (from->path != to->path || from->line != to->line)) {
+        back_.push_back(*from);
+        forward_.clear();
+    }
+}
+
 bool SymbolNavigator::goBack()
 {
     if (back_.empty())
@@ -230,12 +241,11 @@ QString SymbolNavigator::hoverText(const NameAt &name) const
                     .arg(fromBytes(s.declaration).toHtmlEscaped());
         if (!s.comment.empty())
             html += QStringLiteral("<p style='white-space:pre'><i>%1</i></p>").arg(fromBytes(s.comment).toHtmlEscaped());
-        QString where = QStringLiteral("%1, %2:%3")
-                            .arg(QString::fromLatin1(qc::kindName(s.kind)),
-                                 shownPath(found[i].path, symbols_->directory()))
-                            .arg(s.line + 1);
-        if (s.kind == qc::SymbolKind::Builtin)
-            where = tr("builtin #%1, %2").arg(s.builtinNumber).arg(where);
+        const QString kind = s.kind == qc::SymbolKind::Builtin ? tr("builtin #%1").arg(s.builtinNumber)
+                                                                : QString::fromLatin1(qc::kindName(s.kind));
+        const QString where = QStringLiteral("%1, %2:%3")
+                                  .arg(kind, shownPath(found[i].path, symbols_->directory()))
+                                  .arg(s.line + 1);
         html += QStringLiteral("<p>%1</p>").arg(where.toHtmlEscaped());
         if (s.kind == qc::SymbolKind::Builtin) {
             const std::string entry = help::builtinEntry(s.name);
@@ -332,7 +342,6 @@ void SymbolNavigator::insertCompletion(const QString &name)
     cursor.setPosition(cursor.block().position() + end, QTextCursor::KeepAnchor);
     cursor.insertText(name);
     form_.vardo->setTextCursor(cursor);
-    form_.codexKeyPress();
     form_.ShowCaretPosition();
 }
 

@@ -3,7 +3,6 @@
 #include "qc/symbols.h"
 
 #include <QObject>
-#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -59,6 +58,8 @@ public:
 
     void goToDefinition(TextPane *pane);
     void findReferences(TextPane *pane);
+    // Runs a jump made elsewhere (a row of the output list), so that Alt+Left comes back from it.
+    void recordJump(const std::function<void()> &jump);
     bool goBack();
     bool goForward();
     void complete();

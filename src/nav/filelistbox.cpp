@@ -94,6 +94,17 @@ std::string FileListBox::selectedFilePath() const
     return paths::join(directory_, names_[static_cast<std::size_t>(index)]);
 }
 
+void FileListBox::selectFile(const std::string &path)
+{
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+        if (paths::join(directory_, names_[i]) == path) {
+            setCurrentRow(static_cast<int>(i), QItemSelectionModel::ClearAndSelect);
+            return;
+        }
+    }
+    clearSelection();
+}
+
 void FileListBox::raiseClick()
 {
     if (onClick)

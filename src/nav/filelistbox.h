@@ -25,6 +25,8 @@ public:
     std::string selectedFilePath() const;
     // The index of the selected entry, or -1.
     int selectedIndex() const;
+    // Selects the entry of a file, or nothing when the list does not show that file.
+    void selectFile(const std::string &path);
     // Reads the entries again (done when the list is first shown and on every directory change).
     void read();
     // Reads the entries again and keeps the selected entry selected while it is there, with

@@ -187,9 +187,9 @@ std::string readWholeFile(const std::string &path, std::size_t limit, const Read
     Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
-        throw OpenError(path);
+        throw OpenError(path, errno);
     if (!S_ISREG(st.st_mode))
-        throw NotRegularFileError(path);
+        throw NotRegularFileError(path, S_ISDIR(st.st_mode) ? EISDIR : 0);
     if (static_cast<unsigned long long>(st.st_size) > limit)
         throw TooLargeError(path);
 
@@ -201,7 +201,7 @@ std::string readWholeFile(const std::string &path, std::size_t limit, const Read
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw OpenError(path);
+            throw OpenError(path, errno);
         if (n == 0)
             return bytes;
         if (bytes.size() + static_cast<std::size_t>(n) > limit)
@@ -210,6 +210,36 @@ std::string readWholeFile(const std::string &path, std::size_t limit, const Read
         if (progress)
             progress(bytes.size(), static_cast<std::size_t>(st.st_size));
     }
+}
+
+std::string OpenError::reason() const
+{
+    return error_ != 0 ? std::strerror(error_) : "not a regular file";
+}
+
+std::optional<FileIdentity> identityOf(const std::string &path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return FileIdentity{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+                        static_cast<long long>(st.st_size),
+                        static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+DiskChange diskChange(const std::optional<FileIdentity> &remembered, const std::optional<FileIdentity> &now)
+{
+    if (!now)
+        return remembered ? DiskChange::Removed : DiskChange::None;
+    return now == remembered ? DiskChange::None : DiskChange::Modified;
+}
+
+Snapshot readSnapshot(const std::string &path, std::size_t limit)
+{
+    Snapshot snapshot;
+    snapshot.identity = identityOf(path);
+    snapshot.bytes = readWholeFile(path, limit);
+    return snapshot;
 }
 
 void saveFileSafely(const std::string &path, std::string_view bytes)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,7 +13,12 @@ namespace vardo::fileio {
 // The file could not be opened for reading: missing, not a regular file, denied, unreadable.
 class OpenError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit OpenError(const std::string &path, int error = 0) : std::runtime_error(path), error_(error) {}
+    // The system's words for the cause; an error of 0 means a path that is not a regular file.
+    std::string reason() const;
+
+private:
+    int error_;
 };
 
 // The path names a FIFO, socket, device or directory: nothing is read from or written to it.
@@ -53,6 +59,30 @@ std::string readWholeFile(const std::string &path, std::size_t limit);
 using ReadProgress = std::function<void(std::size_t read, std::size_t size)>;
 // Reads as above, reporting its progress; an exception thrown by `progress` ends the read.
 std::string readWholeFile(const std::string &path, std::size_t limit, const ReadProgress &progress);
+// Which file a path names and which version of it: any write by any program changes it.
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    long long size = 0;
+    long long modifiedNs = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+
+// The identity of the regular file a path names (symbolic links followed); nothing when there
+// is none.
+std::optional<FileIdentity> identityOf(const std::string &path);
+
+// How the file at a path differs from the version a pane last read or wrote.
+enum class DiskChange { None, Modified, Removed };
+DiskChange diskChange(const std::optional<FileIdentity> &remembered, const std::optional<FileIdentity> &now);
+
+// A file's bytes and its identity taken just before the read, so that a write racing the read
+// makes the file look changed afterwards, never unchanged.
+struct Snapshot {
+    std::string bytes;
+    std::optional<FileIdentity> identity;
+};
+Snapshot readSnapshot(const std::string &path, std::size_t limit);
 
 // Writes all bytes to a file descriptor, resuming after interruptions; false with errno set on
 // failure.

@@ -12,17 +12,12 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <optional>
-#include <sys/stat.h>
 
 namespace vardo {
-
-// A file's text as a pane shows it, and whether long lines were cut.
-struct ShownLines {
-    std::u16string lines;
-    bool cut = false;
-};
 
 namespace {
 
@@ -74,6 +69,7 @@ TextPane::TextPane(Kind kind, QWidget *parent) : QPlainTextEdit(parent), kind_(k
 void TextPane::replaceText(const QString &text)
 {
     document()->setPlainText(text);
+    document()->setModified(false);
     lastLoad_.reset();
     QTextCursor start(document());
     setTextCursor(start);
@@ -131,32 +127,11 @@ constexpr std::size_t kFillSlices = 48;
 constexpr double kReadShare = 0.05;
 constexpr double kDecodeShare = 0.05;
 
-// What tells one version of a file from another.
-struct FileVersion {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified {};
-    bool operator==(const FileVersion &other) const
-    {
-        return device == other.device && inode == other.inode && size == other.size &&
-               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
-    }
-};
-
-std::optional<FileVersion> versionOf(const std::string &path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return std::nullopt;
-    return FileVersion{st.st_dev, st.st_ino, st.st_size, st.st_mtim};
-}
-
 // The file read last, kept for the double click that follows the preview of its first press.
 struct RecentRead {
     std::string path;
-    FileVersion version;
-    std::shared_ptr<const ShownLines> shown;
+    fileio::FileIdentity version;
+    std::shared_ptr<const TextPane::ShownLines> shown;
 };
 
 std::optional<RecentRead> &recentRead()
@@ -165,8 +140,8 @@ std::optional<RecentRead> &recentRead()
     return recent;
 }
 
-void keepForDoubleClick(const std::string &path, const std::optional<FileVersion> &version,
-                        std::shared_ptr<const ShownLines> shown)
+void keepForDoubleClick(const std::string &path, const std::optional<fileio::FileIdentity> &version,
+                        std::shared_ptr<const TextPane::ShownLines> shown)
 {
     if (!version)
         return;
@@ -180,7 +155,8 @@ void keepForDoubleClick(const std::string &path, const std::optional<FileVersion
     expiry->start(QApplication::doubleClickInterval() + 250);
 }
 
-std::shared_ptr<const ShownLines> takeRecentRead(const std::string &path, const std::optional<FileVersion> &version)
+std::shared_ptr<const TextPane::ShownLines> takeRecentRead(const std::string &path,
+                                                           const std::optional<fileio::FileIdentity> &version)
 {
     std::optional<RecentRead> &recent = recentRead();
     if (!recent || !version || recent->path != path || !(recent->version == *version))
@@ -211,7 +187,7 @@ std::u16string decodeInSlices(const std::string &bytes, BusyLoad &busy, std::siz
     return lines;
 }
 
-std::shared_ptr<const ShownLines> readShownLines(const std::string &path, BusyLoad &busy)
+std::shared_ptr<const TextPane::ShownLines> readShownLines(const std::string &path, BusyLoad &busy)
 {
     std::string bytes;
     try {
@@ -221,14 +197,17 @@ std::shared_ptr<const ShownLines> readShownLines(const std::string &path, BusyLo
     } catch (const LoadCancelled &) {
         throw;
     } catch (const fileio::TooLargeError &) {
-        throw AppError(path + " is larger than " + std::to_string(TextPane::kCapacity >> 20) +
-                       " MiB, the largest file a pane holds");
-    } catch (const fileio::NotRegularFileError &) {
-        throw AppError(path + " is not a regular file");
-    } catch (const std::exception &) {
-        throw AppError("Cannot open file " + path);
+        throw LoadFailure(path + " is larger than " + std::to_string(TextPane::kCapacity >> 20) +
+                              " MiB, the largest file a pane holds",
+                          std::strerror(EFBIG));
+    } catch (const fileio::NotRegularFileError &error) {
+        throw LoadFailure(path + " is not a regular file", error.reason());
+    } catch (const fileio::OpenError &error) {
+        throw LoadFailure("Cannot open file " + path, error.reason());
+    } catch (const std::exception &error) {
+        throw LoadFailure("Cannot open file " + path, error.what());
     }
-    auto shown = std::make_shared<ShownLines>();
+    auto shown = std::make_shared<TextPane::ShownLines>();
     std::size_t longestLine = 0;
     shown->lines = decodeInSlices(bytes, busy, longestLine);
     bytes = std::string();
@@ -256,32 +235,66 @@ bool justCancelled(const std::string &path)
            cancelled.at.elapsed() < QApplication::doubleClickInterval();
 }
 
+void rememberCancelled(const std::string &path)
+{
+    cancelledLoad().path = path;
+    cancelledLoad().at.start();
+}
+
 } // namespace
 
-void TextPane::loadFromFile(const std::string &path)
+namespace {
+
+// Runs a step of a load with the window kept alive. A load that Esc cancelled is remembered,
+// so that the rest of the same click or double click does not start it again.
+template <class Work>
+auto whileBusy(QWidget *window, const std::string &path, Work work)
 {
     if (justCancelled(path))
         throw LoadCancelled();
     try {
-        loadShown(path);
+        BusyLoad busy(window, displayText(paths::fileNamePart(path)));
+        return work(busy);
     } catch (const LoadCancelled &) {
-        cancelledLoad().path = path;
-        cancelledLoad().at.start();
+        rememberCancelled(path);
         throw;
     }
 }
 
-void TextPane::loadShown(const std::string &path)
+} // namespace
+
+TextPane::PaneFile TextPane::readForLoad(const std::string &path)
 {
-    BusyLoad busy(window(), displayText(paths::fileNamePart(path)));
-    const std::optional<FileVersion> version = versionOf(path);
-    std::shared_ptr<const ShownLines> shown = takeRecentRead(path, version);
-    if (!shown)
-        shown = readShownLines(path, busy);
-    const std::u16string_view lines = shown->lines;
+    return whileBusy(window(), path, [&](BusyLoad &busy) { return read(path, busy); });
+}
+
+void TextPane::applyFile(const std::string &path, const PaneFile &file)
+{
+    whileBusy(window(), path, [&](BusyLoad &busy) { apply(path, file, busy); });
+}
+
+void TextPane::loadFromFile(const std::string &path)
+{
+    whileBusy(window(), path, [&](BusyLoad &busy) { apply(path, read(path, busy), busy); });
+}
+
+TextPane::PaneFile TextPane::read(const std::string &path, BusyLoad &busy)
+{
+    PaneFile file;
+    // Taken before the read, so that a write racing the read makes the file look changed later.
+    file.identity = fileio::identityOf(path);
+    file.shown = takeRecentRead(path, file.identity);
+    if (!file.shown)
+        file.shown = readShownLines(path, busy);
+    return file;
+}
+
+void TextPane::apply(const std::string &path, const PaneFile &file, BusyLoad &busy)
+{
+    const std::u16string_view lines = file.shown->lines;
     // The second preview of a click shows the same text again; a memo given its own text
     // changes nothing.
-    const bool shownAlready = !lastLoad_.owner_before(shown) && !shown.owner_before(lastLoad_) &&
+    const bool shownAlready = !lastLoad_.owner_before(file.shown) && !file.shown.owner_before(lastLoad_) &&
                               !lastLoad_.expired() && !document()->isModified();
     const auto memoHoldsIt = [&] {
         return kind_ == Kind::Memo && QStringView(lines.data(), static_cast<qsizetype>(lines.size())) ==
@@ -289,11 +302,14 @@ void TextPane::loadShown(const std::string &path)
     };
     if (shownAlready && kind_ != Kind::Memo)
         showStart();
-    else if (!shownAlready && !memoHoldsIt())
+    else if (shownAlready || memoHoldsIt())
+        document()->setModified(false);
+    else
         fillDocument(lines, busy);
-    lastLoad_ = shown;
-    setShownReadOnly(shown->cut, path);
-    keepForDoubleClick(path, version, std::move(shown));
+    lastLoad_ = file.shown;
+    setShownReadOnly(file.shown->cut, path);
+    diskVersion_ = file.identity;
+    keepForDoubleClick(path, file.identity, file.shown);
 }
 
 void TextPane::fillDocument(std::u16string_view lines, BusyLoad &busy)
@@ -347,7 +363,22 @@ void TextPane::showStart()
     verticalScrollBar()->setValue(0);
 }
 
-void TextPane::saveToFile(const std::string &path) const
+void TextPane::reloadFromFile(const std::string &path)
+{
+    const PaneFile file = readForLoad(path);
+    const Caret caret = caretPosition();
+    const int top = verticalScrollBar()->value();
+    const int left = horizontalScrollBar()->value();
+    applyFile(path, file);
+    const QTextBlock block = document()->findBlockByNumber(std::min(caret.line, document()->blockCount() - 1));
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + std::min(caret.column, block.length() - 1));
+    setTextCursor(cursor);
+    verticalScrollBar()->setValue(top);
+    horizontalScrollBar()->setValue(left);
+}
+
+void TextPane::saveToFile(const std::string &path)
 {
     if (shownReadOnly_)
         throw ShownReadOnlyError(path + " is shown read-only and was not saved");
@@ -362,6 +393,18 @@ void TextPane::saveToFile(const std::string &path) const
         throw SaveFailure(kind_ == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error",
                           error.reason());
     }
+    document()->setModified(false);
+    diskVersion_ = fileio::identityOf(path);
+}
+
+bool TextPane::isChanged() const
+{
+    return document()->isModified();
+}
+
+fileio::DiskChange TextPane::diskChangeOf(const std::string &path) const
+{
+    return fileio::diskChange(diskVersion_, fileio::identityOf(path));
 }
 
 QString TextPane::wholeText() const

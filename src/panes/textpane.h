@@ -1,23 +1,37 @@
 #pragma once
 
 #include "base/errors.h"
+#include "panes/fileio.h"
 #include "panes/textmodel.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vardo {
 
 class BusyLoad;
-struct ShownLines;
 
 // A failed save: the pane's message, and the system's words for the cause.
 class SaveFailure : public AppError {
 public:
     SaveFailure(const std::string &message, std::string reason)
+        : AppError(message), reason_(std::move(reason))
+    {
+    }
+    const std::string &reason() const { return reason_; }
+
+private:
+    std::string reason_;
+};
+
+// A failed load: the pane's message, and the system's words for the cause.
+class LoadFailure : public AppError {
+public:
+    LoadFailure(const std::string &message, std::string reason)
         : AppError(message), reason_(std::move(reason))
     {
     }
@@ -53,16 +67,40 @@ public:
 
     TextPane(Kind kind, QWidget *parent = nullptr);
 
-    // Reads and shows a file; a long load keeps the window painting and Esc cancels it
-    // (LoadCancelled), leaving the pane as it was; the rest of that click or double click
-    // does not load the file again. A file just read for another pane (the
-    // preview of a double click) is not read again while it is unchanged on disk.
+    // A file's text as a pane shows it: lines cut where they are too long to lay out.
+    struct ShownLines {
+        std::u16string lines;
+        bool cut = false;
+    };
+    // A file read for a pane, before anything in the pane changes, and the version it came from.
+    struct PaneFile {
+        std::shared_ptr<const ShownLines> shown;
+        std::optional<fileio::FileIdentity> identity;
+    };
+
+    // Reads a file as a load does, changing nothing; throws LoadFailure, or LoadCancelled when
+    // Esc ended a long read. A long read keeps the window painting. A file just read for
+    // another pane (the preview of a double click) is not read again while it is unchanged.
+    PaneFile readForLoad(const std::string &path);
+    // Replaces the text with a file read by readForLoad. The pane is then unchanged and
+    // remembers which version of the file it holds. A long fill keeps the window painting; Esc
+    // cancels it (LoadCancelled) and leaves the pane as it was, and the rest of that click or
+    // double click does not load the file again.
+    void applyFile(const std::string &path, const PaneFile &file);
     void loadFromFile(const std::string &path);
+    // Loads the file again, keeping the caret's line and column and the view where they were.
+    void reloadFromFile(const std::string &path);
     // Replaces the text with a file's bytes, converting line ends and cutting long lines as a
     // load does.
     void setBytes(const std::string &bytes, const std::string &path = {});
-    // Throws ShownReadOnlyError when the pane shows its file with lines cut.
-    void saveToFile(const std::string &path) const;
+    // Writes the text; the pane is then unchanged and remembers the version it wrote. Throws
+    // ShownReadOnlyError when the pane shows its file with lines cut.
+    void saveToFile(const std::string &path);
+    // Whether the text differs from what was last loaded or written; undoing back to it
+    // counts as unchanged.
+    bool isChanged() const;
+    // How the file at a path differs from the version this pane last loaded or wrote.
+    fileio::DiskChange diskChangeOf(const std::string &path) const;
     // Whether the text was loaded with lines cut, so that it is read-only, says so in a notice
     // above the text and is never written back.
     bool isShownReadOnly() const { return shownReadOnly_; }
@@ -107,7 +145,8 @@ private:
     // that differs from the bytes.
     QString shownText(const std::string &bytes, const std::string &path);
     void setShownReadOnly(bool shown, const std::string &path);
-    void loadShown(const std::string &path);
+    PaneFile read(const std::string &path, BusyLoad &busy);
+    void apply(const std::string &path, const PaneFile &file, BusyLoad &busy);
     // Replaces the text a slice at a time, serving `busy` between slices; cancelled, the
     // pane keeps its text, caret and view.
     void fillDocument(std::u16string_view lines, BusyLoad &busy);
@@ -119,9 +158,10 @@ private:
     bool shownReadOnly_ = false;
     bool ownReadOnly_ = false;
     QLabel *notice_ = nullptr;
+    int layoutWidth_ = 0;
     // The text of the last load, while another pane may still share it.
     std::weak_ptr<const ShownLines> lastLoad_;
-    int layoutWidth_ = 0;
+    std::optional<fileio::FileIdentity> diskVersion_;
 };
 
 // Whether a key press produces a character in a text pane (Backspace, Enter, Tab and control

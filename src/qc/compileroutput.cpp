@@ -54,6 +54,13 @@ Number numberAt(std::string_view text, std::size_t at)
     return number;
 }
 
+// A number directly followed by a colon, or none.
+Number numberBeforeColon(std::string_view text, std::size_t at)
+{
+    const Number number = numberAt(text, at);
+    return number.end != 0 && number.end < text.size() && text[number.end] == ':' ? number : Number{};
+}
+
 // A file name as compilers print it: not empty, not starting with a blank, not ending in a
 // bare number (the hours of a time of day), and with no colon but a drive letter's.
 bool plausibleFile(std::string_view file)
@@ -118,19 +125,19 @@ std::optional<Diagnostic> colonForm(std::string_view line)
     const std::size_t colon = line.find(':', from);
     if (colon == std::string_view::npos || !plausibleFile(line.substr(0, colon)))
         return std::nullopt;
-    const Number lineNumber = numberAt(line, colon + 1);
-    if (lineNumber.end == 0 || lineNumber.end >= line.size() || line[lineNumber.end] != ':' || lineNumber.value == 0)
+    const Number lineNumber = numberBeforeColon(line, colon + 1);
+    if (lineNumber.value == 0)
         return std::nullopt;
     Diagnostic diagnostic{Severity::Error, std::string(line.substr(0, colon)), lineNumber.value, 0};
     std::size_t rest = lineNumber.end + 1;
-    if (const Number column = numberAt(line, rest); column.end != 0 && column.end < line.size() && line[column.end] == ':') {
+    if (const Number column = numberBeforeColon(line, rest); column.end != 0) {
         diagnostic.column = column.value;
         rest = column.end + 1;
-    } else if (const std::size_t macroEnd = line.find(':', rest); macroEnd != std::string_view::npos && macroEnd > rest) {
+    } else if (const std::size_t macroEnd = line.find(':', rest); macroEnd != std::string_view::npos) {
         const std::string_view macro = line.substr(rest, macroEnd - rest);
-        const Number macroLine = numberAt(line, macroEnd + 1);
-        if (std::ranges::all_of(macro, [](char c) { return isAlpha(c) || isDigit(c) || c == '_'; }) &&
-            macroLine.end != 0 && macroLine.end < line.size() && line[macroLine.end] == ':')
+        const Number macroLine = numberBeforeColon(line, macroEnd + 1);
+        if (!macro.empty() && macroLine.end != 0 &&
+            std::ranges::all_of(macro, [](char c) { return isAlpha(c) || isDigit(c) || c == '_'; }))
             rest = macroLine.end + 1;
     }
     diagnostic.severity = messageSeverity(line.substr(rest));

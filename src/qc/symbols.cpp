@@ -309,6 +309,8 @@ private:
     // Reads one top-level declaration at `start`; returns where the next one starts.
     std::size_t declaration(std::size_t start)
     {
+        if (code_[start].kind == TokenKind::Name && textOf(code_[start]) == "enum")
+            return enumeration(start);
         std::size_t i = start;
         bool isConst = false, isVar = false;
         while (isModifier(i)) {
@@ -368,6 +370,12 @@ private:
                     const SymbolKind kind = field ? SymbolKind::Field : (isVar ? SymbolKind::Global : SymbolKind::Constant);
                     addFromCode(nameAt, kind, start, typeLast, i - 1);
                 }
+            } else if (function && isPunct(i, ':') && i + 1 < code_.size() && code_[i + 1].kind == TokenKind::Number) {
+                // Some compilers write a builtin's number after a colon.
+                const std::string_view digits = textOf(code_[i + 1]);
+                const bool plain = digits.size() <= 9 && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+                addFromCode(nameAt, SymbolKind::Builtin, start, typeLast, i + 1, plain ? std::stoi(std::string(digits)) : -1);
+                i += 2;
             } else {
                 SymbolKind kind = SymbolKind::Global;
                 if (field)
@@ -385,6 +393,31 @@ private:
             else
                 return skipStatement(i);
         }
+    }
+
+    // "enum [name] [: type] { A, B = 2, C };": each member is a constant.
+    std::size_t enumeration(std::size_t start)
+    {
+        std::size_t i = start + 1;
+        while (i < code_.size() && !isPunct(i, '{') && !isPunct(i, ';'))
+            ++i;
+        if (!isPunct(i, '{'))
+            return skipStatement(start);
+        const std::size_t end = skipGroup(i, '{', '}');
+        bool expectName = true;
+        for (++i; i < end && !isPunct(i, '}'); ++i) {
+            if (expectName && code_[i].kind == TokenKind::Name) {
+                std::size_t last = i;
+                while (last + 1 < end && !isPunct(last + 1, ',') && !isPunct(last + 1, '}'))
+                    ++last;
+                add(code_[i], SymbolKind::Constant, joined(&code_[start], &code_[start]) + " " + joined(&code_[i], &code_[last]),
+                    code_[start].line);
+            }
+            expectName = isPunct(i, ',');
+            if (isPunct(i, '(') || isPunct(i, '['))
+                i = skipOne(i) - 1;
+        }
+        return afterBody(end);
     }
 
     std::size_t afterBody(std::size_t i) const { return isPunct(i, ';') ? i + 1 : i; }

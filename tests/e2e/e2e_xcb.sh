@@ -88,7 +88,8 @@ printf -v expected_b 'float() second =\r\n{\r\n\treturn 1;\r\n};\r\nx'
 # next F7 saves it first and compiles cleanly.
 if command -v fteqcc >/dev/null; then
   xdotool windowfocus --sync "$window" key F7
-  sleep 2
+  wait_for '[ -e "$work/mod/fteqcc.log" ]' || fail "fteqcc did not run"
+  sleep 1
   xdotool windowfocus --sync "$window" key F4
   sleep 0.5
   xdotool windowfocus --sync "$window" type --delay 30 "x = 1;"

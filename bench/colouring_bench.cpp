@@ -1,0 +1,144 @@
+// QuakeC colouring in a shown editor pane: the load of a 10 MB file with its first paint,
+// scrolling a page and typing a key, each with and without colouring in the same run.
+#include "benchtext.h"
+#include "widgetbench.h"
+
+#include "edit/colouring.h"
+#include "panes/textmodel.h"
+#include "panes/textpane.h"
+
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <benchmark/benchmark.h>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+
+using vardo::QuakeCColouring;
+using vardo::TextPane;
+
+namespace {
+
+const std::string &sourceFile()
+{
+    static const std::string path = [] {
+        std::string name = "/tmp/vardo-colour-bench-" + std::to_string(::getpid()) + ".qc";
+        std::ofstream(name, std::ios::binary) << quakecSource(300000);
+        return name;
+    }();
+    return path;
+}
+
+// The editor pane as the window shows it, coloured or not.
+std::unique_ptr<TextPane> shownPane(bool coloured)
+{
+    auto pane = std::make_unique<TextPane>(TextPane::Kind::RichEdit);
+    pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    pane->resize(760, 480);
+    (new QuakeCColouring(pane.get()))->setOn(coloured);
+    pane->show();
+    QApplication::processEvents();
+    return pane;
+}
+
+double threadSeconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+void loadAndPaint(TextPane &pane)
+{
+    pane.loadFromFile(sourceFile());
+    pane.viewport()->repaint();
+}
+
+// Loads alternate between a coloured and a plain pane, so that both see the same machine; the
+// counters give each one's mean and their ratio.
+void BM_LoadColouredAgainstPlain(benchmark::State &state)
+{
+    auto coloured = shownPane(true);
+    auto plain = shownPane(false);
+    double colouredSeconds = 0, plainSeconds = 0;
+    for (auto _ : state) {
+        double start = threadSeconds();
+        loadAndPaint(*coloured);
+        colouredSeconds += threadSeconds() - start;
+        start = threadSeconds();
+        loadAndPaint(*plain);
+        plainSeconds += threadSeconds() - start;
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["coloured_ms"] = colouredSeconds / n * 1e3;
+    state.counters["plain_ms"] = plainSeconds / n * 1e3;
+    state.counters["ratio"] = colouredSeconds / plainSeconds;
+}
+
+// A page further down each time, into lines never coloured before.
+void BM_ScrollOnePage(benchmark::State &state)
+{
+    auto pane = shownPane(state.range(0) != 0);
+    loadAndPaint(*pane);
+    QScrollBar *bar = pane->verticalScrollBar();
+    for (auto _ : state) {
+        bar->setValue(bar->value() + bar->pageStep() >= bar->maximum() ? 0 : bar->value() + bar->pageStep());
+        pane->viewport()->repaint();
+    }
+}
+
+// Types a key and takes it back, alternately, with the paint that follows each.
+void typeKeys(benchmark::State &state, TextPane &pane)
+{
+    bool add = true;
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, add ? Qt::Key_X : Qt::Key_Backspace, Qt::NoModifier,
+                        add ? QStringLiteral("x") : QStringLiteral("\b"));
+        QApplication::sendEvent(&pane, &press);
+        pane.viewport()->repaint();
+        add = !add;
+    }
+}
+
+// In the middle of the 10 MB file.
+void BM_TypeOneKey(benchmark::State &state)
+{
+    auto pane = shownPane(state.range(0) != 0);
+    loadAndPaint(*pane);
+    pane->setTextCursor(QTextCursor(pane->document()->findBlockByNumber(150000)));
+    pane->centerCursor();
+    typeKeys(state, *pane);
+}
+
+// At the end of a line of the given length, the only one in the pane.
+void BM_TypeOnLongLine(benchmark::State &state)
+{
+    auto pane = shownPane(state.range(1) != 0);
+    std::string line;
+    while (line.size() < static_cast<std::size_t>(state.range(0)))
+        line += "self.health = self.health + 1; ";
+    line.resize(static_cast<std::size_t>(state.range(0)) - 1);
+    pane->setBytes(line);
+    pane->moveCursor(QTextCursor::End);
+    pane->viewport()->repaint();
+    typeKeys(state, *pane);
+}
+
+} // namespace
+
+BENCHMARK(BM_LoadColouredAgainstPlain)->Iterations(6)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScrollOnePage)->ArgName("coloured")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TypeOneKey)->ArgName("coloured")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TypeOnLongLine)
+    ->ArgNames({"length", "coloured"})
+    ->ArgsProduct({{QuakeCColouring::kLongestColouredLine, static_cast<long>(vardo::text::kLongLineLimit)}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    const int status = runWidgetBenchmarks(argc, argv);
+    std::remove(sourceFile().c_str());
+    return status;
+}
