@@ -139,8 +139,11 @@ class Editing : public QObject {
 private slots:
     void previewShowsTheFileAndTellsWhetherItIsEdited()
     {
-        Session s({{"a.qc", "alpha\r\n"}, {"b.qc", "beta\n"}});
+        Session s({{"a.qc", "alpha\r\n"}, {"b.qc", "beta\n"}, {"r&d.qc", ""}});
         QVERIFY(s.form);
+        // An '&' of a file name is shown on the tab, not taken as an access key.
+        s.preview("r&d.qc");
+        QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QStringLiteral("r&&d.qc"));
         s.preview("a.qc");
         QCOMPARE(s.form->veer->wholeText(), QStringLiteral("alpha\r\n"));
         QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::ViewPage));

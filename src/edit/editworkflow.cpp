@@ -26,7 +26,7 @@ void TForm1::qclistaClick()
         veer->loadFromFile(path);
         veer->setBorder(path == EditFile ? TextPane::Border::Single : TextPane::Border::None);
         Manager->setCurrentIndex(ViewPage);
-        Manager->setTabText(ViewPage, displayText(paths::fileNamePart(path)));
+        Manager->setTabText(ViewPage, captionText(paths::fileNamePart(path)));
         LoadFailed = false;
     } catch (const LoadCancelled &) {
     } catch (const std::exception &) {
@@ -139,7 +139,7 @@ void TForm1::vardoExit() { ShowCaretPosition(); }
 
 void TForm1::ShowModificationMark()
 {
-    const QString name = displayText(paths::fileNamePart(EditFile));
+    const QString name = captionText(paths::fileNamePart(EditFile));
     if (vardo->isChanged())
         Manager->setTabText(EditPage, QStringLiteral("[ &Edit ") + name + QStringLiteral("]"));
     else
