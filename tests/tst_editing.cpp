@@ -328,6 +328,22 @@ private slots:
         QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
     }
 
+    void textWithoutAFileIsDroppedOnlyWhenTheUserSaysSo()
+    {
+        Session s({{"a.qc", "A\r\n"}});
+        QVERIFY(s.form);
+        s.typeAtStart("notes");
+        s.questions.answers = {Choice::Cancel};
+        s.open("a.qc");
+        QCOMPARE(s.questions.asked, QStringList{"Discard the text in the editor?"});
+        QCOMPARE(s.editorText(), std::string("notes"));
+        QVERIFY(EditFile.empty());
+        s.questions.answers = {Choice::Discard};
+        s.open("a.qc");
+        QCOMPARE(s.editorText(), std::string("A\r\n"));
+        QCOMPARE(EditFile, s.path("a.qc"));
+    }
+
     void unchangedTextIsNeverWritten()
     {
         Session s({{"a.qc", "one\ntwo\r"}, {"b.qc", "B\r\n"}});

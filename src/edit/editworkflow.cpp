@@ -106,6 +106,11 @@ bool TForm1::OpenForEdit(const std::string &path)
                          .arg(displayText(path), displayText(failure.reason())));
         return false;
     }
+    // Text typed with no file behind it has nowhere to be saved: it is dropped only when the
+    // user says so.
+    if (EditFile.empty() && vardo->textLength() > 0 &&
+        !offerToSave(*vardo, EditFile, QStringLiteral("the editor")))
+        return false;
     if (!AutosaveEditor())
         return false;
     const int page = Manager->currentIndex();
