@@ -73,6 +73,20 @@ bool TForm1::AutosaveEditor()
     }
 }
 
+namespace {
+
+// A load into the editor failed and changed nothing: the console hears of it and the user is
+// told what and why.
+void reportLoadFailure(const QString &what, const std::string &path, const LoadFailure &failure)
+{
+    ConsoleMessage("Load fail!!: ");
+    LoadFailed = true;
+    showErrorBox(what.arg(displayText(path)) + QStringLiteral(": %1. The editor keeps its text.")
+                                                   .arg(displayText(failure.reason())));
+}
+
+} // namespace
+
 bool TForm1::ReloadEditor()
 {
     try {
@@ -80,10 +94,7 @@ bool TForm1::ReloadEditor()
     } catch (const LoadCancelled &) {
         return false;
     } catch (const LoadFailure &failure) {
-        ConsoleMessage("Load fail!!: ");
-        LoadFailed = true;
-        showErrorBox(QStringLiteral("Could not read %1 again: %2. The editor keeps its text.")
-                         .arg(displayText(EditFile), displayText(failure.reason())));
+        reportLoadFailure(QStringLiteral("Could not read %1 again"), EditFile, failure);
         return false;
     }
     RebuildFunctionIndex();
@@ -100,10 +111,7 @@ bool TForm1::OpenForEdit(const std::string &path)
     } catch (const LoadCancelled &) {
         return false;
     } catch (const LoadFailure &failure) {
-        ConsoleMessage("Load fail!!: ");
-        LoadFailed = true;
-        showErrorBox(QStringLiteral("Could not open %1: %2. The editor keeps its text.")
-                         .arg(displayText(path), displayText(failure.reason())));
+        reportLoadFailure(QStringLiteral("Could not open %1"), path, failure);
         return false;
     }
     // Text typed with no file behind it has nowhere to be saved: it is dropped only when the

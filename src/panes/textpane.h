@@ -15,10 +15,10 @@ namespace vardo {
 
 class BusyLoad;
 
-// A failed save: the pane's message, and the system's words for the cause.
-class SaveFailure : public AppError {
+// A failed load or save: the pane's message, and the system's words for the cause.
+class FileFailure : public AppError {
 public:
-    SaveFailure(const std::string &message, std::string reason)
+    FileFailure(const std::string &message, std::string reason)
         : AppError(message), reason_(std::move(reason))
     {
     }
@@ -28,17 +28,14 @@ private:
     std::string reason_;
 };
 
-// A failed load: the pane's message, and the system's words for the cause.
-class LoadFailure : public AppError {
+class SaveFailure : public FileFailure {
 public:
-    LoadFailure(const std::string &message, std::string reason)
-        : AppError(message), reason_(std::move(reason))
-    {
-    }
-    const std::string &reason() const { return reason_; }
+    using FileFailure::FileFailure;
+};
 
-private:
-    std::string reason_;
+class LoadFailure : public FileFailure {
+public:
+    using FileFailure::FileFailure;
 };
 
 // A save refused because the pane does not show the file as its bytes are.
