@@ -139,8 +139,11 @@ class Editing : public QObject {
 private slots:
     void previewShowsTheFileAndTellsWhetherItIsEdited()
     {
-        Session s({{"a.qc", "alpha\r\n"}, {"b.qc", "beta\n"}});
+        Session s({{"a.qc", "alpha\r\n"}, {"b.qc", "beta\n"}, {"r&d.qc", ""}});
         QVERIFY(s.form);
+        // An '&' of a file name is shown on the tab, not taken as an access key.
+        s.preview("r&d.qc");
+        QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QStringLiteral("r&&d.qc"));
         s.preview("a.qc");
         QCOMPARE(s.form->veer->wholeText(), QStringLiteral("alpha\r\n"));
         QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::ViewPage));
@@ -323,6 +326,22 @@ private slots:
         QCOMPARE(s.editorText(), std::string("xA\r\n"));
         QCOMPARE(EditFile, s.path("a.qc"));
         QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
+    }
+
+    void textWithoutAFileIsDroppedOnlyWhenTheUserSaysSo()
+    {
+        Session s({{"a.qc", "A\r\n"}});
+        QVERIFY(s.form);
+        s.typeAtStart("notes");
+        s.questions.answers = {Choice::Cancel};
+        s.open("a.qc");
+        QCOMPARE(s.questions.asked, QStringList{"Discard the text in the editor?"});
+        QCOMPARE(s.editorText(), std::string("notes"));
+        QVERIFY(EditFile.empty());
+        s.questions.answers = {Choice::Discard};
+        s.open("a.qc");
+        QCOMPARE(s.editorText(), std::string("A\r\n"));
+        QCOMPARE(EditFile, s.path("a.qc"));
     }
 
     void unchangedTextIsNeverWritten()

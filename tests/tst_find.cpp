@@ -12,7 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
+#include <QToolButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>

@@ -14,6 +14,13 @@ inline QString displayText(const std::string &bytes)
     return QFile::decodeName(QByteArray::fromStdString(bytes));
 }
 
+// A file-system byte string as a tab or button caption: an '&' in it is shown, not taken as
+// the mark of an access key.
+inline QString captionText(const std::string &bytes)
+{
+    return displayText(bytes).replace(u'&', QStringLiteral("&&"));
+}
+
 inline std::u16string_view u16view(const QString &s)
 {
     return {reinterpret_cast<const char16_t *>(s.utf16()), static_cast<std::size_t>(s.size())};

@@ -26,7 +26,7 @@ void TForm1::qclistaClick()
         veer->loadFromFile(path);
         veer->setBorder(path == EditFile ? TextPane::Border::Single : TextPane::Border::None);
         Manager->setCurrentIndex(ViewPage);
-        Manager->setTabText(ViewPage, displayText(paths::fileNamePart(path)));
+        Manager->setTabText(ViewPage, captionText(paths::fileNamePart(path)));
         LoadFailed = false;
     } catch (const LoadCancelled &) {
     } catch (const std::exception &) {
@@ -45,6 +45,9 @@ bool TForm1::AutosaveEditor()
     if (!auto_->isChecked() || EditFile.empty() || !vardo->isChanged() || vardo->textLength() == 0 ||
         vardo->isShownReadOnly())
         return true;
+    // A question about the editor's text is asked with that text in view.
+    if (vardo->diskChangeOf(EditFile) == fileio::DiskChange::Modified)
+        Manager->setCurrentIndex(EditPage);
     try {
         switch (writeBack(*vardo, EditFile)) {
         case WriteBack::Written:
@@ -54,7 +57,6 @@ bool TForm1::AutosaveEditor()
         case WriteBack::EditsDiscarded:
             return ReloadEditor();
         case WriteBack::Cancelled:
-            Manager->setCurrentIndex(EditPage);
             return false;
         default:
             return true;
@@ -104,6 +106,11 @@ bool TForm1::OpenForEdit(const std::string &path)
                          .arg(displayText(path), displayText(failure.reason())));
         return false;
     }
+    // Text typed with no file behind it has nowhere to be saved: it is dropped only when the
+    // user says so.
+    if (EditFile.empty() && vardo->textLength() > 0 &&
+        !offerToSave(*vardo, EditFile, QStringLiteral("the editor")))
+        return false;
     if (!AutosaveEditor())
         return false;
     const int page = Manager->currentIndex();
@@ -139,7 +146,7 @@ void TForm1::vardoExit() { ShowCaretPosition(); }
 
 void TForm1::ShowModificationMark()
 {
-    const QString name = displayText(paths::fileNamePart(EditFile));
+    const QString name = captionText(paths::fileNamePart(EditFile));
     if (vardo->isChanged())
         Manager->setTabText(EditPage, QStringLiteral("[ &Edit ") + name + QStringLiteral("]"));
     else

@@ -7,7 +7,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
+#include <QToolButton>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
@@ -41,6 +41,15 @@ QList<QTextEdit::ExtraSelection> othersMarks(const TextPane *pane)
     return kept;
 }
 
+// A button no wider than its text, so that the bar fits a narrow window.
+QToolButton *button(const QString &text, QWidget *parent)
+{
+    auto *made = new QToolButton(parent);
+    made->setText(text);
+    made->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return made;
+}
+
 } // namespace
 
 FindBar::FindBar(QWidget *parent) : QWidget(parent)
@@ -50,11 +59,11 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     replaceField = new QLineEdit(this);
     matchCase = new QCheckBox(QStringLiteral("Match &case"), this);
     wholeWord = new QCheckBox(QStringLiteral("&Whole word"), this);
-    nextButton = new QPushButton(QStringLiteral("Next"), this);
-    previousButton = new QPushButton(QStringLiteral("Previous"), this);
-    replaceButton = new QPushButton(QStringLiteral("Replace"), this);
-    replaceAllButton = new QPushButton(QStringLiteral("Replace all"), this);
-    closeButton = new QPushButton(QStringLiteral("Close"), this);
+    nextButton = button(QStringLiteral("Next"), this);
+    previousButton = button(QStringLiteral("Previous"), this);
+    replaceButton = button(QStringLiteral("Replace"), this);
+    replaceAllButton = button(QStringLiteral("Replace all"), this);
+    closeButton = button(QStringLiteral("Close"), this);
     note = new QLabel(this);
     const std::pair<QWidget *, const char *> names[] = {
         {findField, "findtext"},         {replaceField, "replacetext"},  {matchCase, "matchcase"},
@@ -82,18 +91,22 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     grid_->addWidget(replaceField, 1, 1);
     grid_->addWidget(replaceButton, 1, 2);
     grid_->addWidget(replaceAllButton, 1, 3);
+    for (QLineEdit *field : {findField, replaceField})
+        field->setMinimumWidth(120);
     grid_->setColumnStretch(1, 2);
     grid_->setColumnStretch(6, 1);
     showReplace(false);
+    // The bar follows the window's width and never widens it.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     hide();
 
     connect(findField, &QLineEdit::returnPressed, this, &FindBar::findNext);
     connect(replaceField, &QLineEdit::returnPressed, this, &FindBar::replace);
-    connect(nextButton, &QPushButton::clicked, this, &FindBar::findNext);
-    connect(previousButton, &QPushButton::clicked, this, &FindBar::findPrevious);
-    connect(replaceButton, &QPushButton::clicked, this, &FindBar::replace);
-    connect(replaceAllButton, &QPushButton::clicked, this, &FindBar::replaceAll);
-    connect(closeButton, &QPushButton::clicked, this, &FindBar::close);
+    connect(nextButton, &QToolButton::clicked, this, &FindBar::findNext);
+    connect(previousButton, &QToolButton::clicked, this, &FindBar::findPrevious);
+    connect(replaceButton, &QToolButton::clicked, this, &FindBar::replace);
+    connect(replaceAllButton, &QToolButton::clicked, this, &FindBar::replaceAll);
+    connect(closeButton, &QToolButton::clicked, this, &FindBar::close);
     connect(findField, &QLineEdit::textChanged, this, &FindBar::markMatchesInView);
     connect(matchCase, &QCheckBox::toggled, this, &FindBar::markMatchesInView);
     connect(wholeWord, &QCheckBox::toggled, this, &FindBar::markMatchesInView);

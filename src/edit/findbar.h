@@ -11,7 +11,7 @@ class QCheckBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
-class QPushButton;
+class QToolButton;
 
 namespace vardo {
 
@@ -48,11 +48,11 @@ public:
     QLineEdit *replaceField;
     QCheckBox *matchCase;
     QCheckBox *wholeWord;
-    QPushButton *nextButton;
-    QPushButton *previousButton;
-    QPushButton *replaceButton;
-    QPushButton *replaceAllButton;
-    QPushButton *closeButton;
+    QToolButton *nextButton;
+    QToolButton *previousButton;
+    QToolButton *replaceButton;
+    QToolButton *replaceAllButton;
+    QToolButton *closeButton;
     QLabel *note;
 
 private:

@@ -117,9 +117,12 @@ void TextPane::setBytes(const std::string &bytes, const std::string &path)
 
 namespace {
 
-// Bytes decoded and characters added to the document between two steps of a long load.
+// Bytes decoded and characters added to the document between two steps of a long load. A
+// turn of the event loop can cost the view a pass over every line, so a large file is added
+// in a bounded number of slices.
 constexpr std::size_t kDecodeSlice = 4u << 20;
 constexpr std::size_t kFillSlice = 256u << 10;
+constexpr std::size_t kFillSlices = 48;
 // The shares of a load's time taken by the read and by the decoding, as measured.
 constexpr double kReadShare = 0.05;
 constexpr double kDecodeShare = 0.05;
@@ -320,11 +323,12 @@ void TextPane::fillDocument(std::u16string_view lines, BusyLoad &busy)
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     cursor.insertBlock();
+    const std::size_t slice = std::max(kFillSlice, lines.size() / kFillSlices);
     // Removes a range of the document a slice at a time, from its end.
     const auto removeRange = [&](int from, int to) {
         busy.stopCancelling();
         while (to > from) {
-            const int start = std::max<long long>(from, to - static_cast<long long>(kFillSlice));
+            const int start = std::max<long long>(from, to - static_cast<long long>(slice));
             cursor.setPosition(start);
             cursor.setPosition(to, QTextCursor::KeepAnchor);
             cursor.removeSelectedText();
@@ -334,7 +338,7 @@ void TextPane::fillDocument(std::u16string_view lines, BusyLoad &busy)
     };
     try {
         for (std::size_t done = 0; done < lines.size();) {
-            const std::size_t count = std::min(kFillSlice, lines.size() - done);
+            const std::size_t count = std::min(slice, lines.size() - done);
             cursor.insertText(fromU16(lines.substr(done, count)));
             done += count;
             busy.step(kReadShare + kDecodeShare +

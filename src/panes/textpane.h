@@ -158,9 +158,9 @@ private:
     bool shownReadOnly_ = false;
     bool ownReadOnly_ = false;
     QLabel *notice_ = nullptr;
+    int layoutWidth_ = 0;
     // The text of the last load, while another pane may still share it.
     std::weak_ptr<const ShownLines> lastLoad_;
-    int layoutWidth_ = 0;
     std::optional<fileio::FileIdentity> diskVersion_;
 };
 
