@@ -134,6 +134,14 @@ TEST_F(ListingTest, SortsWithoutRegardToCase)
     EXPECT_FALSE(nav::lessIgnoringCase("Banana", "apple"));
     // Names equal but for case still get a strict order.
     EXPECT_NE(nav::lessIgnoringCase("abc", "ABC"), nav::lessIgnoringCase("ABC", "abc"));
+    // A shorter name that is the start of a longer one comes first; '_' lies between the
+    // capitals and the small letters, so it sorts before every letter once case is folded.
+    const std::pair<const char *, const char *> ordered[] = {
+        {"ab", "ABC"}, {"AB", "abc"}, {"_x", "Ax"}, {"_x", "ax"}, {"ABC", "abc"}, {"a_b", "AAc"}};
+    for (const auto &[first, second] : ordered) {
+        EXPECT_TRUE(nav::lessIgnoringCase(first, second)) << first << " " << second;
+        EXPECT_FALSE(nav::lessIgnoringCase(second, first)) << first << " " << second;
+    }
 }
 
 TEST_F(ListingTest, KeepsTheBytesOfANameThatIsNotUtf8)

@@ -57,8 +57,11 @@ void DirectoryListBox::rebuildRows(const std::vector<std::string> &subdirectorie
     clear();
     rowPaths_.clear();
     auto addRow = [this](const std::string &path, const std::string &text, const QIcon &icon, int indent) {
-        auto *item = new QListWidgetItem(icon, displayText(text), this);
+        // Filled before it joins the list: an item of the list that is not yet in its rows is
+        // looked for among all of them on every change, which makes a large directory slow.
+        auto *item = new QListWidgetItem(icon, displayText(text));
         item->setData(RowDelegate::kIndentRole, indent);
+        addItem(item);
         rowPaths_.push_back(path);
     };
     for (std::size_t i = 0; i < chain.size(); ++i) {

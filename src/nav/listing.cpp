@@ -20,8 +20,19 @@ unsigned char fold(char c)
     return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + 32) : u;
 }
 
+bool endsWithIgnoringCase(std::string_view name, std::string_view suffix)
+{
+    if (suffix.size() > name.size())
+        return false;
+    const std::string_view end = name.substr(name.size() - suffix.size());
+    return std::equal(end.begin(), end.end(), suffix.begin(), [](char x, char y) { return fold(x) == fold(y); });
+}
+
 bool matchesPattern(std::string_view name, std::string_view pattern)
 {
+    // The common "*.ext" needs no backtracking: the name only has to end in ".ext".
+    if (!pattern.empty() && pattern[0] == '*' && pattern.find_first_of("*?", 1) == std::string_view::npos)
+        return endsWithIgnoringCase(name, pattern.substr(1));
     // Iterative wildcard match with a single backtrack point for the last '*'.
     std::size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
     // A '*' is tried first: it is a wildcard even where the name holds a '*' too.
@@ -44,8 +55,17 @@ bool matchesPattern(std::string_view name, std::string_view pattern)
     return p == pattern.size();
 }
 
+// Whether a pattern matches every name without looking at it: "*", and "*.*", which matches
+// the names without an extension too.
+bool matchesEveryName(std::string_view pattern)
+{
+    return pattern == "*" || pattern == "*.*";
+}
+
 bool matchesOnePattern(std::string_view name, std::string_view pattern)
 {
+    if (matchesEveryName(pattern))
+        return true;
     if (matchesPattern(name, pattern))
         return true;
     const bool anyExtension = pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*";
@@ -157,19 +177,26 @@ bool matchesMask(std::string_view name, std::string_view mask)
 
 bool lessIgnoringCase(const std::string &a, const std::string &b)
 {
-    const auto mismatch = std::mismatch(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return fold(x) == fold(y); });
-    if (mismatch.first == a.end() || mismatch.second == b.end()) {
-        if (a.size() != b.size())
-            return a.size() < b.size();
-        return a < b;
+    // Folding only where the bytes differ keeps this close to a plain comparison: sorting a
+    // large directory spends most of its time here.
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        if (a[i] == b[i])
+            continue;
+        const unsigned char x = fold(a[i]), y = fold(b[i]);
+        if (x != y)
+            return x < y;
     }
-    return fold(*mismatch.first) < fold(*mismatch.second);
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
 }
 
 std::vector<std::string> listFiles(const std::string &directory, std::string_view mask)
 {
     if (const DirectoryEntries *shared = SharedRead::find(directory)) {
+        if (matchesEveryName(mask))
+            return shared->files;
         std::vector<std::string> names;
         std::copy_if(shared->files.begin(), shared->files.end(), std::back_inserter(names),
                      [mask](const std::string &name) { return matchesMask(name, mask); });
