@@ -234,14 +234,6 @@ DiskChange diskChange(const std::optional<FileIdentity> &remembered, const std::
     return now == remembered ? DiskChange::None : DiskChange::Modified;
 }
 
-Snapshot readSnapshot(const std::string &path, std::size_t limit)
-{
-    Snapshot snapshot;
-    snapshot.identity = identityOf(path);
-    snapshot.bytes = readWholeFile(path, limit);
-    return snapshot;
-}
-
 void saveFileSafely(const std::string &path, std::string_view bytes)
 {
     const std::string target = resolveTarget(path);

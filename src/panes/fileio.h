@@ -59,6 +59,7 @@ std::string readWholeFile(const std::string &path, std::size_t limit);
 using ReadProgress = std::function<void(std::size_t read, std::size_t size)>;
 // Reads as above, reporting its progress; an exception thrown by `progress` ends the read.
 std::string readWholeFile(const std::string &path, std::size_t limit, const ReadProgress &progress);
+
 // Which file a path names and which version of it: any write by any program changes it.
 struct FileIdentity {
     unsigned long long device = 0;
@@ -75,14 +76,6 @@ std::optional<FileIdentity> identityOf(const std::string &path);
 // How the file at a path differs from the version a pane last read or wrote.
 enum class DiskChange { None, Modified, Removed };
 DiskChange diskChange(const std::optional<FileIdentity> &remembered, const std::optional<FileIdentity> &now);
-
-// A file's bytes and its identity taken just before the read, so that a write racing the read
-// makes the file look changed afterwards, never unchanged.
-struct Snapshot {
-    std::string bytes;
-    std::optional<FileIdentity> identity;
-};
-Snapshot readSnapshot(const std::string &path, std::size_t limit);
 
 // Writes all bytes to a file descriptor, resuming after interruptions; false with errno set on
 // failure.
