@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vardo::paths {
@@ -37,6 +38,12 @@ std::string canonical(const std::string &path)
         return path;
     const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, error);
     return (error ? absolute.lexically_normal() : resolved).string();
+}
+
+bool isRegularFile(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::string currentDirectory()

@@ -18,6 +18,9 @@ std::string join(const std::string &directory, const std::string &name);
 // links resolved as far as it exists: two names of one file give the same text.
 std::string canonical(const std::string &path);
 
+// Whether the path names a regular file, symbolic links followed.
+bool isRegularFile(const std::string &path);
+
 // The process's current directory as the system reports it; throws IoError on failure.
 std::string currentDirectory();
 

@@ -9,17 +9,10 @@
 #include "panes/textpane.h"
 
 #include <QTextBlock>
-#include <sys/stat.h>
 
 namespace vardo {
 
 namespace {
-
-bool isFile(const std::string &path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 // Selects a line (from 1; past the end: the last line) from the column (from 1; 0: its start)
 // to its end.
@@ -40,7 +33,7 @@ bool TForm1::GoToPlace(const std::string &path, int line, int column)
 {
     const std::string target = paths::canonical(path);
     if (EditFile.empty() || paths::canonical(EditFile) != target) {
-        if (!isFile(target)) {
+        if (!paths::isRegularFile(target)) {
             showErrorBox(QStringLiteral("Cannot open file ") + displayText(target));
             return false;
         }

@@ -10,7 +10,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -83,12 +82,6 @@ std::vector<std::string> pathCandidates(const std::string &name)
     return candidates;
 }
 
-bool isRegularFile(const std::string &path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // Windows programs rarely carry an execute bit, so their signature is enough.
 bool isProgram(const std::string &path)
 {
@@ -116,12 +109,12 @@ std::string workingDirectory()
 
 bool isExecutableFile(const std::string &path)
 {
-    return isRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
+    return paths::isRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
 }
 
 bool isWindowsProgram(const std::string &path)
 {
-    if (!isRegularFile(path))
+    if (!paths::isRegularFile(path))
         return false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
