@@ -6,6 +6,7 @@
 #include "base/qtext.h"
 #include "edit/projectsymbols.h"
 #include "help/builtinentry.h"
+#include "qc/lexer.h"
 #include "panes/textmodel.h"
 #include "panes/textpane.h"
 
@@ -27,11 +28,6 @@ namespace {
 constexpr int kTypingPauseMs = 400;
 // The most definitions a hover shows.
 constexpr std::size_t kHoverDefinitions = 3;
-
-bool isNameChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_' || c.unicode() >= 0x80;
-}
 
 } // namespace
 
@@ -62,9 +58,9 @@ NameAt nameAt(const QString &lineText, int line, int column)
 {
     column = std::clamp(column, 0, static_cast<int>(lineText.size()));
     int begin = column, end = column;
-    while (begin > 0 && isNameChar(lineText[begin - 1]))
+    while (begin > 0 && qc::isNameChar(lineText[begin - 1].unicode()))
         --begin;
-    while (end < lineText.size() && isNameChar(lineText[end]))
+    while (end < lineText.size() && qc::isNameChar(lineText[end].unicode()))
         ++end;
     if (begin == end || lineText[begin].isDigit())
         return {};
@@ -280,11 +276,8 @@ void SymbolNavigator::complete()
 {
     QTextCursor cursor = form_.vardo->textCursor();
     const QString line = cursor.block().text();
-    const int column = cursor.positionInBlock();
-    int begin = column;
-    while (begin > 0 && isNameChar(line[begin - 1]))
-        --begin;
-    const QString prefix = line.mid(begin, column - begin);
+    const int begin = prefixColumn();
+    const QString prefix = line.mid(begin, cursor.positionInBlock() - begin);
     const QChar before = begin > 0 ? line[begin - 1] : QChar();
     const qc::CompletionContext context = before == u'.'   ? qc::CompletionContext::Field
                                           : before == u'$' ? qc::CompletionContext::Frame
@@ -320,14 +313,14 @@ QStringList SymbolNavigator::completionsFor(const QString &prefix) const
     return out;
 }
 
-int SymbolNavigator::prefixStart() const
+int SymbolNavigator::prefixColumn() const
 {
     const QTextCursor cursor = form_.vardo->textCursor();
     const QString line = cursor.block().text();
     int begin = cursor.positionInBlock();
-    while (begin > 0 && isNameChar(line[begin - 1]))
+    while (begin > 0 && qc::isNameChar(line[begin - 1].unicode()))
         --begin;
-    return cursor.block().position() + begin;
+    return begin;
 }
 
 void SymbolNavigator::insertCompletion(const QString &name)
@@ -336,9 +329,9 @@ void SymbolNavigator::insertCompletion(const QString &name)
     QTextCursor cursor = form_.vardo->textCursor();
     const QString line = cursor.block().text();
     int end = cursor.positionInBlock();
-    while (end < line.size() && isNameChar(line[end]))
+    while (end < line.size() && qc::isNameChar(line[end].unicode()))
         ++end;
-    cursor.setPosition(prefixStart());
+    cursor.setPosition(cursor.block().position() + prefixColumn());
     cursor.setPosition(cursor.block().position() + end, QTextCursor::KeepAnchor);
     cursor.insertText(name);
     form_.vardo->setTextCursor(cursor);
@@ -348,9 +341,9 @@ void SymbolNavigator::insertCompletion(const QString &name)
 void SymbolNavigator::refilterCompletion()
 {
     const QTextCursor cursor = form_.vardo->textCursor();
-    const QString prefix = form_.vardo->document()->toPlainText().mid(prefixStart(), cursor.position() - prefixStart());
-    const QStringList offered = completionsFor(prefix);
-    if (offered.isEmpty() || cursor.position() < prefixStart()) {
+    const int begin = prefixColumn();
+    const QStringList offered = completionsFor(cursor.block().text().mid(begin, cursor.positionInBlock() - begin));
+    if (offered.isEmpty()) {
         hideChoices();
         return;
     }

@@ -86,8 +86,8 @@ private:
     void choose();
     bool choicesKey(QKeyEvent *key);
     QStringList completionsFor(const QString &prefix) const;
-    // Where the name being typed begins in the editor's text.
-    int prefixStart() const;
+    // The column in the caret's line where the name before the caret begins.
+    int prefixColumn() const;
     void tell(TextPane *pane, const QString &message);
     void indexEditorText();
     NameAt nameAtCaret(TextPane *pane) const;

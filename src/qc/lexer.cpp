@@ -19,18 +19,6 @@ bool isDigit(char32_t c)
     return c >= U'0' && c <= U'9';
 }
 
-// Letters beyond ASCII count as name characters: later compilers accept them, and a name
-// must never be cut in the middle of a character.
-bool isNameStart(char32_t c)
-{
-    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || c == U'_' || c >= 0x80;
-}
-
-bool isNameChar(char32_t c)
-{
-    return isNameStart(c) || isDigit(c);
-}
-
 template <class Char>
 class LineLexer {
 public:
@@ -225,5 +213,15 @@ template TokenKind kindOfName<char>(std::string_view);
 template TokenKind kindOfName<char16_t>(std::u16string_view);
 template LineState lexLine<char>(std::string_view, LineState, std::vector<Token> &);
 template LineState lexLine<char16_t>(std::u16string_view, LineState, std::vector<Token> &);
+
+bool isNameStart(char32_t c)
+{
+    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || c == U'_' || c >= 0x80;
+}
+
+bool isNameChar(char32_t c)
+{
+    return isNameStart(c) || isDigit(c);
+}
 
 } // namespace vardo::qc

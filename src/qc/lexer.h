@@ -42,6 +42,11 @@ enum class LineState : std::uint8_t { Code, InComment, InEntityComment };
 template <class Char>
 LineState lexLine(std::basic_string_view<Char> line, LineState state, std::vector<Token> &out);
 
+// Letters beyond ASCII count as name characters: later compilers accept them, and a name
+// must never be cut in the middle of a character.
+bool isNameStart(char32_t c);
+bool isNameChar(char32_t c);
+
 // The kind a name gets: Type, Keyword or Name.
 template <class Char>
 TokenKind kindOfName(std::basic_string_view<Char> name);
