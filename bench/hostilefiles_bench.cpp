@@ -9,6 +9,7 @@
 #include "app/notebook.h"
 #include "app/sharedstate.h"
 #include "edit/projectsymbols.h"
+#include "base/paths.h"
 #include "base/qtext.h"
 #include "nav/filelistbox.h"
 #include "panes/textmodel.h"
@@ -249,10 +250,9 @@ std::unique_ptr<TForm1> startWindow(const std::string &directory)
 // A left click on a list entry as the list reports it: the change of selection, then the click.
 void click(vardo::FileListBox *list, const char *name, const std::function<void()> &onClick)
 {
-    const auto items = list->findItems(QString::fromLatin1(name), Qt::MatchExactly);
-    if (items.isEmpty())
+    list->selectFile(vardo::paths::join(list->directory(), name));
+    if (list->selectedIndex() < 0)
         throw std::runtime_error(std::string("no entry ") + name);
-    list->setCurrentItem(items.first());
     onClick();
 }
 

@@ -109,7 +109,7 @@ private:
     void chooseFromContextMenu(FileListBox *list, const QString &name, QAction *action)
     {
         click(list, name, Qt::RightButton);
-        const QPoint at = list->visualItemRect(list->item(rowOf(list, name))).center();
+        const QPoint at = list->visualRect(list->model()->index(rowOf(list, name), 0)).center();
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
         QApplication::sendEvent(list->viewport(), &event);
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
@@ -158,7 +158,7 @@ private slots:
         ErrorBoxRecorder boxes;
 
         // Below the last entry nothing gets selected, yet the page still comes to the front.
-        const QPoint below = listado->visualItemRect(listado->item(1)).bottomLeft() + QPoint(5, 10);
+        const QPoint below = listado->visualRect(listado->model()->index(1, 0)).bottomLeft() + QPoint(5, 10);
         QVERIFY(listado->viewport()->rect().contains(below));
         form_->Manager->setCurrentIndex(TForm1::EditPage);
         QTest::mouseClick(listado->viewport(), Qt::LeftButton, {}, below);
@@ -464,7 +464,7 @@ private slots:
         openDirectory(tree() / "sub");
         QVERIFY(rowOf(form_->listado, "gonotepad.bat") >= 0);
         QCOMPARE(form_->qclista->count(), 1);
-        QCOMPARE(form_->qclista->item(0)->text(), QString("x.qc"));
+        QCOMPARE(rowText(form_->qclista, 0), QString("x.qc"));
     }
 
     void shellOpenAndExploreFolderActOnTheAllFilesSelection()

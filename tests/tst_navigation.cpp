@@ -26,14 +26,6 @@ namespace {
 
 constexpr int kIndentRole = RowDelegate::kIndentRole;
 
-QStringList textsOf(const QListWidget *list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
 std::string realPath(const std::string &path)
 {
     char resolved[PATH_MAX];
@@ -44,10 +36,10 @@ std::string realPath(const std::string &path)
 QStringList snapshot(const TForm1 &form, bool withHighlight = true)
 {
     return {"dir: " + displayText(form.dir->directory()),
-            "rows: " + textsOf(form.dir).join('|'),
+            "rows: " + rowTexts(form.dir).join('|'),
             "highlighted: " + (withHighlight ? QString::number(form.dir->currentRow()) : "-"),
-            "qclista: " + textsOf(form.qclista).join('|'),
-            "listado: " + textsOf(form.listado).join('|'),
+            "qclista: " + rowTexts(form.qclista).join('|'),
+            "listado: " + rowTexts(form.listado).join('|'),
             "caption: " + form.windowTitle(),
             "cwd: " + displayText(paths::currentDirectory())};
 }
@@ -151,14 +143,14 @@ void Navigation::directoryRowsAndOpening()
 
     const QStringList above = displayText(p.proj).split('/', Qt::SkipEmptyParts);
     const int current = static_cast<int>(above.size());
-    QCOMPARE(textsOf(dir), (QStringList{"/"} + above + QStringList{"Alpha", "beta", "gamma", "here", "linked"}));
+    QCOMPARE(rowTexts(dir), (QStringList{"/"} + above + QStringList{"Alpha", "beta", "gamma", "here", "linked"}));
     QCOMPARE(dir->currentRow(), current);
-    QVERIFY(dir->item(current)->isSelected());
+    QVERIFY(dir->selectionModel()->isRowSelected(current));
     for (int row = 0; row <= current; ++row)
-        QCOMPARE(dir->item(row)->data(kIndentRole).toInt(), 2 + 4 * row);
-    QCOMPARE(dir->item(current + 1)->data(kIndentRole).toInt(), 6 + 4 * current);
-    QCOMPARE(textsOf(form->qclista), (QStringList{"DEFS.QC", "world.qc"}));
-    QCOMPARE(textsOf(form->listado), (QStringList{"DEFS.QC", "MAKEFILE", "readme.txt", "world.qc"}));
+        QCOMPARE(dir->model()->index(row, 0).data(kIndentRole).toInt(), 2 + 4 * row);
+    QCOMPARE(dir->model()->index(current + 1, 0).data(kIndentRole).toInt(), 6 + 4 * current);
+    QCOMPARE(rowTexts(form->qclista), (QStringList{"DEFS.QC", "world.qc"}));
+    QCOMPARE(rowTexts(form->listado), (QStringList{"DEFS.QC", "MAKEFILE", "readme.txt", "world.qc"}));
     QCOMPARE(form->windowTitle(), ":: V A R D O :: - " + displayText(p.proj));
     QCOMPARE(paths::currentDirectory(), p.proj);
 
@@ -189,10 +181,10 @@ void Navigation::directoryRowsAndOpening()
     doubleClickRow(dir, beta);
     const std::string betaPath = p.proj + "/beta";
     QCOMPARE(dir->directory(), betaPath);
-    QCOMPARE(textsOf(dir), (QStringList{"/"} + above + QStringList{"beta"}));
+    QCOMPARE(rowTexts(dir), (QStringList{"/"} + above + QStringList{"beta"}));
     QCOMPARE(dir->currentRow(), current + 1);
-    QCOMPARE(textsOf(form->qclista), QStringList{"b.qc"});
-    QCOMPARE(textsOf(form->listado), (QStringList{"b.qc", "B2.txt"}));
+    QCOMPARE(rowTexts(form->qclista), QStringList{"b.qc"});
+    QCOMPARE(rowTexts(form->listado), (QStringList{"b.qc", "B2.txt"}));
     QCOMPARE(form->windowTitle(), ":: V A R D O :: - " + displayText(betaPath));
     QCOMPARE(paths::currentDirectory(), betaPath);
     QCOMPARE(log.dirChanges, 1);
@@ -208,16 +200,16 @@ void Navigation::directoryRowsAndOpening()
     dir->setCurrentRow(rowOf(dir, "linked"));
     QTest::keyClick(dir, Qt::Key_Enter);
     QCOMPARE(dir->directory(), p.target);
-    QCOMPARE(textsOf(form->qclista), QStringList{"t.qc"});
+    QCOMPARE(rowTexts(form->qclista), QStringList{"t.qc"});
     QCOMPARE(paths::currentDirectory(), p.target);
 
     // The root: its row is the current one, subdirectories follow it.
     doubleClickRow(dir, 0);
     QCOMPARE(dir->directory(), std::string("/"));
     QCOMPARE(dir->currentRow(), 0);
-    QCOMPARE(dir->item(0)->text(), QStringLiteral("/"));
+    QCOMPARE(rowText(dir, 0), QStringLiteral("/"));
     QVERIFY(rowOf(dir, "tmp") > 0 || rowOf(dir, "usr") > 0);
-    QCOMPARE(dir->item(1)->data(kIndentRole).toInt(), 10);
+    QCOMPARE(dir->model()->index(1, 0).data(kIndentRole).toInt(), 10);
     QCOMPARE(form->windowTitle(), QStringLiteral(":: V A R D O :: - /"));
     QCOMPARE(paths::currentDirectory(), std::string("/"));
 }
@@ -232,7 +224,7 @@ void Navigation::fileListEvents()
     QVERIFY(form);
     log.watch(*form);
     FileListBox *qc = form->qclista;
-    QCOMPARE(textsOf(qc), (QStringList{"DEFS.QC", "world.qc", "zeta.qc"}));
+    QCOMPARE(rowTexts(qc), (QStringList{"DEFS.QC", "world.qc", "zeta.qc"}));
 
     clickRow(qc, 0);
     QCOMPARE(log.take(), (QStringList{"click:0", "change:0"}));
@@ -266,7 +258,7 @@ void Navigation::fileListEvents()
 
     // The keyboard in the all-files list: one click per move, none when nothing moves.
     FileListBox *all = form->listado;
-    QCOMPARE(textsOf(all).size(), 5);
+    QCOMPARE(rowTexts(all).size(), 5);
     clickRow(all, 0);
     QCOMPARE(log.take(), (QStringList{"all-click:0", "all-change:0"}));
     QCOMPARE(form->test->wholeText(), QStringLiteral("defs"));
@@ -321,7 +313,7 @@ void Navigation::selectedFilePath()
         QSKIP("the root holds no file to select");
     // Selected without a click: the click would load whatever file that is.
     all->setCurrentRow(0);
-    QCOMPARE(all->selectedFilePath(), "/" + all->item(0)->text().toStdString());
+    QCOMPARE(all->selectedFilePath(), "/" + rowText(all, 0).toStdString());
 }
 
 void Navigation::failedOpeningChangesNothing()
@@ -434,7 +426,7 @@ void Navigation::driveSelector()
     // A different volume raises the change event twice; the second run finds nothing to do.
     QCOMPARE(log.driveChanges, 4);
     QCOMPARE(form->dir->directory(), stick.mountPoint);
-    QCOMPARE(textsOf(form->qclista), QStringList{"s.qc"});
+    QCOMPARE(rowTexts(form->qclista), QStringList{"s.qc"});
     QCOMPARE(form->windowTitle(), ":: V A R D O :: - " + displayText(stick.mountPoint));
     QCOMPARE(paths::currentDirectory(), stick.mountPoint);
     QCOMPARE(drive->selectedMountPoint(), stick.mountPoint);

@@ -98,20 +98,25 @@ std::unique_ptr<TForm1> startForm(const std::string &directory)
     return form;
 }
 
-static QPoint centreOf(QListWidget *list, int row)
+static QModelIndex indexOf(const QAbstractItemView *list, int row)
 {
-    return list->visualItemRect(list->item(row)).center();
+    return list->model()->index(row, 0, list->rootIndex());
 }
 
-void clickRow(QListWidget *list, int row, Qt::MouseButton button)
+static QPoint centreOf(QAbstractItemView *list, int row)
 {
-    list->scrollToItem(list->item(row));
+    return list->visualRect(indexOf(list, row)).center();
+}
+
+void clickRow(QAbstractItemView *list, int row, Qt::MouseButton button)
+{
+    list->scrollTo(indexOf(list, row));
     QTest::mouseClick(list->viewport(), button, {}, centreOf(list, row));
 }
 
-void doubleClickRow(QListWidget *list, int row)
+void doubleClickRow(QAbstractItemView *list, int row)
 {
-    list->scrollToItem(list->item(row));
+    list->scrollTo(indexOf(list, row));
     const QPoint at = centreOf(list, row);
     QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
@@ -119,12 +124,22 @@ void doubleClickRow(QListWidget *list, int row)
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
 }
 
-int rowOf(const QListWidget *list, const QString &text)
+QString rowText(const QAbstractItemView *list, int row)
 {
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->text() == text)
-            return i;
-    return -1;
+    return indexOf(list, row).data().toString();
+}
+
+QStringList rowTexts(const QAbstractItemView *list)
+{
+    QStringList texts;
+    for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+        texts << rowText(list, row);
+    return texts;
+}
+
+int rowOf(const QAbstractItemView *list, const QString &text)
+{
+    return static_cast<int>(rowTexts(list).indexOf(text));
 }
 
 } // namespace vardo::testing

@@ -3,7 +3,7 @@
 #include "app/form1.h"
 #include "base/question.h"
 
-#include <QListWidget>
+#include <QAbstractItemView>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
@@ -67,9 +67,12 @@ private:
 std::unique_ptr<TForm1> startForm(const std::string &directory);
 
 // Mouse actions on a list entry, as a user makes them.
-void clickRow(QListWidget *list, int row, Qt::MouseButton button = Qt::LeftButton);
-void doubleClickRow(QListWidget *list, int row);
+void clickRow(QAbstractItemView *list, int row, Qt::MouseButton button = Qt::LeftButton);
+void doubleClickRow(QAbstractItemView *list, int row);
+// The text a row shows, and those of all rows.
+QString rowText(const QAbstractItemView *list, int row);
+QStringList rowTexts(const QAbstractItemView *list);
 // The row of an entry by its text, or -1.
-int rowOf(const QListWidget *list, const QString &text);
+int rowOf(const QAbstractItemView *list, const QString &text);
 
 } // namespace vardo::testing

@@ -2,7 +2,6 @@
 
 #include "base/errorbox.h"
 #include "base/paths.h"
-#include "base/qtext.h"
 #include "nav/filelistbox.h"
 #include "nav/listing.h"
 #include "nav/rowdelegate.h"
@@ -11,6 +10,7 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace vardo {
@@ -32,45 +32,72 @@ std::vector<std::string> ancestry(const std::string &directory)
 
 } // namespace
 
+// The rows of the directory list: the ancestors, each with an open folder and indented one
+// step further than the one before, then the subdirectories, with closed folders, all at one
+// indent.
+class DirectoryListBox::Rows : public NameListModel {
+public:
+    void setRows(std::vector<std::string> names, int ancestors, int subdirectoryIndent, const QIcon &open,
+                 const QIcon &closed)
+    {
+        beginResetModel();
+        replaceNames(std::move(names));
+        ancestors_ = ancestors;
+        subdirectoryIndent_ = subdirectoryIndent;
+        open_ = open;
+        closed_ = closed;
+        endResetModel();
+    }
+
+protected:
+    QVariant extraData(int row, int role) const override
+    {
+        const bool ancestor = row < ancestors_;
+        if (role == Qt::DecorationRole)
+            return ancestor ? open_ : closed_;
+        if (role == RowDelegate::kIndentRole)
+            return ancestor ? 2 + 4 * row : subdirectoryIndent_;
+        return {};
+    }
+
+private:
+    int ancestors_ = 0;
+    int subdirectoryIndent_ = 0;
+    QIcon open_, closed_;
+};
+
 DirectoryListBox::DirectoryListBox(QWidget *parent)
-    : QListWidget(parent), directory_(paths::currentDirectory())
+    : NameList(new Rows, 16, parent), directory_(paths::currentDirectory())
 {
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setUniformItemSizes(true);
-    setItemDelegate(new RowDelegate(16, this));
+}
+
+DirectoryListBox::Rows *DirectoryListBox::directoryRows() const
+{
+    return static_cast<Rows *>(rows());
 }
 
 std::string DirectoryListBox::rowPath(int row) const
 {
-    if (row < 0 || row >= static_cast<int>(rowPaths_.size()))
+    if (row < 0 || row >= count())
         return {};
-    return rowPaths_[static_cast<std::size_t>(row)];
+    if (row < static_cast<int>(ancestry_.size()))
+        return ancestry_[static_cast<std::size_t>(row)];
+    return paths::join(directory_, rows()->names()[static_cast<std::size_t>(row)]);
 }
 
-void DirectoryListBox::rebuildRows(const std::vector<std::string> &subdirectories)
+void DirectoryListBox::rebuildRows(std::vector<std::string> subdirectories)
 {
-    const std::vector<std::string> chain = ancestry(directory_);
-    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    ancestry_ = ancestry(directory_);
     const int separators = static_cast<int>(std::count(directory_.begin(), directory_.end(), '/'));
-
-    clear();
-    rowPaths_.clear();
-    auto addRow = [this](const std::string &path, const std::string &text, const QIcon &icon, int indent) {
-        // Filled before it joins the list: an item of the list that is not yet in its rows is
-        // looked for among all of them on every change, which makes a large directory slow.
-        auto *item = new QListWidgetItem(icon, displayText(text));
-        item->setData(RowDelegate::kIndentRole, indent);
-        addItem(item);
-        rowPaths_.push_back(path);
-    };
-    for (std::size_t i = 0; i < chain.size(); ++i) {
-        const std::string name = i == 0 ? chain[i] : paths::fileNamePart(chain[i]);
-        addRow(chain[i], name, openIcon, 2 + 4 * static_cast<int>(i));
-    }
-    for (const std::string &name : subdirectories)
-        addRow(paths::join(directory_, name), name, closedIcon, 6 + 4 * separators);
-    setCurrentRow(static_cast<int>(chain.size()) - 1);
+    std::vector<std::string> names;
+    names.reserve(ancestry_.size() + subdirectories.size());
+    for (std::size_t i = 0; i < ancestry_.size(); ++i)
+        names.push_back(i == 0 ? ancestry_[i] : paths::fileNamePart(ancestry_[i]));
+    std::move(subdirectories.begin(), subdirectories.end(), std::back_inserter(names));
+    directoryRows()->setRows(std::move(names), static_cast<int>(ancestry_.size()), 6 + 4 * separators,
+                             style()->standardIcon(QStyle::SP_DirOpenIcon),
+                             style()->standardIcon(QStyle::SP_DirClosedIcon));
+    setCurrentRow(static_cast<int>(ancestry_.size()) - 1);
 }
 
 void DirectoryListBox::changeDirectory(const std::string &path)
@@ -106,7 +133,7 @@ void DirectoryListBox::openRow(int row)
 
 void DirectoryListBox::showEvent(QShowEvent *event)
 {
-    QListWidget::showEvent(event);
+    NameList::showEvent(event);
     if (built_)
         return;
     built_ = true;
@@ -115,10 +142,9 @@ void DirectoryListBox::showEvent(QShowEvent *event)
 
 void DirectoryListBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    QListWidgetItem *item = itemAt(event->position().toPoint());
-    if (event->button() != Qt::LeftButton || !item)
+    const int target = rowAt(event->position().toPoint());
+    if (event->button() != Qt::LeftButton || target < 0)
         return;
-    const int target = row(item);
     runGuarded([this, target] { openRow(target); });
 }
 
@@ -129,7 +155,7 @@ void DirectoryListBox::keyPressEvent(QKeyEvent *event)
         runGuarded([this, target] { openRow(target); });
         return;
     }
-    QListWidget::keyPressEvent(event);
+    NameList::keyPressEvent(event);
 }
 
 } // namespace vardo

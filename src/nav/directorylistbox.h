@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QListWidget>
+#include "nav/namelist.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@ class FileListBox;
 // subdirectories. A single click or an arrow key only moves the highlight; a double click or
 // Enter opens the row. Changing the directory makes it the process's current directory, moves
 // the linked file list there, then raises the change event.
-class DirectoryListBox : public QListWidget {
+class DirectoryListBox : public NameList {
     Q_OBJECT
 
 public:
@@ -37,10 +38,14 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void rebuildRows(const std::vector<std::string> &subdirectories);
+    class Rows;
+
+    Rows *directoryRows() const;
+    void rebuildRows(std::vector<std::string> subdirectories);
 
     std::string directory_;
-    std::vector<std::string> rowPaths_;
+    // The directories from the root down to the current one: the first rows.
+    std::vector<std::string> ancestry_;
     FileListBox *linked_ = nullptr;
     bool built_ = false;
 };

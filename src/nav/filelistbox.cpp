@@ -3,9 +3,7 @@
 #include "base/errorbox.h"
 #include "base/errors.h"
 #include "base/paths.h"
-#include "base/qtext.h"
 #include "nav/listing.h"
-#include "nav/rowdelegate.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -30,11 +28,8 @@ std::string enterDirectory(const std::string &path)
 }
 
 FileListBox::FileListBox(const std::string &mask, QWidget *parent)
-    : QListWidget(parent), directory_(paths::currentDirectory()), mask_(mask)
+    : NameList(new NameListModel, 15, parent), directory_(paths::currentDirectory()), mask_(mask)
 {
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setUniformItemSizes(true);
-    setItemDelegate(new RowDelegate(15, this));
 }
 
 void FileListBox::setDirectory(const std::string &path)
@@ -54,13 +49,7 @@ void FileListBox::read()
     const bool busy = names.size() > kBusyPointerEntries;
     if (busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
-    QStringList texts;
-    texts.reserve(static_cast<qsizetype>(names.size()));
-    for (const std::string &name : names)
-        texts << displayText(name);
-    clear();
-    names_ = std::move(names);
-    addItems(texts);
+    rows()->setNames(std::move(names));
     if (busy)
         QApplication::restoreOverrideCursor();
     lastIndex_ = -1;
@@ -71,34 +60,37 @@ void FileListBox::read()
 void FileListBox::refresh()
 {
     const int selected = selectedIndex();
-    const std::string name = selected >= 0 ? names_[static_cast<std::size_t>(selected)] : std::string();
+    const std::vector<std::string> &names = rows()->names();
+    const std::string name = selected >= 0 ? names[static_cast<std::size_t>(selected)] : std::string();
     read();
-    const auto found = std::find(names_.begin(), names_.end(), name);
-    if (name.empty() || found == names_.end())
+    const auto found = std::find(names.begin(), names.end(), name);
+    if (name.empty() || found == names.end())
         return;
-    lastIndex_ = static_cast<int>(found - names_.begin());
+    lastIndex_ = static_cast<int>(found - names.begin());
     setCurrentRow(lastIndex_);
 }
 
 int FileListBox::selectedIndex() const
 {
-    const QList<QListWidgetItem *> items = selectedItems();
-    return items.isEmpty() ? -1 : row(items.first());
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 std::string FileListBox::selectedFilePath() const
 {
+    const std::vector<std::string> &names = rows()->names();
     const int index = selectedIndex();
-    if (index < 0 || index >= static_cast<int>(names_.size()))
+    if (index < 0 || index >= static_cast<int>(names.size()))
         return {};
-    return paths::join(directory_, names_[static_cast<std::size_t>(index)]);
+    return paths::join(directory_, names[static_cast<std::size_t>(index)]);
 }
 
 void FileListBox::selectFile(const std::string &path)
 {
-    for (std::size_t i = 0; i < names_.size(); ++i) {
-        if (paths::join(directory_, names_[i]) == path) {
-            setCurrentRow(static_cast<int>(i), QItemSelectionModel::ClearAndSelect);
+    const std::vector<std::string> &names = rows()->names();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (paths::join(directory_, names[i]) == path) {
+            setCurrentRow(static_cast<int>(i));
             return;
         }
     }
@@ -124,7 +116,7 @@ void FileListBox::raiseChange()
 
 void FileListBox::showEvent(QShowEvent *event)
 {
-    QListWidget::showEvent(event);
+    NameList::showEvent(event);
     if (shown_)
         return;
     shown_ = true;
@@ -136,13 +128,13 @@ void FileListBox::mousePressEvent(QMouseEvent *event)
     // A right click opens the context menu and leaves the selection alone.
     if (event->button() != Qt::LeftButton)
         return;
-    QListWidget::mousePressEvent(event);
+    NameList::mousePressEvent(event);
     runGuarded([this] { raiseClick(); });
 }
 
 void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton || !itemAt(event->position().toPoint()))
+    if (event->button() != Qt::LeftButton || rowAt(event->position().toPoint()) < 0)
         return;
     runGuarded([this] {
         if (onDblClick)
@@ -153,7 +145,7 @@ void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
 void FileListBox::keyPressEvent(QKeyEvent *event)
 {
     const int before = selectedIndex();
-    QListWidget::keyPressEvent(event);
+    NameList::keyPressEvent(event);
     if (selectedIndex() != before)
         runGuarded([this] { raiseClick(); });
 }

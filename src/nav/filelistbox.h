@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QListWidget>
+#include "nav/namelist.h"
+
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace vardo {
 
@@ -11,7 +11,7 @@ namespace vardo {
 // case. Raises its click event on every user selection, its change event after a click that
 // changed the selected index and after every read, and its double-click event after the click
 // handling of the press that began the double click.
-class FileListBox : public QListWidget {
+class FileListBox : public NameList {
     Q_OBJECT
 
 public:
@@ -47,7 +47,6 @@ private:
 
     std::string directory_;
     std::string mask_;
-    std::vector<std::string> names_;
     int lastIndex_ = -1;
     bool shown_ = false;
 };
