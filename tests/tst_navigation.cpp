@@ -13,6 +13,8 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QIcon>
+#include <QStyle>
 #include <QTest>
 #include <climits>
 #include <cstdlib>
@@ -122,6 +124,7 @@ private slots:
     void directoryRowsAndOpening();
     void fileListEvents();
     void selectedFilePath();
+    void typingAndRefreshing();
     void failedOpeningChangesNothing();
     void unreadableDirectory();
     void driveSelector();
@@ -149,6 +152,15 @@ void Navigation::directoryRowsAndOpening()
     for (int row = 0; row <= current; ++row)
         QCOMPARE(dir->model()->index(row, 0).data(kIndentRole).toInt(), 2 + 4 * row);
     QCOMPARE(dir->model()->index(current + 1, 0).data(kIndentRole).toInt(), 6 + 4 * current);
+    const auto iconOf = [dir](int row) {
+        return dir->model()->index(row, 0).data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage();
+    };
+    const auto standard = [dir](QStyle::StandardPixmap icon) { return dir->style()->standardIcon(icon).pixmap(16).toImage(); };
+    QVERIFY(standard(QStyle::SP_DirOpenIcon) != standard(QStyle::SP_DirClosedIcon));
+    for (int row : {0, current})
+        QCOMPARE(iconOf(row), standard(QStyle::SP_DirOpenIcon));
+    QCOMPARE(iconOf(current + 1), standard(QStyle::SP_DirClosedIcon));
+    QCOMPARE(iconOf(dir->count() - 1), standard(QStyle::SP_DirClosedIcon));
     QCOMPARE(rowTexts(form->qclista), (QStringList{"DEFS.QC", "world.qc"}));
     QCOMPARE(rowTexts(form->listado), (QStringList{"DEFS.QC", "MAKEFILE", "readme.txt", "world.qc"}));
     QCOMPARE(form->windowTitle(), ":: V A R D O :: - " + displayText(p.proj));
@@ -294,6 +306,8 @@ void Navigation::selectedFilePath()
     doubleClickRow(form->dir, rowOf(form->dir, "linked"));
     QCOMPARE(qc->selectedFilePath(), std::string());
     QCOMPARE(qc->count(), 3);
+    QCOMPARE(rowText(qc, 0), QString::fromUtf8("caf\uFFFD.qc"));
+    QCOMPARE(rowText(qc, 1), rowText(qc, 0));
     clickRow(qc, 0);
     QCOMPARE(qc->selectedFilePath(), latin1);
     QCOMPARE(form->veer->wholeText(), QStringLiteral("the real one"));
@@ -314,6 +328,43 @@ void Navigation::selectedFilePath()
     // Selected without a click: the click would load whatever file that is.
     all->setCurrentRow(0);
     QCOMPARE(all->selectedFilePath(), "/" + rowText(all, 0).toStdString());
+}
+
+void Navigation::typingAndRefreshing()
+{
+    CurrentDirectoryGuard guard;
+    Project p;
+    EventLog log;
+    auto form = startForm(p.proj);
+    QVERIFY(form);
+    showAllPage(*form);
+    log.watch(*form);
+
+    // Typing the start of a name selects its entry as the arrow keys do.
+    FileListBox *all = form->listado;
+    all->setFocus();
+    QTest::keyClick(all, Qt::Key_R);
+    QCOMPARE(log.take(), (QStringList{"all-click:2", "all-change:2"}));
+    QCOMPARE(all->selectedFilePath(), p.proj + "/readme.txt");
+    QTest::qWait(QApplication::keyboardInputInterval() + 50);
+    QTest::keyClick(all, Qt::Key_W);
+    QCOMPARE(all->selectedFilePath(), p.proj + "/world.qc");
+
+    // A refresh follows the selected file to its new row, and leaves nothing selected once
+    // the file is gone.
+    FileListBox *qc = form->qclista;
+    clickRow(qc, rowOf(qc, "world.qc"));
+    p.tree.write("proj/apple.qc", "apple");
+    qc->refresh();
+    QCOMPARE(rowTexts(qc), (QStringList{"apple.qc", "DEFS.QC", "world.qc"}));
+    QCOMPARE(qc->selectedIndex(), 2);
+    QCOMPARE(qc->currentRow(), 2);
+    QCOMPARE(qc->selectedFilePath(), p.proj + "/world.qc");
+    QVERIFY(::unlink((p.proj + "/world.qc").c_str()) == 0);
+    qc->refresh();
+    QCOMPARE(rowTexts(qc), (QStringList{"apple.qc", "DEFS.QC"}));
+    QCOMPARE(qc->selectedIndex(), -1);
+    QCOMPARE(qc->selectedFilePath(), std::string());
 }
 
 void Navigation::failedOpeningChangesNothing()
