@@ -256,8 +256,11 @@ private slots:
             QVERIFY(first.isValid());
             QCOMPARE(view->sizeHintForIndex(first).height(), height);
         }
-        // The index's text fits its rows.
-        QVERIFY(QFontMetricsF(f.com->font()).lineSpacing() <= 12);
+        // The index's text fits its rows, at the largest size that does.
+        QFont larger = f.com->font();
+        QVERIFY(QFontMetricsF(larger).lineSpacing() <= 12);
+        larger.setPixelSize(larger.pixelSize() + 1);
+        QVERIFY(QFontMetricsF(larger).lineSpacing() > 12);
     }
 
     // Pages are filled in the button face; the index list is one flat colour, with no gradient.
