@@ -34,6 +34,7 @@ private slots:
     {
         const std::unique_ptr<TForm1> form = startForm(tree_.path());
         QVERIFY(form);
+        form->Manager->setCurrentIndex(TForm1::HelpPage);
         const struct {
             QWidget *widget;
             const char *family;

@@ -81,8 +81,13 @@ private slots:
         QCOMPARE(f.PopupMenu2->actions(), (QList<QAction *>{f.shellopen1, f.ExploreFolder1}));
         QCOMPARE(f.openwithnotepad1->objectName(), QString("openwithnotepad1"));
         QCOMPARE(f.ExploreFolder1->objectName(), QString("ExploreFolder1"));
-        for (int i = 0; i < 8; ++i)
+        // The help panes are made when the Help page is first shown.
+        QVERIFY(!f.Memos[0]);
+        f.Manager->setCurrentIndex(TForm1::HelpPage);
+        for (int i = 0; i < 8; ++i) {
             QCOMPARE(f.Memos[i]->objectName(), QString("Memo%1").arg(i + 1));
+            QCOMPARE(page(f.TabbedNotebook2, i), f.Memos[i]);
+        }
     }
 
     void captionsAndHints()
@@ -207,6 +212,13 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
         }
+        // The help panes, made later, join the chain after the help notebook's tabs.
+        f.Manager->setCurrentIndex(TForm1::HelpPage);
+        f.TabbedNotebook2->tabBar()->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f.Memos[7]);
+        f.Manager->setCurrentIndex(TForm1::NavPage);
+        f.test->setFocus();
         // The editable panes take the Tab key as text.
         QTest::keyClick(f.test, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), f.test);
@@ -244,8 +256,11 @@ private slots:
             QVERIFY(first.isValid());
             QCOMPARE(view->sizeHintForIndex(first).height(), height);
         }
-        // The index's text fits its rows.
-        QVERIFY(QFontMetricsF(f.com->font()).lineSpacing() <= 12);
+        // The index's text fits its rows, at the largest size that does.
+        QFont larger = f.com->font();
+        QVERIFY(QFontMetricsF(larger).lineSpacing() <= 12);
+        larger.setPixelSize(larger.pixelSize() + 1);
+        QVERIFY(QFontMetricsF(larger).lineSpacing() > 12);
     }
 
     // Pages are filled in the button face; the index list is one flat colour, with no gradient.
@@ -290,11 +305,11 @@ private slots:
     void helpPagesAreReadOnlyButSelectable()
     {
         TForm1 &f = *form_;
+        f.Manager->setCurrentIndex(3);
         QCOMPARE(f.TabbedNotebook2->count(), 8);
         QCOMPARE(f.TabbedNotebook2->currentIndex(), 7);
         QCOMPARE(f.TabbedNotebook2->tabText(4), QString("QCman  - &Defs"));
         QCOMPARE(f.TabbedNotebook2->tabText(7), QString("VARDO -Minihelp"));
-        f.Manager->setCurrentIndex(3);
         QCOMPARE(f.Memos[7]->line(0), QString("::VARDO::  Mini help"));
         TextPane *memo = f.Memos[7];
         const QString before = memo->wholeText();

@@ -83,6 +83,11 @@ QFont scalableStandIn(const QFont &font)
 
 QFont fittedToHeight(QFont font, int height)
 {
+    // Line spacing grows in step with the pixel size, so one measurement names the size; each
+    // size measured loads a font engine, which is what start-up waits for.
+    const qreal spacing = QFontMetricsF(font).lineSpacing();
+    if (spacing > height)
+        font.setPixelSize(std::max(1, static_cast<int>(font.pixelSize() * height / spacing)));
     while (font.pixelSize() > 1 && QFontMetricsF(font).lineSpacing() > height)
         font.setPixelSize(font.pixelSize() - 1);
     return font;

@@ -8,6 +8,7 @@
 #include "base/qtext.h"
 #include "build/outputlist.h"
 #include "edit/colouring.h"
+#include "edit/findbar.h"
 #include "edit/indexcombobox.h"
 #include "help/helppages.h"
 #include "nav/directorylistbox.h"
@@ -93,6 +94,12 @@ QFont editorFont()
     font.setStyleStrategy(QFont::PreferNoShaping);
     font.setKerning(false);
     return font;
+}
+
+void chainTabOrder(const QList<QWidget *> &chain)
+{
+    for (qsizetype i = 0; i + 1 < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i], chain[i + 1]);
 }
 
 void showHint(QWidget *widget, const char *hint)
@@ -300,6 +307,18 @@ void TForm1::buildHelpPage(QWidget *page)
     TabbedNotebook2 = named<TabbedNotebook>("TabbedNotebook2", page);
     TabbedNotebook2->setFont(windowsFont(QStringLiteral("MS Sans Serif"), 11));
     tightLayout<QVBoxLayout>(page)->addWidget(TabbedNotebook2);
+    // Eight text panes and their faces cost a good part of the start: they are made when
+    // somebody first reads them.
+    connect(Manager, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == HelpPage)
+            buildHelpMemos();
+    });
+}
+
+void TForm1::buildHelpMemos()
+{
+    if (Memos[0])
+        return;
     for (int i = 0; i < help::kPageCount; ++i) {
         const help::HelpPage &info = help::helpPages()[static_cast<std::size_t>(i)];
         TextPane *memo = named<TextPane>(info.memoName, TextPane::Kind::Memo, nullptr);
@@ -313,24 +332,14 @@ void TForm1::buildHelpPage(QWidget *page)
                                                                 : Qt::ScrollBarAlwaysOff);
         memo->setHideSelection(true);
         setMemoTabStops(memo);
+        memo->setBytes(help::helpPageText(i));
+        findbar->watch(memo);
         Memos[static_cast<std::size_t>(i)] = memo;
         TabbedNotebook2->addPage(memo, QLatin1String(info.caption));
     }
     TabbedNotebook2->setCurrentIndex(help::kFirstPage);
-    // The texts are laid out only when somebody reads them.
-    connect(Manager, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index == HelpPage)
-            fillHelpPages();
-    });
-}
-
-void TForm1::fillHelpPages()
-{
-    if (helpFilled_)
-        return;
-    helpFilled_ = true;
-    for (int i = 0; i < help::kPageCount; ++i)
-        Memos[static_cast<std::size_t>(i)]->setBytes(help::helpPageText(i));
+    chainTabOrder({TabbedNotebook2->tabBar(), Memos[0], Memos[1], Memos[2], Memos[3], Memos[4], Memos[5],
+                   Memos[6], Memos[7]});
 }
 
 void TForm1::buildMenus()
@@ -386,12 +395,8 @@ void TForm1::bindEvents()
 
 void TForm1::setTabOrder()
 {
-    const QList<QWidget *> chain = {qclista, listado, qccarranca, Manager->tabBar(), dir, auto_, drive,
-                                    salvaman, test, com, vardo, output, veer, TabbedNotebook2->tabBar(),
-                                    Memos[0], Memos[1], Memos[2], Memos[3], Memos[4], Memos[5],
-                                    Memos[6], Memos[7]};
-    for (qsizetype i = 0; i + 1 < chain.size(); ++i)
-        QWidget::setTabOrder(chain[i], chain[i + 1]);
+    chainTabOrder({qclista, listado, qccarranca, Manager->tabBar(), dir, auto_, drive, salvaman, test, com,
+                   vardo, output, veer, TabbedNotebook2->tabBar()});
 }
 
 void TForm1::placeCompilerButton()

@@ -63,7 +63,8 @@ public:
     OutputList *output;
     TextPane *veer;
     TabbedNotebook *TabbedNotebook2;
-    std::array<TextPane *, 8> Memos;
+    // The help panes, made when the Help page is first shown; null until then.
+    std::array<TextPane *, 8> Memos{};
     QMenu *PopupMenu1;
     QAction *openwithnotepad1;
     QMenu *PopupMenu2;
@@ -150,12 +151,11 @@ private:
     void setTabOrder();
     void placeWindow();
     void placeCompilerButton();
-    void fillHelpPages();
+    void buildHelpMemos();
     bool handleAccessKey(QEvent *event);
 
     bool shown_ = false;
     CompileRun *compileRun_ = nullptr;
-    bool helpFilled_ = false;
 };
 
 } // namespace vardo

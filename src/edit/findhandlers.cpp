@@ -19,8 +19,6 @@ void TForm1::buildFindBar()
     findbar->frontPane = [this] { return frontPane(); };
     for (TextPane *pane : {vardo, veer, test})
         findbar->watch(pane);
-    for (TextPane *memo : Memos)
-        findbar->watch(memo);
     for (TabbedNotebook *notebook : {Manager, TabbedNotebook2})
         connect(notebook, &QTabWidget::currentChanged, findbar, &FindBar::frontPaneChanged);
 
