@@ -70,13 +70,15 @@ TEST(FunctionIndexScan, ListsEntriesInLineOrderWithDuplicates)
     };
     const Entries expected = {u"void() Teleport_to_bomb =", u"float() Pet_FindTarget =",
                               u"    void()      MyFunction =", u"void() Teleport_to_bomb ="};
-    std::u16string crlf, lf;
+    std::u16string crlf, lf, paragraphs;
     for (const std::u16string &line : lines) {
         crlf += line + u"\r\n";
         lf += line + u"\n";
+        paragraphs += line + u"\u2029";
     }
     EXPECT_EQ(scanFunctionIndex(crlf), expected);
     EXPECT_EQ(scanFunctionIndex(lf), expected);
+    EXPECT_EQ(scanFunctionIndex(paragraphs), expected);
     // A last line without a line end is scanned too.
     EXPECT_EQ(scanFunctionIndex(u"x\r\nvoid() Last ="), Entries{u"void() Last ="});
     EXPECT_TRUE(scanFunctionIndex(u"").empty());

@@ -46,8 +46,10 @@ std::u16string indexEntryOf(std::u16string_view line)
 std::vector<std::u16string> scanFunctionIndex(std::u16string_view text)
 {
     std::vector<std::u16string> entries;
+    const auto isLineEnd = [](char16_t c) { return c == u'\n' || c == u'\u2029'; };
     while (!text.empty()) {
-        const auto end = text.find(u'\n');
+        const auto found = std::find_if(text.begin(), text.end(), isLineEnd);
+        const auto end = found == text.end() ? text.npos : static_cast<std::size_t>(found - text.begin());
         std::u16string_view line = text.substr(0, end);
         if (end != text.npos && !line.empty() && line.back() == u'\r')
             line.remove_suffix(1);

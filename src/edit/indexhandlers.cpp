@@ -6,13 +6,17 @@
 #include "edit/indexcombobox.h"
 #include "panes/textpane.h"
 
+#include <QTextDocument>
+
 namespace vardo {
 
 void TForm1::RebuildFunctionIndex()
 {
     com->clear();
     QStringList entries;
-    for (const std::u16string &entry : edit::scanFunctionIndex(u16view(vardo->wholeText())))
+    // The raw text, without turning every paragraph end into CR LF: a large file's index is
+    // built without a second copy of its text.
+    for (const std::u16string &entry : edit::scanFunctionIndex(u16view(vardo->document()->toRawText())))
         entries << fromU16(entry);
     com->addItems(entries);
     com->setCurrentIndex(-1);
