@@ -135,12 +135,29 @@ private slots:
         s.key(Qt::Key_Return);
         QTest::keyClicks(s.form->vardo, "fresh();");
         s.key(Qt::Key_Return);
+        // After a pause in typing the index catches up by itself, off the window's thread.
+        QTRY_COMPARE(s.symbols().index().definitions("fresh").size(), std::size_t(1));
+        QTest::keyClicks(s.form->vardo, "void() fresher = {};");
         s.caret(1, 2);
         s.key(Qt::Key_F12);
         QCOMPARE(EditFile, s.tree / "world.qc");
         QCOMPARE(s.caretLine(), 0);
         QCOMPARE(s.selected(), QStringLiteral("fresh"));
         QCOMPARE(readFile(s.tree / "world.qc"), std::string(kWorld));
+    }
+
+    void aNewerEditorTextWinsOverOneStillBeingScanned()
+    {
+        Session s;
+        QVERIFY(s.form);
+        QTRY_VERIFY(s.indexed());
+        const std::string world = s.tree / "world.qc";
+        s.symbols().updateFromEditorInBackground(world, QStringLiteral("float older;"));
+        s.symbols().updateFromEditor(world, QStringLiteral("float newer;\u2029float later;"));
+        QVERIFY(!s.symbols().backgroundUpdatePending());
+        QTest::qWait(200);
+        QVERIFY(s.symbols().index().definitions("older").empty());
+        QCOMPARE(s.symbols().index().definitions("later").size(), std::size_t(1));
     }
 
     void usesOfANameAcrossTheProject()

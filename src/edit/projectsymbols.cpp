@@ -2,9 +2,11 @@
 
 #include "base/qtext.h"
 #include "panes/fileio.h"
+#include "panes/textmodel.h"
 #include "panes/textpane.h"
 
 #include <QFileSystemWatcher>
+#include <QThreadPool>
 #include <filesystem>
 #include <QFileInfo>
 
@@ -15,6 +17,14 @@ namespace {
 std::string readSource(const std::string &path)
 {
     return fileio::readWholeFile(path, TextPane::kCapacity);
+}
+
+// The bytes of the file the editor's text would be written as, with line feeds for its
+// paragraph ends.
+std::string editorBytes(QString editorText)
+{
+    editorText.replace(QChar(0x2029), u'\n');
+    return text::encodeCp1252(u16view(editorText));
 }
 
 } // namespace
@@ -37,14 +47,18 @@ std::string canonicalPath(const std::string &path)
 
 } // namespace
 
-ProjectSymbols::ProjectSymbols(QObject *parent) : QObject(parent), watcher_(new QFileSystemWatcher(this))
+ProjectSymbols::ProjectSymbols(QObject *parent)
+    : QObject(parent), watcher_(new QFileSystemWatcher(this)), scanner_(new QThreadPool(this))
 {
+    scanner_->setMaxThreadCount(1);
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, &ProjectSymbols::fileChanged);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &ProjectSymbols::directoryChanged);
 }
 
 ProjectSymbols::~ProjectSymbols()
 {
+    scanner_->clear();
+    scanner_->waitForDone();
     if (worker_.joinable())
         worker_.join();
 }
@@ -67,10 +81,45 @@ void ProjectSymbols::setEditedFile(const std::string &editedFile)
 
 void ProjectSymbols::updateFile(const std::string &path, std::string text)
 {
+    ++updateGeneration_;
+    backgroundPending_ = false;
     if (building())
         pending_[path] = std::move(text);
     else
         index_.update(indexPathOf(path), std::move(text));
+}
+
+void ProjectSymbols::updateFromEditor(const std::string &path, const QString &editorText)
+{
+    updateFile(path, editorBytes(editorText));
+}
+
+void ProjectSymbols::updateFromEditorInBackground(const std::string &path, QString editorText)
+{
+    const unsigned generation = ++updateGeneration_;
+    backgroundPending_ = true;
+    scanner_->start([this, generation, path, editorText = std::move(editorText)]() mutable {
+        std::string text = editorBytes(std::move(editorText));
+        qc::FileSymbols symbols = qc::scanSymbols(text);
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, path, text = std::move(text), symbols = std::move(symbols)]() mutable {
+                landBackgroundUpdate(generation, path, std::move(text), std::move(symbols));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ProjectSymbols::landBackgroundUpdate(unsigned generation, const std::string &path, std::string text,
+                                          qc::FileSymbols symbols)
+{
+    if (generation != updateGeneration_)
+        return;
+    backgroundPending_ = false;
+    if (building())
+        pending_[path] = std::move(text);
+    else
+        index_.replace(indexPathOf(path), std::move(text), std::move(symbols));
 }
 
 std::string ProjectSymbols::indexPathOf(const std::string &path) const

@@ -4,6 +4,7 @@
 #include "qc/symbols.h"
 
 #include <QObject>
+#include <QString>
 #include <map>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 class QFileSystemWatcher;
+class QThreadPool;
 
 namespace vardo {
 
@@ -31,6 +33,13 @@ public:
     void setEditedFile(const std::string &editedFile);
     // Re-indexes a file of the project from a text that is newer than the disk's.
     void updateFile(const std::string &path, std::string text);
+    // The same from the editor's text as its document holds it (paragraphs end in U+2029).
+    void updateFromEditor(const std::string &path, const QString &editorText);
+    // The same, read and scanned off the window's thread: a large file is not scanned while the
+    // user waits. A later update of the file wins over one still running.
+    void updateFromEditorInBackground(const std::string &path, QString editorText);
+    // An update in the background has not landed yet.
+    bool backgroundUpdatePending() const { return backgroundPending_; }
 
     const qc::SymbolIndex &index() const { return index_; }
     const std::string &directory() const { return directory_; }
@@ -46,6 +55,8 @@ private:
     struct Result;
     void startBuild();
     void land(std::shared_ptr<Result> result);
+    void landBackgroundUpdate(unsigned generation, const std::string &path, std::string text,
+                              qc::FileSymbols symbols);
     void fileChanged(const QString &path);
     void directoryChanged();
     void watchProject();
@@ -64,6 +75,10 @@ private:
     bool landed_ = true;
     bool again_ = false; // another build was asked for while one was running
     QFileSystemWatcher *watcher_;
+    // One thread for the editor's texts, in the order they come; only the newest lands.
+    QThreadPool *scanner_;
+    unsigned updateGeneration_ = 0;
+    bool backgroundPending_ = false;
 };
 
 } // namespace vardo

@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
 
@@ -72,10 +73,10 @@ SymbolNavigator::SymbolNavigator(TForm1 &form)
 {
     typingPause_->setSingleShot(true);
     typingPause_->setInterval(kTypingPauseMs);
-    connect(typingPause_, &QTimer::timeout, this, &SymbolNavigator::indexEditorText);
+    connect(typingPause_, &QTimer::timeout, this, &SymbolNavigator::indexEditorTextInBackground);
     connect(form.vardo, &QPlainTextEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
     // A fresh index knows only the disk: the editor may hold newer lines.
-    connect(symbols_, &ProjectSymbols::rebuilt, this, &SymbolNavigator::indexEditorText);
+    connect(symbols_, &ProjectSymbols::rebuilt, this, &SymbolNavigator::indexEditorTextInBackground);
 
     const auto bind = [this](TextPane *pane, QKeySequence keys, std::function<void()> action) {
         auto *a = new QAction(pane);
@@ -100,13 +101,28 @@ void SymbolNavigator::directoryChanged(const std::string &directory)
     symbols_->setDirectory(directory, EditFile);
 }
 
+void SymbolNavigator::indexEditorTextInBackground()
+{
+    typingPause_->stop();
+    if (EditFile.empty())
+        return;
+    symbols_->setEditedFile(EditFile);
+    symbols_->updateFromEditorInBackground(EditFile, form_.vardo->document()->toRawText());
+}
+
 void SymbolNavigator::indexEditorText()
 {
     typingPause_->stop();
     if (EditFile.empty())
         return;
     symbols_->setEditedFile(EditFile);
-    symbols_->updateFile(EditFile, toBytes(form_.vardo->toPlainText()));
+    symbols_->updateFromEditor(EditFile, form_.vardo->document()->toRawText());
+}
+
+void SymbolNavigator::bringIndexUpToDate()
+{
+    if (typingPause_->isActive() || symbols_->backgroundUpdatePending())
+        indexEditorText();
 }
 
 NameAt SymbolNavigator::nameAtCaret(TextPane *pane) const
@@ -128,8 +144,8 @@ void SymbolNavigator::goToDefinition(TextPane *pane)
     if (name.name.isEmpty())
         return;
     // Lines typed since the last pause count too.
-    if (pane == form_.vardo && typingPause_->isActive())
-        indexEditorText();
+    if (pane == form_.vardo)
+        bringIndexUpToDate();
     const std::vector<qc::Definition> found = symbols_->index().definitions(toBytes(name.name), name.frame);
     if (found.empty()) {
         tell(pane, symbols_->building() ? tr("The project is still being read; try again in a moment.")
@@ -259,8 +275,7 @@ void SymbolNavigator::findReferences(TextPane *pane)
     const NameAt name = nameAtCaret(pane);
     if (name.name.isEmpty())
         return;
-    if (typingPause_->isActive())
-        indexEditorText();
+    bringIndexUpToDate();
     const std::vector<qc::Reference> found = symbols_->index().references(toBytes(name.name), name.frame);
     const QString shown = (name.frame ? QStringLiteral("$") : QString()) + name.name;
     if (found.empty()) {
@@ -282,8 +297,7 @@ void SymbolNavigator::complete()
     const qc::CompletionContext context = before == u'.'   ? qc::CompletionContext::Field
                                           : before == u'$' ? qc::CompletionContext::Frame
                                                            : qc::CompletionContext::Any;
-    if (typingPause_->isActive())
-        indexEditorText();
+    bringIndexUpToDate();
     completionNames_.clear();
     if (context == qc::CompletionContext::Any)
         for (const std::string &local : qc::localNames(toBytes(form_.vardo->toPlainText()), cursor.blockNumber()))

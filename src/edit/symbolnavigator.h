@@ -89,7 +89,11 @@ private:
     // The column in the caret's line where the name before the caret begins.
     int prefixColumn() const;
     void tell(TextPane *pane, const QString &message);
+    // The index follows the editor's text: in the background after a pause in typing, at once
+    // when a lookup needs lines the index has not seen yet.
+    void indexEditorTextInBackground();
     void indexEditorText();
+    void bringIndexUpToDate();
     NameAt nameAtCaret(TextPane *pane) const;
     void insertCompletion(const QString &name);
     void refilterCompletion();

@@ -533,10 +533,18 @@ SymbolIndex SymbolIndex::build(const SourceList &project, const ReadFile &read)
 
 bool SymbolIndex::update(const std::string &path, std::string text)
 {
+    if (!contains(path))
+        return false;
+    FileSymbols symbols = scanSymbols(text);
+    return replace(path, std::move(text), std::move(symbols));
+}
+
+bool SymbolIndex::replace(const std::string &path, std::string text, FileSymbols symbols)
+{
     for (File &file : files_) {
         if (file.path != path)
             continue;
-        file.symbols = scanSymbols(text);
+        file.symbols = std::move(symbols);
         file.text = std::move(text);
         return true;
     }

@@ -76,6 +76,8 @@ public:
 
     // Re-indexes one file of the project from its text; false when the path is not part of it.
     bool update(const std::string &path, std::string text);
+    // The same with the text's symbols already scanned.
+    bool replace(const std::string &path, std::string text, FileSymbols symbols);
 
     bool contains(const std::string &path) const;
     // The files indexed, in project order.
