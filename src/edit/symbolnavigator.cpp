@@ -73,10 +73,11 @@ SymbolNavigator::SymbolNavigator(TForm1 &form)
 {
     typingPause_->setSingleShot(true);
     typingPause_->setInterval(kTypingPauseMs);
-    connect(typingPause_, &QTimer::timeout, this, &SymbolNavigator::indexEditorTextInBackground);
+    const auto indexInBackground = [this] { indexEditorText(true); };
+    connect(typingPause_, &QTimer::timeout, this, indexInBackground);
     connect(form.vardo, &QPlainTextEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
     // A fresh index knows only the disk: the editor may hold newer lines.
-    connect(symbols_, &ProjectSymbols::rebuilt, this, &SymbolNavigator::indexEditorTextInBackground);
+    connect(symbols_, &ProjectSymbols::rebuilt, this, indexInBackground);
 
     const auto bind = [this](TextPane *pane, QKeySequence keys, std::function<void()> action) {
         auto *a = new QAction(pane);
@@ -101,28 +102,23 @@ void SymbolNavigator::directoryChanged(const std::string &directory)
     symbols_->setDirectory(directory, EditFile);
 }
 
-void SymbolNavigator::indexEditorTextInBackground()
+void SymbolNavigator::indexEditorText(bool inBackground)
 {
     typingPause_->stop();
     if (EditFile.empty())
         return;
     symbols_->setEditedFile(EditFile);
-    symbols_->updateFromEditorInBackground(EditFile, form_.vardo->document()->toRawText());
-}
-
-void SymbolNavigator::indexEditorText()
-{
-    typingPause_->stop();
-    if (EditFile.empty())
-        return;
-    symbols_->setEditedFile(EditFile);
-    symbols_->updateFromEditor(EditFile, form_.vardo->document()->toRawText());
+    const QString text = form_.vardo->document()->toRawText();
+    if (inBackground)
+        symbols_->updateFromEditorInBackground(EditFile, text);
+    else
+        symbols_->updateFromEditor(EditFile, text);
 }
 
 void SymbolNavigator::bringIndexUpToDate()
 {
     if (typingPause_->isActive() || symbols_->backgroundUpdatePending())
-        indexEditorText();
+        indexEditorText(false);
 }
 
 NameAt SymbolNavigator::nameAtCaret(TextPane *pane) const

@@ -91,8 +91,7 @@ private:
     void tell(TextPane *pane, const QString &message);
     // The index follows the editor's text: in the background after a pause in typing, at once
     // when a lookup needs lines the index has not seen yet.
-    void indexEditorTextInBackground();
-    void indexEditorText();
+    void indexEditorText(bool inBackground);
     void bringIndexUpToDate();
     NameAt nameAtCaret(TextPane *pane) const;
     void insertCompletion(const QString &name);
