@@ -7,6 +7,7 @@
 #include "nav/directorylistbox.h"
 #include "nav/drivecombobox.h"
 #include "nav/filelistbox.h"
+#include "nav/namelist.h"
 #include "nav/rowdelegate.h"
 #include "nav/volumes.h"
 #include "panes/textpane.h"
@@ -125,6 +126,7 @@ private slots:
     void fileListEvents();
     void selectedFilePath();
     void typingAndRefreshing();
+    void typeAheadFindsWhatTheToolkitWould();
     void failedOpeningChangesNothing();
     void unreadableDirectory();
     void driveSelector();
@@ -365,6 +367,24 @@ void Navigation::typingAndRefreshing()
     QCOMPARE(rowTexts(qc), (QStringList{"apple.qc", "DEFS.QC"}));
     QCOMPARE(qc->selectedIndex(), -1);
     QCOMPARE(qc->selectedFilePath(), std::string());
+}
+
+// The type-ahead's own search answers as the toolkit's search of the display texts does,
+// from every starting row, with wrapping, in any case, for names that are not ASCII too.
+void Navigation::typeAheadFindsWhatTheToolkitWould()
+{
+    NameListModel model;
+    model.setNames({"Alpha.qc", "\xc3\x84rger.qc", "beta", "\xff\xfe.dat", "ALPHABET", "a", "zz", "\xc3\xa4rm"});
+    const Qt::MatchFlags flags = Qt::MatchStartsWith | Qt::MatchWrap;
+    for (const QString &typed : {QStringLiteral("a"), QStringLiteral("AL"), QStringLiteral("alphab"), QStringLiteral("b"),
+                                 QStringLiteral("z"), QStringLiteral("zzz"), QStringLiteral("q"), QStringLiteral("\u00e4"),
+                                 QString(QChar(0xfffd))}) {
+        for (int start = 0; start < model.rowCount(); ++start) {
+            const QModelIndex from = model.index(start);
+            QCOMPARE(model.match(from, Qt::DisplayRole, typed, 1, flags),
+                     model.QAbstractItemModel::match(from, Qt::DisplayRole, typed, 1, flags));
+        }
+    }
 }
 
 void Navigation::failedOpeningChangesNothing()

@@ -19,6 +19,11 @@ public:
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
+    // Type-ahead's search for the next row that starts with what was typed. Names are compared
+    // as bytes while both sides are plain ASCII, so that a search through a large directory
+    // makes display text only of the names that are not.
+    QModelIndexList match(const QModelIndex &start, int role, const QVariant &value, int hits,
+                          Qt::MatchFlags flags) const override;
 
 protected:
     // Replaces the names inside a reset that the caller has begun.
