@@ -2,6 +2,7 @@
 // a bare floor measured in the same run.
 #include "benchtext.h"
 #include "widgetbench.h"
+#include "windowbench.h"
 
 #include "app/form1.h"
 #include "base/qtext.h"
@@ -9,16 +10,11 @@
 #include "panes/textpane.h"
 
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <memory>
-#include <unistd.h>
 
 using vardo::TForm1;
 
 namespace {
-
-std::unique_ptr<TForm1> form;
 
 // 300,000 lines, 10 MB; every third line holds "health" once: 100,000 matches.
 std::string healthSource()
@@ -31,21 +27,14 @@ std::string healthSource()
 
 TForm1 &formWith(const std::string &bytes)
 {
-    static QTemporaryDir directory;
     static const std::string *loaded = nullptr;
-    if (!form) {
-        if (::chdir(directory.path().toLocal8Bit().constData()) != 0)
-            std::abort();
-        form = std::make_unique<TForm1>();
-        form->show();
-        QApplication::processEvents();
-    }
+    TForm1 &form = windowbench::shownWindow();
     if (loaded != &bytes) {
-        form->vardo->setBytes(bytes);
+        form.vardo->setBytes(bytes);
         loaded = &bytes;
         QApplication::processEvents();
     }
-    return *form;
+    return form;
 }
 
 const std::string &source10MB()
@@ -125,6 +114,6 @@ BENCHMARK(BM_FloorStringReplace)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     const int status = runWidgetBenchmarks(argc, argv);
-    form.reset();
+    windowbench::closeShownWindow();
     return status;
 }

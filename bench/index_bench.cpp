@@ -1,6 +1,7 @@
 // The function index on a large file: the rebuild after a load and the jump to the last entry.
 #include "benchtext.h"
 #include "widgetbench.h"
+#include "windowbench.h"
 
 #include "app/form1.h"
 #include "base/qtext.h"
@@ -8,35 +9,22 @@
 #include "edit/indexcombobox.h"
 #include "panes/textpane.h"
 
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <memory>
-#include <unistd.h>
 
 using vardo::TForm1;
 
 namespace {
 
-std::unique_ptr<TForm1> form;
-
-// The shown window per text size, its editor holding the generated source. The window lists
-// an empty directory, so that nothing else is timed.
+// The shown window, its editor holding the generated source of that many lines.
 TForm1 &formWithText(int lines)
 {
-    static QTemporaryDir directory;
     static int loadedLines = 0;
-    if (!form) {
-        if (::chdir(directory.path().toLocal8Bit().constData()) != 0)
-            std::abort();
-        form = std::make_unique<TForm1>();
-        form->show();
-        QApplication::processEvents();
-    }
+    TForm1 &form = windowbench::shownWindow();
     if (loadedLines != lines) {
-        form->vardo->setBytes(quakecSource(lines));
+        form.vardo->setBytes(quakecSource(lines));
         loadedLines = lines;
     }
-    return *form;
+    return form;
 }
 
 void BM_RebuildFunctionIndex(benchmark::State &state)
@@ -81,6 +69,6 @@ BENCHMARK(BM_JumpToLastEntry)->Arg(30000)->Arg(300000)->Unit(benchmark::kMillise
 int main(int argc, char **argv)
 {
     const int status = runWidgetBenchmarks(argc, argv);
-    form.reset();
+    windowbench::closeShownWindow();
     return status;
 }

@@ -1,3 +1,4 @@
+#include "floor.h"
 #include "widgetbench.h"
 #include "benchtext.h"
 #include "app/fonts.h"
@@ -90,8 +91,7 @@ void BM_Load(benchmark::State &state)
         floor += seconds(middle, end);
         state.SetIterationTime(seconds(start, middle));
     }
-    state.counters["floor_ms"] = 1000 * floor / static_cast<double>(state.iterations());
-    state.counters["ratio"] = ours / floor;
+    reportAgainstFloor(state, ours, floor);
     state.SetBytesProcessed(state.iterations() * static_cast<long>(quakecSource(lines).size()));
 }
 
