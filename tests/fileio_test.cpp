@@ -72,6 +72,24 @@ protected:
         return SaveError::Kind::WriteFailed;
     }
 
+    // The failure of a save of 100,000 bytes under a file size limit of 4,096, which stops a
+    // write part way as a full disk would.
+    SaveError::Kind failureUnderSizeLimit(const std::string &target) const
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved {};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit tiny = saved;
+        tiny.rlim_cur = 4096;
+        if (::setrlimit(RLIMIT_FSIZE, &tiny) != 0) {
+            ADD_FAILURE() << "cannot set a file size limit";
+            return SaveError::Kind::WriteFailed;
+        }
+        const SaveError::Kind kind = failureOf(target, std::string(100000, 'x'));
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        return kind;
+    }
+
     std::string dir;
 };
 
@@ -126,16 +144,8 @@ TEST_F(SafeSave, ReadOnlyTargetsCannotBeCreated)
 TEST_F(SafeSave, FailedWriteLeavesTheOriginalWholeAndNoTemporaryFile)
 {
     write("big.qc", "original");
-    // A file size limit makes the write of the temporary file fail part way.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit tiny = saved;
-    tiny.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
-    const SaveError::Kind kind = failureOf(path("big.qc"), std::string(100000, 'x'));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_EQ(kind, SaveError::Kind::WriteFailed);
+    // The write of the temporary file fails part way.
+    EXPECT_EQ(failureUnderSizeLimit(path("big.qc")), SaveError::Kind::WriteFailed);
     EXPECT_EQ(read("big.qc"), "original");
     EXPECT_EQ(entries(), std::vector<std::string>{"big.qc"});
 }
@@ -175,15 +185,7 @@ TEST_F(SafeSave, InPlaceWriteReservesSpaceBeforeTouchingTheOldBytes)
     EXPECT_EQ(read("two.qc"), "old contents");
 
     // The real reservation, refused by a file size limit as a full disk would refuse it.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit tiny = saved;
-    tiny.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
-    const SaveError::Kind kind = failureOf(path("one.qc"), std::string(100000, 'x'));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_EQ(kind, SaveError::Kind::WriteFailed);
+    EXPECT_EQ(failureUnderSizeLimit(path("one.qc")), SaveError::Kind::WriteFailed);
     EXPECT_EQ(read("two.qc"), "old contents");
 
     saveFileSafely(path("one.qc"), "short");
