@@ -76,12 +76,21 @@ struct Session {
 class Symbols : public QObject {
     Q_OBJECT
 
+    // Every case starts in the window on the project, once its index has landed.
+    std::unique_ptr<Session> session_;
+
 private slots:
+    void init()
+    {
+        session_ = std::make_unique<Session>();
+        QVERIFY(session_->form);
+        QTRY_VERIFY(session_->indexed());
+    }
+    void cleanup() { session_.reset(); }
+
     void definitionInAnotherFileAutosavesAndComesBack()
     {
-        Session s;
-        QVERIFY(s.form);
-        QTRY_VERIFY(s.indexed());
+        Session &s = *session_;
         s.open("world.qc");
         s.caret(0, 0);
         QTest::keyClicks(s.form->vardo, "// edited");
@@ -107,9 +116,7 @@ private slots:
 
     void severalDefinitionsOfferAShortList()
     {
-        Session s;
-        QVERIFY(s.form);
-        QTRY_VERIFY(s.indexed());
+        Session &s = *session_;
         s.open("world.qc");
         s.caret(6, 7);
         s.key(Qt::Key_F12);
@@ -126,9 +133,7 @@ private slots:
 
     void theIndexFollowsTheTypingBeforeAnySave()
     {
-        Session s;
-        QVERIFY(s.form);
-        QTRY_VERIFY(s.indexed());
+        Session &s = *session_;
         s.open("world.qc");
         s.caret(0, 0);
         QTest::keyClicks(s.form->vardo, "void() fresh = {};");
@@ -148,9 +153,7 @@ private slots:
 
     void aNewerEditorTextWinsOverOneStillBeingScanned()
     {
-        Session s;
-        QVERIFY(s.form);
-        QTRY_VERIFY(s.indexed());
+        Session &s = *session_;
         const std::string world = s.tree / "world.qc";
         s.symbols().updateFromEditorInBackground(world, QStringLiteral("float older;"));
         s.symbols().updateFromEditor(world, QStringLiteral("float newer;\u2029float later;"));
@@ -162,9 +165,7 @@ private slots:
 
     void usesOfANameAcrossTheProject()
     {
-        Session s;
-        QVERIFY(s.form);
-        QTRY_VERIFY(s.indexed());
+        Session &s = *session_;
         s.open("defs.qc");
         s.caret(4, 8); // on "maxhealth"
         s.key(Qt::Key_F12, Qt::ShiftModifier);
@@ -188,9 +189,7 @@ private slots:
 
     void writesOfProjectFilesReachTheIndex()
     {
-        Session s;
-        QVERIFY(s.form);
-        QTRY_VERIFY(s.indexed());
+        Session &s = *session_;
         QVERIFY(s.symbols().index().definitions("added").empty());
         s.tree.write("other.qc", "float twice;\r\nfloat added;\r\n");
         QTRY_COMPARE(s.symbols().index().definitions("added").size(), std::size_t(1));
@@ -204,9 +203,7 @@ private slots:
 
     void theEditedFileChoosesAmongSeveralLists()
     {
-        Session s;
-        QVERIFY(s.form);
-        QTRY_VERIFY(s.indexed());
+        Session &s = *session_;
         s.tree.write("csprogs.src", "#output \"../csprogs.dat\"\n#include \"client.qc\"\n");
         s.tree.write("client.qc", "void() CSQC_Init = {};\r\n");
         s.form->qclista->refresh();
@@ -222,9 +219,7 @@ private slots:
 
     void hoverOnABuiltinShowsItsNumberAndReference()
     {
-        Session s;
-        QVERIFY(s.form);
-        QTRY_VERIFY(s.indexed());
+        Session &s = *session_;
         const QString text = s.form->symbols->hoverText(nameAt(QStringLiteral("makevectors(v);"), 0, 3));
         QVERIFY2(text.contains(QStringLiteral("void(vector ang) makevectors = #1")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("The engine&#x27;s functions")) ||
@@ -237,9 +232,7 @@ private slots:
 
     void completionOffersLocalsFirstThenTheProject()
     {
-        Session s;
-        QVERIFY(s.form);
-        QTRY_VERIFY(s.indexed());
+        Session &s = *session_;
         s.open("world.qc");
         s.caret(3, 1);
         QTest::keyClicks(s.form->vardo, "ma");
