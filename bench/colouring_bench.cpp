@@ -3,8 +3,8 @@
 #include "benchtext.h"
 #include "widgetbench.h"
 
-#include "edit/colouring.h"
-#include "panes/textmodel.h"
+#include "panes/colouring.h"
+#include "core/text/textmodel.h"
 #include "panes/textpane.h"
 
 #include <QKeyEvent>

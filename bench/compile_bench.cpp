@@ -4,7 +4,7 @@
 #include "widgetbench.h"
 
 #include "app/form1.h"
-#include "build/outputlist.h"
+#include "lists/outputlist.h"
 #include "panes/textpane.h"
 #include "tools/programs.h"
 

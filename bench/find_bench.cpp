@@ -5,8 +5,8 @@
 #include "windowbench.h"
 
 #include "app/form1.h"
-#include "base/qtext.h"
-#include "edit/findbar.h"
+#include "doc/qtext.h"
+#include "find/findbar.h"
 #include "panes/textpane.h"
 
 #include <QLineEdit>

@@ -4,9 +4,9 @@
 #include "windowbench.h"
 
 #include "app/form1.h"
-#include "base/qtext.h"
-#include "edit/functionindex.h"
-#include "edit/indexcombobox.h"
+#include "doc/qtext.h"
+#include "core/qc/functionindex.h"
+#include "lists/indexcombobox.h"
 #include "panes/textpane.h"
 
 #include <benchmark/benchmark.h>

@@ -1,9 +1,9 @@
 // Changing into a very large directory, reading it, and moving through the all-files list.
 #include "floor.h"
 #include "widgetbench.h"
-#include "nav/directorylistbox.h"
-#include "nav/filelistbox.h"
-#include "nav/listing.h"
+#include "lists/directorylistbox.h"
+#include "lists/filelistbox.h"
+#include "core/files/listing.h"
 
 #include <QKeyEvent>
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
 #include "floor.h"
 #include "widgetbench.h"
 #include "benchtext.h"
-#include "app/fonts.h"
+#include "ui/fonts.h"
 #include "app/form1.h"
 #include "panes/textpane.h"
 

@@ -3,9 +3,9 @@
 // counting their lines with the standard library.
 #include "qccorpus.h"
 
-#include "panes/fileio.h"
-#include "qc/sourcelist.h"
-#include "qc/symbols.h"
+#include "core/files/fileio.h"
+#include "core/qc/sourcelist.h"
+#include "core/qc/symbols.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

@@ -1,9 +1,9 @@
 // The batch-file line: a selected path reaches the command processor as the one operand of
 // one command, or, holding a line break, is refused; any batch text parses into commands
 // whose operands hold no line break.
-#include "base/errors.h"
+#include "core/base/errors.h"
 #include "fuzzcheck.h"
-#include "tools/batchline.h"
+#include "core/batch/batchline.h"
 
 #include <cstdint>
 #include <string>

@@ -2,7 +2,7 @@
 // and diagnostics come out, and every place it reports lies within its own line.
 // Input: one byte that says where to cut the output, then the output.
 #include "fuzzcheck.h"
-#include "qc/compileroutput.h"
+#include "core/qc/compileroutput.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 // The function index scan: what the entries must be, whatever the text.
-#include "edit/functionindex.h"
+#include "core/qc/functionindex.h"
 #include "fuzzcheck.h"
-#include "panes/textmodel.h"
+#include "core/text/textmodel.h"
 
 #include <algorithm>
 #include <cstdint>

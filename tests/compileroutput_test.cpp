@@ -1,4 +1,4 @@
-#include "qc/compileroutput.h"
+#include "core/qc/compileroutput.h"
 
 #include <gtest/gtest.h>
 

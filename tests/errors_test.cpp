@@ -1,4 +1,4 @@
-#include "base/errors.h"
+#include "core/base/errors.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

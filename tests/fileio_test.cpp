@@ -1,4 +1,4 @@
-#include "panes/fileio.h"
+#include "core/files/fileio.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "edit/functionindex.h"
+#include "core/qc/functionindex.h"
 
 #include <gtest/gtest.h>
 

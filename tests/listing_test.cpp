@@ -1,6 +1,6 @@
-#include "base/errors.h"
-#include "nav/listing.h"
-#include "nav/volumes.h"
+#include "core/base/errors.h"
+#include "core/files/listing.h"
+#include "core/files/volumes.h"
 
 #include <gtest/gtest.h>
 

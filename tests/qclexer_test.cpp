@@ -1,4 +1,4 @@
-#include "qc/lexer.h"
+#include "core/qc/lexer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "qc/symbols.h"
-#include "panes/fileio.h"
+#include "core/qc/symbols.h"
+#include "core/files/fileio.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "app/startup.h"
 #include "app/windowplacement.h"
-#include "base/errors.h"
+#include "core/base/errors.h"
 
 #include <gtest/gtest.h>
 

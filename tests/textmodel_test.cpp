@@ -1,4 +1,4 @@
-#include "panes/textmodel.h"
+#include "core/text/textmodel.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "base/errors.h"
+#include "core/base/errors.h"
 #include "tools/batchprocessor.h"
 #include "tools/programs.h"
 #include "tools/shellexec.h"

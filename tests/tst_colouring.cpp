@@ -1,11 +1,11 @@
 // QuakeC colouring in the real window: what is coloured how, only in view, and after edits.
 #include "widgettesting.h"
 
-#include "app/notebook.h"
+#include "ui/notebook.h"
 #include "app/sharedstate.h"
-#include "edit/colouring.h"
-#include "edit/colourscheme.h"
-#include "nav/filelistbox.h"
+#include "panes/colouring.h"
+#include "panes/colourscheme.h"
+#include "lists/filelistbox.h"
 #include "panes/textpane.h"
 
 #include <QTest>

@@ -2,12 +2,12 @@
 // editor, the rows' colours and summary, going to the places they name, and the real fteqcc.
 #include "widgettesting.h"
 
-#include "app/notebook.h"
+#include "ui/notebook.h"
 #include "app/sharedstate.h"
-#include "base/paths.h"
-#include "build/compiler.h"
-#include "build/outputlist.h"
-#include "nav/filelistbox.h"
+#include "core/base/paths.h"
+#include "compile/compiler.h"
+#include "lists/outputlist.h"
+#include "lists/filelistbox.h"
 #include "panes/textpane.h"
 
 #include <QCheckBox>

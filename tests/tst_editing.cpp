@@ -2,12 +2,12 @@
 // caret status, the modification mark, and the function index in `com`.
 #include "widgettesting.h"
 
-#include "app/notebook.h"
+#include "ui/notebook.h"
 #include "app/sharedstate.h"
-#include "base/qtext.h"
-#include "base/question.h"
-#include "edit/indexcombobox.h"
-#include "nav/filelistbox.h"
+#include "doc/qtext.h"
+#include "ui/question.h"
+#include "lists/indexcombobox.h"
+#include "lists/filelistbox.h"
 #include "panes/busyload.h"
 #include "panes/textpane.h"
 

@@ -1,10 +1,10 @@
 // Find, replace and go to line on the real window, driven from the keyboard.
 #include "widgettesting.h"
 
-#include "app/notebook.h"
-#include "edit/findbar.h"
-#include "edit/textsnapshot.h"
-#include "nav/filelistbox.h"
+#include "ui/notebook.h"
+#include "find/findbar.h"
+#include "find/textsnapshot.h"
+#include "lists/filelistbox.h"
 #include "panes/textpane.h"
 
 #include <QCheckBox>

@@ -2,13 +2,13 @@
 // tools ("QCC!", the batch-file helpers and the folder window of the context menus).
 #include "widgettesting.h"
 
-#include "app/notebook.h"
+#include "ui/notebook.h"
 #include "app/sharedstate.h"
-#include "base/paths.h"
-#include "base/qtext.h"
-#include "build/outputlist.h"
-#include "nav/directorylistbox.h"
-#include "nav/filelistbox.h"
+#include "core/base/paths.h"
+#include "doc/qtext.h"
+#include "lists/outputlist.h"
+#include "lists/directorylistbox.h"
+#include "lists/filelistbox.h"
 #include "panes/textpane.h"
 #include "tools/shellexec.h"
 

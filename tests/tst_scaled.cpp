@@ -2,9 +2,9 @@
 // the faces they stand in for, and a window that fits the screen.
 #include "widgettesting.h"
 
-#include "app/fonts.h"
-#include "app/notebook.h"
-#include "nav/filelistbox.h"
+#include "ui/fonts.h"
+#include "ui/notebook.h"
+#include "lists/filelistbox.h"
 #include "panes/textpane.h"
 
 #include <QApplication>

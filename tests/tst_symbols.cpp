@@ -2,12 +2,12 @@
 // of a name, hover help for a builtin, completion, and an index that follows the typing.
 #include "widgettesting.h"
 
-#include "app/notebook.h"
+#include "ui/notebook.h"
 #include "app/sharedstate.h"
-#include "build/outputlist.h"
-#include "edit/projectsymbols.h"
-#include "edit/symbolnavigator.h"
-#include "nav/filelistbox.h"
+#include "lists/outputlist.h"
+#include "symbols/projectsymbols.h"
+#include "symbols/symbolnavigator.h"
+#include "lists/filelistbox.h"
 #include "panes/textpane.h"
 
 #include <QListWidget>

@@ -1,8 +1,8 @@
 #include "widgettesting.h"
 
 #include "app/sharedstate.h"
-#include "base/errorbox.h"
-#include "base/paths.h"
+#include "ui/errorbox.h"
+#include "core/base/paths.h"
 
 #include <QTest>
 #include <fstream>

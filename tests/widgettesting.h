@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/form1.h"
-#include "base/question.h"
+#include "ui/question.h"
 
 #include <QAbstractItemView>
 #include <QStringList>

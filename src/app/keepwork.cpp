@@ -2,7 +2,7 @@
 // files that another program saved while the window was in the background.
 #include "app/form1.h"
 
-#include "app/notebook.h"
+#include "ui/notebook.h"
 #include "app/sharedstate.h"
 #include "panes/busyload.h"
 #include "panes/textpane.h"

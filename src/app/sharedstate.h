@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/base/console.h"
+
 #include <string>
 
 // The editor's whole state beyond what its components show. Read and written only on the
@@ -14,8 +16,5 @@ extern std::string GeneralFile;
 // the autosave still writes the editor's text to EditFile then.
 extern bool LoadFailed;
 
-// The status and failure message channel. It changes nothing in the window; each message is
-// written as one line to standard error for a user who started the editor from a terminal.
-void ConsoleMessage(const std::string &message);
 
 } // namespace vardo

@@ -2,12 +2,12 @@
 // modification mark of the Edit tab, which shows while the editor's text differs from its file.
 #include "app/form1.h"
 
-#include "app/notebook.h"
+#include "ui/notebook.h"
 #include "app/sharedstate.h"
-#include "base/errorbox.h"
-#include "base/paths.h"
-#include "base/qtext.h"
-#include "nav/filelistbox.h"
+#include "ui/errorbox.h"
+#include "core/base/paths.h"
+#include "doc/qtext.h"
+#include "lists/filelistbox.h"
 #include "panes/busyload.h"
 #include "panes/textpane.h"
 #include "panes/writeback.h"

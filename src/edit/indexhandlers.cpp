@@ -1,9 +1,9 @@
 // The function index of the editor's text and the jump to a chosen definition.
 #include "app/form1.h"
 
-#include "base/qtext.h"
-#include "edit/functionindex.h"
-#include "edit/indexcombobox.h"
+#include "doc/qtext.h"
+#include "core/qc/functionindex.h"
+#include "lists/indexcombobox.h"
 #include "panes/textpane.h"
 
 #include <QTextDocument>

@@ -1,11 +1,11 @@
 // Going to a place in a file: a diagnostic of the compiler, a definition, a reference.
 #include "app/form1.h"
 
-#include "app/notebook.h"
+#include "ui/notebook.h"
 #include "app/sharedstate.h"
-#include "base/errorbox.h"
-#include "base/paths.h"
-#include "base/qtext.h"
+#include "ui/errorbox.h"
+#include "core/base/paths.h"
+#include "doc/qtext.h"
 #include "panes/textpane.h"
 
 #include <QTextBlock>

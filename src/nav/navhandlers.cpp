@@ -1,10 +1,10 @@
 // How the volume selector, the directory list and the all-files list follow each other.
 #include "app/form1.h"
 
-#include "edit/symbolnavigator.h"
-#include "nav/directorylistbox.h"
-#include "nav/drivecombobox.h"
-#include "nav/filelistbox.h"
+#include "symbols/symbolnavigator.h"
+#include "lists/directorylistbox.h"
+#include "lists/drivecombobox.h"
+#include "lists/filelistbox.h"
 
 namespace vardo {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/errors.h"
+#include "core/base/errors.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,9 +1,9 @@
 #include "panes/textpane.h"
 
-#include "base/paths.h"
-#include "base/qtext.h"
+#include "core/base/paths.h"
+#include "doc/qtext.h"
 #include "panes/busyload.h"
-#include "panes/fileio.h"
+#include "core/files/fileio.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>

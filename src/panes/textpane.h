@@ -1,8 +1,8 @@
 #pragma once
 
-#include "base/errors.h"
-#include "panes/fileio.h"
-#include "panes/textmodel.h"
+#include "core/base/errors.h"
+#include "core/files/fileio.h"
+#include "core/text/textmodel.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

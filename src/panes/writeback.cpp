@@ -1,9 +1,9 @@
 #include "panes/writeback.h"
 
-#include "base/errorbox.h"
-#include "base/paths.h"
-#include "base/qtext.h"
-#include "base/question.h"
+#include "ui/errorbox.h"
+#include "core/base/paths.h"
+#include "doc/qtext.h"
+#include "ui/question.h"
 #include "panes/textpane.h"
 
 namespace vardo {

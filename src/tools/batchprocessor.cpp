@@ -1,6 +1,6 @@
 #include "tools/batchprocessor.h"
 
-#include "panes/fileio.h"
+#include "core/files/fileio.h"
 #include "tools/programs.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/batchline.h"
+#include "core/batch/batchline.h"
 
 #include <string>
 #include <string_view>

@@ -1,8 +1,8 @@
 #include "tools/programs.h"
 
-#include "base/errors.h"
-#include "base/paths.h"
-#include "base/qtext.h"
+#include "core/base/errors.h"
+#include "core/base/paths.h"
+#include "doc/qtext.h"
 
 #include <QProcess>
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "tools/shellexec.h"
 
-#include "base/errors.h"
-#include "base/paths.h"
-#include "panes/fileio.h"
+#include "core/base/errors.h"
+#include "core/base/paths.h"
+#include "core/files/fileio.h"
 #include "tools/batchprocessor.h"
 #include "tools/programs.h"
 

@@ -1,9 +1,9 @@
 // The context-menu helpers of the file lists.
 #include "app/form1.h"
 
-#include "base/paths.h"
-#include "nav/filelistbox.h"
-#include "tools/batchline.h"
+#include "core/base/paths.h"
+#include "lists/filelistbox.h"
+#include "core/batch/batchline.h"
 #include "tools/shellexec.h"
 
 namespace vardo {

@@ -1,0 +1,101 @@
+#include "compile/compilerun.h"
+
+#include "core/base/paths.h"
+#include "doc/qtext.h"
+#include "compile/compiler.h"
+#include "lists/outputlist.h"
+
+namespace vardo {
+
+namespace {
+
+QString counted(int count, const char *singular, const char *plural)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : plural));
+}
+
+OutputRow messageRow(const QString &text, qc::Severity severity = qc::Severity::None)
+{
+    OutputRow row;
+    row.text = text;
+    row.severity = severity;
+    return row;
+}
+
+QString commandText(const tools::Command &command)
+{
+    QString text = displayText(command.program);
+    for (const std::string &arg : command.args)
+        text += QLatin1Char(' ') + displayText(arg);
+    return text;
+}
+
+} // namespace
+
+QString compileSummary(int errors, int warnings, tools::CapturedRun::End how, int exitCode, double seconds)
+{
+    const QString ending = how == tools::CapturedRun::End::Crashed ? QStringLiteral("crashed")
+                                                                   : QStringLiteral("exit code %1").arg(exitCode);
+    return QStringLiteral("%1, %2, %3, %4 s")
+        .arg(counted(errors, "error", "errors"), counted(warnings, "warning", "warnings"), ending)
+        .arg(seconds, 0, 'f', 2);
+}
+
+CompileRun::CompileRun(OutputList *output, QObject *parent) : QObject(parent), output_(output)
+{
+    run_.onOutput = [this](std::string_view chunk) { show(reader_.feed(chunk)); };
+    run_.onEnd = [this](tools::CapturedRun::End how, int exitCode, const std::string &error) {
+        end(how, exitCode, error);
+    };
+}
+
+void CompileRun::start(const std::string &directory)
+{
+    run_.stop();
+    reader_ = {};
+    directory_ = directory;
+    const auto command = build::findCompiler();
+    if (!command) {
+        output_->begin(QStringLiteral("Compiling in ") + displayText(directory));
+        output_->finish(messageRow(QString::fromLatin1(build::kNoCompilerFound), qc::Severity::Error));
+        return;
+    }
+    program_ = command->program;
+    output_->begin(QStringLiteral("Compiling in %1: %2").arg(displayText(directory), commandText(*command)));
+    clock_.start();
+    run_.start(*command, directory);
+}
+
+void CompileRun::show(std::vector<qc::OutputReader::Line> lines)
+{
+    std::vector<OutputRow> rows;
+    rows.reserve(lines.size());
+    for (qc::OutputReader::Line &line : lines) {
+        const qc::Diagnostic &found = line.diagnostic;
+        OutputRow row = messageRow(QString::fromUtf8(line.text), found.severity);
+        row.line = found.line;
+        row.column = found.column;
+        // Absolute now: the user may change directory before going there.
+        if (found.hasPlace())
+            row.file = found.file.starts_with('/') ? found.file : paths::join(directory_, found.file);
+        rows.push_back(std::move(row));
+    }
+    output_->append(std::move(rows));
+}
+
+void CompileRun::end(tools::CapturedRun::End how, int exitCode, const std::string &error)
+{
+    show(reader_.finish());
+    if (how == tools::CapturedRun::End::FailedToStart) {
+        output_->finish(messageRow(
+            QStringLiteral("Could not start %1: %2").arg(displayText(program_), QString::fromStdString(error)),
+            qc::Severity::Error));
+    } else {
+        const double seconds = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+        output_->finish(messageRow(compileSummary(reader_.errors(), reader_.warnings(), how, exitCode, seconds)));
+    }
+    if (onEnd)
+        onEnd();
+}
+
+} // namespace vardo

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "core/qc/compileroutput.h"
+#include "tools/programs.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <functional>
+#include <string>
+
+namespace vardo {
+
+class OutputList;
+
+// One compile at a time in a directory, its output streamed into the output list as it
+// arrives and closed by a summary row. Owned by the window: destroying it stops the compiler.
+class CompileRun : public QObject {
+public:
+    CompileRun(OutputList *output, QObject *parent);
+
+    // Finds the compiler and starts it in `directory`; a compile still running is stopped
+    // first. Without a compiler the list says so and `onEnd` is not called.
+    void start(const std::string &directory);
+    bool isRunning() const { return run_.isRunning(); }
+
+    // After the summary row is shown.
+    std::function<void()> onEnd;
+
+private:
+    void show(std::vector<qc::OutputReader::Line> lines);
+    void end(tools::CapturedRun::End how, int exitCode, const std::string &error);
+
+    OutputList *output_;
+    tools::CapturedRun run_;
+    qc::OutputReader reader_;
+    std::string directory_;
+    std::string program_;
+    QElapsedTimer clock_;
+};
+
+// The closing row of a compile, e.g. "2 errors, 1 warning, exit code 1, 0.25 s".
+QString compileSummary(int errors, int warnings, tools::CapturedRun::End how, int exitCode, double seconds);
+
+} // namespace vardo

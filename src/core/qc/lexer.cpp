@@ -1,0 +1,227 @@
+#include "core/qc/lexer.h"
+
+#include <algorithm>
+#include <array>
+#include <type_traits>
+#include <utility>
+
+namespace vardo::qc {
+
+namespace {
+
+bool isBlank(char32_t c)
+{
+    return c <= U' ';
+}
+
+bool isDigit(char32_t c)
+{
+    return c >= U'0' && c <= U'9';
+}
+
+template <class Char>
+class LineLexer {
+public:
+    LineLexer(std::basic_string_view<Char> line, std::vector<Token> &out) : line_(line), out_(out) {}
+
+    LineState run(LineState state)
+    {
+        if (state != LineState::Code) {
+            const TokenKind kind = state == LineState::InComment ? TokenKind::Comment : TokenKind::EntityComment;
+            if (!closeComment(kind, 0, 0))
+                return state;
+        }
+        while (true) {
+            skipBlanks();
+            if (pos_ >= line_.size())
+                return LineState::Code;
+            if (startsWith(pos_, U"/*")) {
+                if (const LineState open = blockComment(); open != LineState::Code)
+                    return open;
+            } else {
+                lexOne();
+            }
+        }
+    }
+
+private:
+    char32_t at(std::size_t i) const
+    {
+        return i < line_.size() ? static_cast<char32_t>(static_cast<std::make_unsigned_t<Char>>(line_[i])) : 0;
+    }
+
+    void emit(TokenKind kind, std::size_t begin, std::size_t end)
+    {
+        if (end > begin)
+            out_.push_back({kind, static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end - begin)});
+    }
+
+    void skipBlanks()
+    {
+        while (pos_ < line_.size() && isBlank(at(pos_)))
+            ++pos_;
+    }
+
+    // Emits a comment from `begin` up to and including the first "*/" at or after `searchFrom`
+    // and moves past it; false when the comment goes on past the line.
+    bool closeComment(TokenKind kind, std::size_t begin, std::size_t searchFrom)
+    {
+        for (std::size_t i = searchFrom; i + 1 < line_.size(); ++i) {
+            if (at(i) == U'*' && at(i + 1) == U'/') {
+                pos_ = i + 2;
+                emit(kind, begin, pos_);
+                return true;
+            }
+        }
+        pos_ = line_.size();
+        emit(kind, begin, pos_);
+        return false;
+    }
+
+    bool startsWith(std::size_t i, std::u32string_view text) const
+    {
+        if (i + text.size() > line_.size())
+            return false;
+        for (std::size_t k = 0; k < text.size(); ++k)
+            if (at(i + k) != text[k])
+                return false;
+        return true;
+    }
+
+    // Lexes the comment that opens at the current position; returns the state it leaves:
+    // Code when it closes on this line.
+    LineState blockComment()
+    {
+        const bool entity = startsWith(pos_, U"/*QUAKED");
+        // The search for "*/" starts after the opening, so "/*/" does not close itself.
+        if (closeComment(entity ? TokenKind::EntityComment : TokenKind::Comment, pos_, pos_ + 2))
+            return LineState::Code;
+        return entity ? LineState::InEntityComment : LineState::InComment;
+    }
+
+    std::size_t nameEnd(std::size_t i) const
+    {
+        while (i < line_.size() && isNameChar(at(i)))
+            ++i;
+        return i;
+    }
+
+    std::size_t numberEnd(std::size_t i) const
+    {
+        const bool hex = at(i) == U'0' && (at(i + 1) == U'x' || at(i + 1) == U'X');
+        if (hex)
+            i += 2;
+        while (i < line_.size()) {
+            const char32_t c = at(i);
+            if ((c == U'e' || c == U'E') && !hex && (at(i + 1) == U'-' || at(i + 1) == U'+') && isDigit(at(i + 2)))
+                i += 2;
+            else if (isNameChar(c) || (c == U'.' && at(i + 1) != U'.'))
+                ++i;
+            else
+                break;
+        }
+        return i;
+    }
+
+    // A quoted constant up to its closing quote, skipping backslash escapes; an unclosed one
+    // runs to the end of the line.
+    std::size_t quotedEnd(std::size_t i, char32_t quote) const
+    {
+        for (++i; i < line_.size(); ++i) {
+            const char32_t c = at(i);
+            if (c == U'\\')
+                ++i;
+            else if (c == quote)
+                return i + 1;
+        }
+        return line_.size();
+    }
+
+    void lexOne()
+    {
+        const std::size_t begin = pos_;
+        const bool codeSeen = std::exchange(codeSeen_, true);
+        const char32_t c = at(pos_);
+        if (c == U'/' && at(pos_ + 1) == U'/') {
+            pos_ = line_.size();
+            emit(TokenKind::Comment, begin, pos_);
+        } else if (isNameStart(c)) {
+            pos_ = nameEnd(pos_);
+            emit(kindOfName(line_.substr(begin, pos_ - begin)), begin, pos_);
+        } else if (isDigit(c) || (c == U'.' && isDigit(at(pos_ + 1)))) {
+            pos_ = numberEnd(pos_);
+            emit(TokenKind::Number, begin, pos_);
+        } else if (c == U'"' || c == U'\'') {
+            pos_ = std::min(quotedEnd(pos_, c), line_.size());
+            emit(c == U'"' ? TokenKind::String : TokenKind::Vector, begin, pos_);
+        } else if (c == U'$' && isNameChar(at(pos_ + 1))) {
+            pos_ = nameEnd(pos_ + 1);
+            emit(TokenKind::FrameMacro, begin, pos_);
+        } else if (c == U'#' && isDigit(at(pos_ + 1))) {
+            pos_ = nameEnd(pos_ + 1);
+            emit(TokenKind::BuiltinNumber, begin, pos_);
+        } else if (c == U'#' && isNameStart(at(pos_ + 1)) && !codeSeen) {
+            pos_ = nameEnd(pos_ + 1);
+            emit(TokenKind::Preprocessor, begin, pos_);
+        } else {
+            ++pos_;
+            emit(TokenKind::Punctuation, begin, pos_);
+        }
+    }
+
+    std::basic_string_view<Char> line_;
+    std::vector<Token> &out_;
+    std::size_t pos_ = 0;
+    // Whether anything but blanks and comments came before: a directive must be the first.
+    bool codeSeen_ = false;
+};
+
+constexpr std::array<std::u32string_view, 5> types = {U"void", U"float", U"vector", U"string", U"entity"};
+constexpr std::array<std::u32string_view, 14> keywords = {
+    U"local", U"if", U"else", U"while", U"do", U"for", U"return", U"break", U"continue", U"switch", U"case", U"default",
+    U"const", U"var"};
+
+template <class Char>
+bool equals(std::basic_string_view<Char> name, std::u32string_view word)
+{
+    return name.size() == word.size() &&
+           std::equal(name.begin(), name.end(), word.begin(), [](Char a, char32_t b) {
+               return static_cast<char32_t>(static_cast<std::make_unsigned_t<Char>>(a)) == b;
+           });
+}
+
+} // namespace
+
+template <class Char>
+TokenKind kindOfName(std::basic_string_view<Char> name)
+{
+    const auto is = [&](std::u32string_view word) { return equals(name, word); };
+    if (std::any_of(types.begin(), types.end(), is))
+        return TokenKind::Type;
+    if (std::any_of(keywords.begin(), keywords.end(), is))
+        return TokenKind::Keyword;
+    return TokenKind::Name;
+}
+
+template <class Char>
+LineState lexLine(std::basic_string_view<Char> line, LineState state, std::vector<Token> &out)
+{
+    return LineLexer<Char>(line, out).run(state);
+}
+
+template TokenKind kindOfName<char>(std::string_view);
+template TokenKind kindOfName<char16_t>(std::u16string_view);
+template LineState lexLine<char>(std::string_view, LineState, std::vector<Token> &);
+template LineState lexLine<char16_t>(std::u16string_view, LineState, std::vector<Token> &);
+
+bool isNameStart(char32_t c)
+{
+    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || c == U'_' || c >= 0x80;
+}
+
+bool isNameChar(char32_t c)
+{
+    return isNameStart(c) || isDigit(c);
+}
+
+} // namespace vardo::qc

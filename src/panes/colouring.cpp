@@ -1,0 +1,225 @@
+#include "panes/colouring.h"
+
+#include "doc/qtext.h"
+#include "panes/colourscheme.h"
+
+#include <QPlainTextEdit>
+#include <QTextLayout>
+#include <algorithm>
+
+namespace vardo {
+
+namespace {
+
+using qc::LineState;
+
+// A line's user state holds the comment state it starts in and the generation of colours it
+// was last coloured with (0: none); -1 while its state is unknown.
+constexpr int kUnknown = -1;
+
+int packed(LineState state, int generation)
+{
+    return generation << 2 | static_cast<int>(state);
+}
+
+LineState stateOf(int userState)
+{
+    return static_cast<LineState>(userState & 3);
+}
+
+int generationOf(int userState)
+{
+    return userState < 0 ? 0 : userState >> 2;
+}
+
+// Beyond this many changed lines, the colours of all lines are renewed when shown instead of
+// being forgotten line by line.
+constexpr int kLinesForgottenOneByOne = 256;
+
+QTextCharFormat formatOf(qc::TokenKind kind)
+{
+    QTextCharFormat format;
+    if (const QColor colour = colours::ofToken(kind); colour.isValid())
+        format.setForeground(colour);
+    return format;
+}
+
+} // namespace
+
+QuakeCColouring::QuakeCColouring(QPlainTextEdit *pane) : QObject(pane), pane_(pane)
+{
+    setObjectName(QStringLiteral("quakecolouring"));
+    blockCount_ = pane->document()->blockCount();
+    pane->viewport()->installEventFilter(this);
+    connect(pane->document(), &QTextDocument::contentsChange, this, &QuakeCColouring::noteChange);
+}
+
+QuakeCColouring *QuakeCColouring::of(const QPlainTextEdit *pane)
+{
+    return pane->findChild<QuakeCColouring *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void QuakeCColouring::setOn(bool on)
+{
+    if (on == on_)
+        return;
+    on_ = on;
+    if (!on)
+        forgetColours();
+    pane_->viewport()->update();
+}
+
+bool QuakeCColouring::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Paint && on_)
+        colourLinesInView();
+    return QObject::eventFilter(watched, event);
+}
+
+void QuakeCColouring::colourLinesInView()
+{
+    const int lineHeight = std::max(1, pane_->fontMetrics().lineSpacing());
+    int linesLeft = pane_->viewport()->height() / lineHeight + 2;
+    for (QTextBlock block = pane_->cursorForPosition(QPoint(0, 0)).block(); block.isValid() && linesLeft > 0;
+         block = block.next()) {
+        if (!block.isVisible())
+            continue;
+        // Working out the state first marks a line whose state changed for colouring.
+        const LineState start = stateBefore(block);
+        if (generationOf(block.userState()) != generation_)
+            colour(block, start);
+        linesLeft -= std::max(1, block.lineCount());
+    }
+}
+
+void QuakeCColouring::colour(QTextBlock block, LineState start)
+{
+    static const std::array<QTextCharFormat, 12> formats = [] {
+        std::array<QTextCharFormat, 12> all;
+        for (std::size_t kind = 0; kind < all.size(); ++kind)
+            all[kind] = formatOf(static_cast<qc::TokenKind>(kind));
+        return all;
+    }();
+    const QString text = block.text();
+    QList<QTextLayout::FormatRange> ranges;
+    if (text.size() <= kLongestColouredLine) {
+        tokens_.clear();
+        qc::lexLine(u16view(text), start, tokens_);
+        for (const qc::Token &token : tokens_) {
+            const QTextCharFormat &format = formats[static_cast<std::size_t>(token.kind)];
+            if (format.hasProperty(QTextFormat::ForegroundBrush))
+                ranges.append({static_cast<int>(token.begin), static_cast<int>(token.length), format});
+        }
+    }
+    QTextLayout *layout = block.layout();
+    if (!ranges.isEmpty() || !layout->formats().isEmpty()) {
+        layout->setFormats(ranges);
+        // Lays the line out again with its colours and has it painted. The document would
+        // otherwise hold the line as changed and report it with the next edit.
+        pane_->document()->markContentsDirty(block.position(), block.length());
+    }
+    block.setUserState(packed(start, generation_));
+}
+
+LineState QuakeCColouring::stateAfter(const QTextBlock &block, LineState start)
+{
+    const QString text = block.text();
+    // Only "/*" and "*/" change the state.
+    if (!text.contains(u'/'))
+        return start;
+    tokens_.clear();
+    return qc::lexLine(u16view(text), start, tokens_);
+}
+
+LineState QuakeCColouring::stateBefore(const QTextBlock &block)
+{
+    const int target = block.blockNumber();
+    if (target <= 0)
+        return LineState::Code;
+    if (target < rightUpTo_)
+        return stateOf(block.userState());
+    QTextDocument *document = pane_->document();
+    QTextBlock line = document->findBlockByNumber(rightUpTo_ - 1);
+    LineState state = rightUpTo_ == 1 ? LineState::Code : stateOf(line.userState());
+    while (rightUpTo_ <= target) {
+        state = stateAfter(line, state);
+        QTextBlock next = line.next();
+        const int number = rightUpTo_;
+        const int stored = next.userState();
+        if (stored != kUnknown && stateOf(stored) == state) {
+            // From an unchanged line on that starts as before, every stored state is right.
+            if (number >= changedUpTo_ && number < storedUpTo_) {
+                rightUpTo_ = storedUpTo_;
+                line = document->findBlockByNumber(rightUpTo_ - 1);
+                state = stateOf(line.userState());
+                continue;
+            }
+        } else {
+            next.setUserState(packed(state, 0));
+        }
+        rightUpTo_ = number + 1;
+        storedUpTo_ = std::max(storedUpTo_, rightUpTo_);
+        line = next;
+    }
+    return stateOf(block.userState());
+}
+
+void QuakeCColouring::noteChange(int from, int, int added)
+{
+    QTextDocument *document = pane_->document();
+    const int count = document->blockCount();
+    const int delta = count - blockCount_;
+    blockCount_ = count;
+    const int first = std::max(0, document->findBlock(from).blockNumber());
+    int last = document->findBlock(from + added).blockNumber();
+    if (last < first)
+        last = count - 1;
+    const int lastBefore = last - delta;
+    // Lines after the change moved with their stored states.
+    if (storedUpTo_ > lastBefore + 1)
+        storedUpTo_ += delta;
+    else if (storedUpTo_ > first)
+        storedUpTo_ = last + 1;
+    // Changes behind the lines already worked out again no longer matter.
+    if (changedUpTo_ <= rightUpTo_)
+        changedUpTo_ = last + 1;
+    else
+        changedUpTo_ = std::max(changedUpTo_ > lastBefore + 1 ? changedUpTo_ + delta : changedUpTo_, last + 1);
+    rightUpTo_ = std::max(1, std::min(rightUpTo_, first));
+
+    if (last - first >= kLinesForgottenOneByOne) {
+        ++generation_;
+        return;
+    }
+    for (QTextBlock block = document->findBlockByNumber(first); block.isValid() && block.blockNumber() <= last;
+         block = block.next()) {
+        const int userState = block.userState();
+        if (generationOf(userState) == generation_) {
+            block.layout()->setFormats({});
+            block.setUserState(packed(stateOf(userState), 0));
+        }
+    }
+}
+
+void QuakeCColouring::forgetColours()
+{
+    for (QTextBlock block = pane_->document()->begin(); block.isValid(); block = block.next()) {
+        const int userState = block.userState();
+        if (generationOf(userState) == generation_)
+            block.layout()->setFormats({});
+    }
+    ++generation_;
+}
+
+bool isQuakeCFileName(const std::string &path)
+{
+    const auto dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
+        return false;
+    std::string extension = path.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".qc" || extension == ".qh" || extension == ".src";
+}
+
+} // namespace vardo

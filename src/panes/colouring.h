@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/qc/lexer.h"
+
+#include <QObject>
+#include <QTextBlock>
+#include <string>
+#include <vector>
+
+class QPlainTextEdit;
+
+namespace vardo {
+
+// Colours the text of a pane as QuakeC, only where it is shown: the lines in view are coloured
+// just before they are painted, so loading a large file costs nothing here. Each line keeps
+// the comment state it starts in; after an edit those states are worked out again only as far
+// as a line is shown, and not at all past the point where they agree with the old ones again.
+class QuakeCColouring : public QObject {
+    Q_OBJECT
+
+public:
+    // Lines longer than this are shown in the pane's own colour: colours would make their
+    // layout slower, and no QuakeC source has them.
+    static constexpr int kLongestColouredLine = 4096;
+
+    // Colours the pane while it lives (it is a child of the pane) and is on.
+    explicit QuakeCColouring(QPlainTextEdit *pane);
+    // The colouring of a pane, or null.
+    static QuakeCColouring *of(const QPlainTextEdit *pane);
+
+    void setOn(bool on);
+    bool isOn() const { return on_; }
+    // The comment state that a line starts in.
+    qc::LineState stateBefore(const QTextBlock &block);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void colourLinesInView();
+    void colour(QTextBlock block, qc::LineState start);
+    void noteChange(int from, int removed, int added);
+    void forgetColours();
+    qc::LineState stateAfter(const QTextBlock &block, qc::LineState start);
+
+    QPlainTextEdit *pane_;
+    bool on_ = true;
+    // Lines coloured with an older number are coloured again when shown.
+    int generation_ = 1;
+    // The lines before `rightUpTo_` have the right start state. Those from there up to
+    // `storedUpTo_` keep states from before an edit, which are right again from the first line
+    // at or after `changedUpTo_` whose newly found state equals its stored one.
+    int rightUpTo_ = 1;
+    int storedUpTo_ = 1;
+    int changedUpTo_ = 0;
+    int blockCount_ = 1;
+    std::vector<qc::Token> tokens_;
+};
+
+// Whether a file name is that of QuakeC text: it ends in ".qc", ".qh" or ".src", in any case.
+bool isQuakeCFileName(const std::string &path);
+
+} // namespace vardo

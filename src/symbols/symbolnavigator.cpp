@@ -1,0 +1,470 @@
+#include "symbols/symbolnavigator.h"
+
+#include "app/form1.h"
+#include "app/sharedstate.h"
+#include "ui/errorbox.h"
+#include "doc/qtext.h"
+#include "symbols/projectsymbols.h"
+#include "help/builtinentry.h"
+#include "core/qc/lexer.h"
+#include "core/text/textmodel.h"
+#include "panes/textpane.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolTip>
+
+namespace vardo {
+
+namespace {
+
+// How long typing must pause before the edited file is indexed from the editor's text.
+constexpr int kTypingPauseMs = 400;
+// The most definitions a hover shows.
+constexpr std::size_t kHoverDefinitions = 3;
+
+} // namespace
+
+QString shownPath(const std::string &path, const std::string &directory)
+{
+    const std::string prefix = directory.empty() || directory.back() == '/' ? directory : directory + "/";
+    if (!prefix.empty() && path.compare(0, prefix.size(), prefix) == 0)
+        return displayText(path.substr(prefix.size()));
+    return displayText(path);
+}
+
+namespace {
+
+
+std::string toBytes(const QString &text)
+{
+    return text::encodeCp1252(u16view(text));
+}
+
+} // namespace
+
+QString fromBytes(const std::string &bytes)
+{
+    return fromU16(text::decodeCp1252(bytes));
+}
+
+NameAt nameAt(const QString &lineText, int line, int column)
+{
+    column = std::clamp(column, 0, static_cast<int>(lineText.size()));
+    int begin = column, end = column;
+    while (begin > 0 && qc::isNameChar(lineText[begin - 1].unicode()))
+        --begin;
+    while (end < lineText.size() && qc::isNameChar(lineText[end].unicode()))
+        ++end;
+    if (begin == end || lineText[begin].isDigit())
+        return {};
+    return {lineText.mid(begin, end - begin), begin > 0 && lineText[begin - 1] == u'$', line, begin};
+}
+
+SymbolNavigator::SymbolNavigator(TForm1 &form)
+    : QObject(&form), form_(form), symbols_(new ProjectSymbols(this)), typingPause_(new QTimer(this))
+{
+    typingPause_->setSingleShot(true);
+    typingPause_->setInterval(kTypingPauseMs);
+    const auto indexInBackground = [this] { indexEditorText(true); };
+    connect(typingPause_, &QTimer::timeout, this, indexInBackground);
+    connect(form.vardo, &QPlainTextEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
+    // A fresh index knows only the disk: the editor may hold newer lines.
+    connect(symbols_, &ProjectSymbols::rebuilt, this, indexInBackground);
+
+    const auto bind = [this](TextPane *pane, QKeySequence keys, std::function<void()> action) {
+        auto *a = new QAction(pane);
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WidgetShortcut);
+        connect(a, &QAction::triggered, this, [action] { runGuarded(action); });
+        pane->addAction(a);
+    };
+    for (TextPane *pane : {form.vardo, form.veer}) {
+        bind(pane, QKeySequence(Qt::Key_F12), [this, pane] { goToDefinition(pane); });
+        bind(pane, QKeySequence(Qt::SHIFT | Qt::Key_F12), [this, pane] { findReferences(pane); });
+        bind(pane, QKeySequence(Qt::ALT | Qt::Key_Left), [this] { goBack(); });
+        bind(pane, QKeySequence(Qt::ALT | Qt::Key_Right), [this] { goForward(); });
+        pane->viewport()->installEventFilter(this);
+    }
+    bind(form.vardo, QKeySequence(Qt::CTRL | Qt::Key_Space), [this] { complete(); });
+    bind(form.vardo, QKeySequence(Qt::CTRL | Qt::Key_J), [this] { complete(); });
+}
+
+void SymbolNavigator::directoryChanged(const std::string &directory)
+{
+    symbols_->setDirectory(directory, EditFile);
+}
+
+void SymbolNavigator::indexEditorText(bool inBackground)
+{
+    typingPause_->stop();
+    if (EditFile.empty())
+        return;
+    symbols_->setEditedFile(EditFile);
+    const QString text = form_.vardo->document()->toRawText();
+    if (inBackground)
+        symbols_->updateFromEditorInBackground(EditFile, text);
+    else
+        symbols_->updateFromEditor(EditFile, text);
+}
+
+void SymbolNavigator::bringIndexUpToDate()
+{
+    if (typingPause_->isActive() || symbols_->backgroundUpdatePending())
+        indexEditorText(false);
+}
+
+NameAt SymbolNavigator::nameAtCaret(TextPane *pane) const
+{
+    const QTextCursor cursor = pane->textCursor();
+    const QTextBlock block = cursor.block();
+    return nameAt(block.text(), block.blockNumber(), cursor.position() - block.position());
+}
+
+void SymbolNavigator::tell(TextPane *pane, const QString &message)
+{
+    const QRect caret = pane->cursorRect();
+    QToolTip::showText(pane->viewport()->mapToGlobal(caret.bottomLeft()), message, pane);
+}
+
+void SymbolNavigator::goToDefinition(TextPane *pane)
+{
+    const NameAt name = nameAtCaret(pane);
+    if (name.name.isEmpty())
+        return;
+    // Lines typed since the last pause count too.
+    if (pane == form_.vardo)
+        bringIndexUpToDate();
+    const std::vector<qc::Definition> found = symbols_->index().definitions(toBytes(name.name), name.frame);
+    if (found.empty()) {
+        tell(pane, symbols_->building() ? tr("The project is still being read; try again in a moment.")
+                                        : tr("No definition of %1 in the project.").arg(name.name));
+        return;
+    }
+    if (found.size() == 1) {
+        jumpToDefinition(found.front());
+        return;
+    }
+    QStringList labels;
+    for (const qc::Definition &d : found)
+        labels << QStringLiteral("%1:%2: %3")
+                      .arg(shownPath(d.path, symbols_->directory()))
+                      .arg(d.symbol.line + 1)
+                      .arg(fromBytes(d.symbol.declaration));
+    showChoices(pane, labels, [this, found, labels](const QString &label) {
+        jumpToDefinition(found[static_cast<std::size_t>(labels.indexOf(label))]);
+    });
+}
+
+void SymbolNavigator::jumpToDefinition(const qc::Definition &definition)
+{
+    const std::optional<Place> from = editorPlace();
+    if (!jumpTo(definition.path, static_cast<int>(definition.symbol.line), static_cast<int>(definition.symbol.column),
+                static_cast<int>(definition.symbol.name.size())))
+        return;
+    if (from)
+        back_.push_back(*from);
+    forward_.clear();
+}
+
+std::optional<SymbolNavigator::Place> SymbolNavigator::editorPlace() const
+{
+    if (EditFile.empty())
+        return std::nullopt;
+    const QTextCursor cursor = form_.vardo->textCursor();
+    return Place{EditFile, cursor.blockNumber(), cursor.positionInBlock()};
+}
+
+bool SymbolNavigator::jumpTo(const std::string &path, int line, int column, int length)
+{
+    if (!goToPlace || !goToPlace(path, line + 1, column + 1))
+        return false;
+    // The name itself is what the jump shows selected.
+    const QTextBlock block = form_.vardo->document()->findBlockByNumber(line);
+    if (block.isValid()) {
+        QTextCursor cursor(block);
+        const int start = block.position() + std::min(column, block.length() - 1);
+        cursor.setPosition(start);
+        cursor.setPosition(std::min(start + length, block.position() + block.length() - 1), QTextCursor::KeepAnchor);
+        form_.vardo->setTextCursor(cursor);
+    }
+    return true;
+}
+
+void SymbolNavigator::walk(std::vector<Place> &from, std::vector<Place> &to)
+{
+    const std::optional<Place> here = editorPlace();
+    const Place target = from.back();
+    from.pop_back();
+    if (jumpTo(target.path, target.line, target.column, 0) && here)
+        to.push_back(*here);
+}
+
+void SymbolNavigator::recordJump(const std::function<void()> &jump)
+{
+    const std::optional<Place> from = editorPlace();
+    jump();
+    const std::optional<Place> to = editorPlace();
+    if (from && to && (from->path != to->path || from->line != to->line)) {
+        back_.push_back(*from);
+        forward_.clear();
+    }
+}
+
+bool SymbolNavigator::goBack()
+{
+    if (back_.empty())
+        return false;
+    walk(back_, forward_);
+    return true;
+}
+
+bool SymbolNavigator::goForward()
+{
+    if (forward_.empty())
+        return false;
+    walk(forward_, back_);
+    return true;
+}
+
+QString SymbolNavigator::hoverText(const NameAt &name) const
+{
+    if (name.name.isEmpty())
+        return {};
+    const std::string key = toBytes(name.name);
+    const std::vector<qc::Definition> found = symbols_->index().definitions(key, name.frame);
+    QString html;
+    for (std::size_t i = 0; i < found.size() && i < kHoverDefinitions; ++i) {
+        const qc::Symbol &s = found[i].symbol;
+        if (i > 0)
+            html += QStringLiteral("<hr>");
+        html += QStringLiteral("<p style='white-space:pre'><code>%1</code></p>")
+                    .arg(fromBytes(s.declaration).toHtmlEscaped());
+        if (!s.comment.empty())
+            html += QStringLiteral("<p style='white-space:pre'><i>%1</i></p>").arg(fromBytes(s.comment).toHtmlEscaped());
+        const QString kind = s.kind == qc::SymbolKind::Builtin ? tr("builtin #%1").arg(s.builtinNumber)
+                                                                : QString::fromLatin1(qc::kindName(s.kind));
+        const QString where = QStringLiteral("%1, %2:%3")
+                                  .arg(kind, shownPath(found[i].path, symbols_->directory()))
+                                  .arg(s.line + 1);
+        html += QStringLiteral("<p>%1</p>").arg(where.toHtmlEscaped());
+        if (s.kind == qc::SymbolKind::Builtin) {
+            const std::string entry = help::builtinEntry(s.name);
+            if (!entry.empty())
+                html += QStringLiteral("<pre>%1</pre>").arg(QString::fromStdString(entry).toHtmlEscaped());
+        }
+    }
+    if (found.size() > kHoverDefinitions)
+        html += tr("<p>and %1 more definitions (F12 lists them)</p>").arg(found.size() - kHoverDefinitions);
+    return html;
+}
+
+void SymbolNavigator::findReferences(TextPane *pane)
+{
+    const NameAt name = nameAtCaret(pane);
+    if (name.name.isEmpty())
+        return;
+    bringIndexUpToDate();
+    const std::vector<qc::Reference> found = symbols_->index().references(toBytes(name.name), name.frame);
+    const QString shown = (name.frame ? QStringLiteral("$") : QString()) + name.name;
+    if (found.empty()) {
+        tell(pane, symbols_->building() ? tr("The project is still being read; try again in a moment.")
+                                        : tr("No uses of %1 in the project.").arg(shown));
+        return;
+    }
+    if (showReferences)
+        showReferences((found.size() == 1 ? tr("1 use of %2") : tr("%1 uses of %2")).arg(found.size()).arg(shown), found);
+}
+
+void SymbolNavigator::complete()
+{
+    QTextCursor cursor = form_.vardo->textCursor();
+    const QString line = cursor.block().text();
+    const int begin = prefixColumn();
+    const QString prefix = line.mid(begin, cursor.positionInBlock() - begin);
+    const QChar before = begin > 0 ? line[begin - 1] : QChar();
+    const qc::CompletionContext context = before == u'.'   ? qc::CompletionContext::Field
+                                          : before == u'$' ? qc::CompletionContext::Frame
+                                                           : qc::CompletionContext::Any;
+    bringIndexUpToDate();
+    completionNames_.clear();
+    if (context == qc::CompletionContext::Any)
+        for (const std::string &local : qc::localNames(toBytes(form_.vardo->toPlainText()), cursor.blockNumber()))
+            completionNames_ << fromBytes(local);
+    for (const std::string &name : symbols_->index().completions(toBytes(prefix), context))
+        if (!completionNames_.contains(fromBytes(name)))
+            completionNames_ << fromBytes(name);
+    const QStringList offered = completionsFor(prefix);
+    if (offered.isEmpty()) {
+        tell(form_.vardo, tr("Nothing in the project begins with %1.").arg(prefix));
+        return;
+    }
+    if (offered.size() == 1) {
+        insertCompletion(offered.front());
+        return;
+    }
+    completing_ = true;
+    showChoices(form_.vardo, offered, [this](const QString &label) { insertCompletion(label); });
+}
+
+QStringList SymbolNavigator::completionsFor(const QString &prefix) const
+{
+    QStringList out;
+    for (const QString &name : completionNames_)
+        if (name.startsWith(prefix, Qt::CaseInsensitive))
+            out << name;
+    return out;
+}
+
+int SymbolNavigator::prefixColumn() const
+{
+    const QTextCursor cursor = form_.vardo->textCursor();
+    const QString line = cursor.block().text();
+    int begin = cursor.positionInBlock();
+    while (begin > 0 && qc::isNameChar(line[begin - 1].unicode()))
+        --begin;
+    return begin;
+}
+
+void SymbolNavigator::insertCompletion(const QString &name)
+{
+    // The whole name at the caret makes way, not only its part before the caret.
+    QTextCursor cursor = form_.vardo->textCursor();
+    const QString line = cursor.block().text();
+    int end = cursor.positionInBlock();
+    while (end < line.size() && qc::isNameChar(line[end].unicode()))
+        ++end;
+    cursor.setPosition(cursor.block().position() + prefixColumn());
+    cursor.setPosition(cursor.block().position() + end, QTextCursor::KeepAnchor);
+    cursor.insertText(name);
+    form_.vardo->setTextCursor(cursor);
+    form_.ShowCaretPosition();
+}
+
+void SymbolNavigator::refilterCompletion()
+{
+    const QTextCursor cursor = form_.vardo->textCursor();
+    const int begin = prefixColumn();
+    const QStringList offered = completionsFor(cursor.block().text().mid(begin, cursor.positionInBlock() - begin));
+    if (offered.isEmpty()) {
+        hideChoices();
+        return;
+    }
+    choices_->clear();
+    choices_->addItems(offered);
+    choices_->setCurrentRow(0);
+}
+
+void SymbolNavigator::showChoices(TextPane *pane, const QStringList &labels, std::function<void(const QString &)> chosen)
+{
+    if (!choices_) {
+        choices_ = new QListWidget(&form_);
+        choices_->setObjectName(QStringLiteral("choices"));
+        choices_->setWindowFlags(Qt::Popup);
+        choices_->setUniformItemSizes(true);
+        choices_->installEventFilter(this);
+        connect(choices_, &QListWidget::itemActivated, this, [this] { choose(); });
+    }
+    chosen_ = std::move(chosen);
+    choices_->clear();
+    choices_->addItems(labels);
+    choices_->setCurrentRow(0);
+    const int rows = std::min(static_cast<int>(labels.size()), 10);
+    const int frame = 2 * choices_->frameWidth();
+    choices_->resize(std::min(choices_->sizeHintForColumn(0) + frame + choices_->verticalScrollBar()->sizeHint().width(), 800),
+                     rows * choices_->sizeHintForRow(0) + frame);
+    choices_->move(pane->viewport()->mapToGlobal(pane->cursorRect().bottomLeft()));
+    choices_->show();
+    choices_->setFocus();
+}
+
+void SymbolNavigator::hideChoices()
+{
+    completing_ = false;
+    if (choices_)
+        choices_->hide();
+}
+
+void SymbolNavigator::choose()
+{
+    const QListWidgetItem *item = choices_->currentItem();
+    const QString label = item ? item->text() : QString();
+    const auto chosen = chosen_;
+    hideChoices();
+    if (!label.isEmpty() && chosen)
+        runGuarded([&] { chosen(label); });
+}
+
+bool SymbolNavigator::choicesKey(QKeyEvent *key)
+{
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        choose();
+        return true;
+    case Qt::Key_Tab:
+        if (completing_)
+            choose();
+        return true;
+    case Qt::Key_Escape:
+        hideChoices();
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return false;
+    default:
+        if (!completing_)
+            return false;
+        // Typing goes on in the editor while the list follows what is typed.
+        QCoreApplication::sendEvent(form_.vardo, key);
+        refilterCompletion();
+        return true;
+    }
+}
+
+QListWidget *SymbolNavigator::choices() const
+{
+    return choices_ && choices_->isVisible() ? choices_ : nullptr;
+}
+
+bool SymbolNavigator::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == choices_ && event->type() == QEvent::KeyPress)
+        return choicesKey(static_cast<QKeyEvent *>(event));
+    auto *pane = watched->parent() ? qobject_cast<TextPane *>(watched->parent()) : nullptr;
+    if (!pane)
+        return false;
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QTextCursor cursor = pane->cursorForPosition(help->pos());
+        const QTextBlock block = cursor.block();
+        const QString text = hoverText(nameAt(block.text(), block.blockNumber(), cursor.positionInBlock()));
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, pane->viewport());
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonPress) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton || !(mouse->modifiers() & Qt::ControlModifier))
+            return false;
+        pane->setTextCursor(pane->cursorForPosition(mouse->position().toPoint()));
+        runGuarded([this, pane] { goToDefinition(pane); });
+        return true;
+    }
+    return false;
+}
+
+} // namespace vardo

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "core/qc/symbols.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QKeyEvent;
+class QListWidget;
+class QTimer;
+
+namespace vardo {
+
+class ProjectSymbols;
+class TForm1;
+class TextPane;
+
+// The name a position of a pane's text stands on, with where it begins in its line.
+struct NameAt {
+    QString name;
+    bool frame = false; // written "$name": a frame macro
+    int line = 0;       // from 0
+    int column = 0;     // from 0, of the name without its "$"
+};
+
+// The name under (or just before) a column of a line; empty when there is none.
+NameAt nameAt(const QString &lineText, int line, int column);
+
+// A path as the window shows it: relative to the working directory when it lies inside.
+QString shownPath(const std::string &path, const std::string &directory);
+// Bytes of the code page as text.
+QString fromBytes(const std::string &bytes);
+
+// The whole project at the editor's fingertips: go to definition (F12, Ctrl+click), the walk
+// back and forward through the places jumped from and to (Alt+Left, Alt+Right), find references
+// (Shift+F12), hover help, and completion (Ctrl+Space, Ctrl+J) in the editor `vardo`; the first
+// four also in the preview `veer`.
+class SymbolNavigator : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SymbolNavigator(TForm1 &form);
+
+    // The working directory changed: read its project anew.
+    void directoryChanged(const std::string &directory);
+
+    ProjectSymbols &symbols() { return *symbols_; }
+
+    // How the window goes to a line and column (both from 1) of a file; false when it did not.
+    std::function<bool(const std::string &path, int line, int column)> goToPlace;
+    // How the window lists the uses of a name, under a heading.
+    std::function<void(const QString &heading, const std::vector<qc::Reference> &uses)> showReferences;
+
+    void goToDefinition(TextPane *pane);
+    void findReferences(TextPane *pane);
+    // Runs a jump made elsewhere (a row of the output list), so that Alt+Left comes back from it.
+    void recordJump(const std::function<void()> &jump);
+    bool goBack();
+    bool goForward();
+    void complete();
+    // What hovering a name shows: its declarations, comments and places; empty for none.
+    QString hoverText(const NameAt &name) const;
+    // The list of choices shown for several definitions or completions; null when none is shown.
+    QListWidget *choices() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Place {
+        std::string path;
+        int line;   // from 0
+        int column; // from 0
+    };
+    std::optional<Place> editorPlace() const;
+    bool jumpTo(const std::string &path, int line, int column, int length);
+    void jumpToDefinition(const qc::Definition &definition);
+    void walk(std::vector<Place> &from, std::vector<Place> &to);
+    void showChoices(TextPane *pane, const QStringList &labels, std::function<void(const QString &)> chosen);
+    void hideChoices();
+    void choose();
+    bool choicesKey(QKeyEvent *key);
+    QStringList completionsFor(const QString &prefix) const;
+    // The column in the caret's line where the name before the caret begins.
+    int prefixColumn() const;
+    void tell(TextPane *pane, const QString &message);
+    // The index follows the editor's text: in the background after a pause in typing, at once
+    // when a lookup needs lines the index has not seen yet.
+    void indexEditorText(bool inBackground);
+    void bringIndexUpToDate();
+    NameAt nameAtCaret(TextPane *pane) const;
+    void insertCompletion(const QString &name);
+    void refilterCompletion();
+
+    TForm1 &form_;
+    ProjectSymbols *symbols_;
+    QTimer *typingPause_;
+    QListWidget *choices_ = nullptr;
+    std::function<void(const QString &)> chosen_;
+    QStringList completionNames_;
+    bool completing_ = false;
+    std::vector<Place> back_, forward_;
+};
+
+} // namespace vardo
