@@ -4,6 +4,7 @@
 #include "widgetbench.h"
 
 #include "app/form1.h"
+#include "compile/compilecontroller.h"
 #include "lists/outputlist.h"
 #include "panes/textpane.h"
 #include "tools/programs.h"
@@ -91,7 +92,7 @@ Run windowRun(TForm1 &form)
     const double cpu = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    form.Button6Click();
+    form.compiling->compile();
     while (!summaryShown(form))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return {static_cast<double>(clock.nsecsElapsed()) / 1e9, cpuSeconds() - cpu};
@@ -139,7 +140,7 @@ void BM_CompileOneMegabyteMod(benchmark::State &state)
     const std::string mod = directory.path().toStdString();
     writeMod(mod);
     auto form = shownForm(mod);
-    if (!form || !form->OpenForEdit(mod + "/part0.qc")) {
+    if (!form || !form->openForEdit(mod + "/part0.qc")) {
         state.SkipWithError("the mod does not open");
         return;
     }

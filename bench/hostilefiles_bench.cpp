@@ -6,8 +6,9 @@
 #include "widgetbench.h"
 #include "benchtext.h"
 #include "app/form1.h"
+#include "edit/editcontroller.h"
+#include "general/generalpane.h"
 #include "ui/notebook.h"
-#include "app/sharedstate.h"
 #include "symbols/projectsymbols.h"
 #include "core/base/paths.h"
 #include "doc/qtext.h"
@@ -231,9 +232,6 @@ std::unique_ptr<TForm1> startWindow(const std::string &directory)
 {
     if (::chdir((Files::get().directory() + "/" + directory).c_str()) != 0)
         return nullptr;
-    vardo::EditFile.clear();
-    vardo::GeneralFile.clear();
-    vardo::LoadFailed = false;
     auto form = std::make_unique<TForm1>();
     form->resize(1000, 700);
     form->show();
@@ -261,7 +259,7 @@ void BM_PreviewOfA5MiBLine(benchmark::State &state)
     auto form = startWindow("long");
     Measure ours;
     for (auto _ : state)
-        ours = Watch().run([&] { click(form->qclista, "long.qc", [&] { form->qclistaClick(); }); });
+        ours = Watch().run([&] { click(form->qclista, "long.qc", [&] { form->editing->preview(); }); });
     // The bare pane is given the line cut as the preview shows it: whole, it would not finish.
     report(state, ours, bareLoad("long/long.qc", true, true));
 }
@@ -271,7 +269,7 @@ void BM_ClickOnA400KBBinary(benchmark::State &state)
     auto form = startWindow("binary");
     Measure ours;
     for (auto _ : state)
-        ours = Watch().run([&] { click(form->listado, "progs.dat", [&] { form->listadoClick(); }); });
+        ours = Watch().run([&] { click(form->listado, "progs.dat", [&] { form->general->loadSelected(); }); });
     report(state, ours, bareLoad("binary/progs.dat", true));
 }
 
@@ -282,10 +280,10 @@ void doubleClick(benchmark::State &state, const std::string &directory, const ch
     Measure ours;
     for (auto _ : state) {
         ours = Watch().run([&] {
-            click(form->qclista, name, [&] { form->qclistaClick(); });
-            form->qclistaDblClick();
+            click(form->qclista, name, [&] { form->editing->preview(); });
+            form->editing->openForEdit(form->qclista->selectedFilePath());
         });
-        if (vardo::EditFile.empty())
+        if (form->vardo->doc()->path().empty())
             state.SkipWithError("the file was not opened");
     }
     report(state, ours, bareLoad(directory + "/" + name, false));

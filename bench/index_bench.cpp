@@ -4,6 +4,7 @@
 #include "windowbench.h"
 
 #include "app/form1.h"
+#include "edit/indexcontroller.h"
 #include "doc/qtext.h"
 #include "core/qc/functionindex.h"
 #include "lists/indexcombobox.h"
@@ -31,7 +32,7 @@ void BM_RebuildFunctionIndex(benchmark::State &state)
 {
     TForm1 &form = formWithText(static_cast<int>(state.range(0)));
     for (auto _ : state)
-        form.RebuildFunctionIndex();
+        form.functionIndex->rebuild();
     state.counters["entries"] = form.com->count();
     state.SetComplexityN(state.range(0));
 }
@@ -48,10 +49,10 @@ void BM_ScanOnly(benchmark::State &state)
 void BM_JumpToLastEntry(benchmark::State &state)
 {
     TForm1 &form = formWithText(static_cast<int>(state.range(0)));
-    form.RebuildFunctionIndex();
+    form.functionIndex->rebuild();
     form.com->setCurrentIndex(form.com->count() - 1);
     for (auto _ : state) {
-        form.JumpToDeclaration();
+        form.functionIndex->jumpToChoice();
         benchmark::DoNotOptimize(form.vardo->textCursor().position());
     }
     if (form.vardo->textCursor().selectedText() != form.com->currentText())

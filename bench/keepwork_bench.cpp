@@ -4,7 +4,7 @@
 #include "widgetbench.h"
 
 #include "app/form1.h"
-#include "app/sharedstate.h"
+#include "edit/indexcontroller.h"
 #include "panes/textpane.h"
 
 #include <QTemporaryDir>
@@ -42,10 +42,9 @@ Work &work()
         w.form = std::make_unique<TForm1>();
         w.form->show();
         QApplication::processEvents();
-        if (!w.form->OpenForEdit(w.source))
+        if (!w.form->openForEdit(w.source))
             std::abort();
         w.form->test->loadFromFile(w.notes);
-        vardo::GeneralFile = w.notes;
     }
     return w;
 }
@@ -62,7 +61,7 @@ void BM_ComingBackNothingSaved(benchmark::State &state)
 {
     Work &w = work();
     for (auto _ : state)
-        w.form->ReloadOutsideChanges();
+        w.form->reloadOutsideChanges();
 }
 
 // Floor: the two stat calls that find out whether the files changed.
@@ -83,7 +82,7 @@ void BM_ComingBackAfterOutsideSave(benchmark::State &state)
         state.PauseTiming();
         touch(w.source);
         state.ResumeTiming();
-        w.form->ReloadOutsideChanges();
+        w.form->reloadOutsideChanges();
     }
 }
 
@@ -94,7 +93,7 @@ void BM_FloorLoadAndIndex(benchmark::State &state)
     Work &w = work();
     for (auto _ : state) {
         w.form->vardo->loadFromFile(w.source);
-        w.form->RebuildFunctionIndex();
+        w.form->functionIndex->rebuild();
     }
 }
 
@@ -107,7 +106,5 @@ BENCHMARK(BM_FloorLoadAndIndex)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    const int status = runWidgetBenchmarks(argc, argv);
-    vardo::GeneralFile.clear();
-    return status;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -134,7 +134,8 @@ void BM_ChangeDirectory(benchmark::State &state)
     vardo::FileListBox qclista("*.qc");
     vardo::FileListBox listado("*.*");
     dir.setLinkedFileList(&qclista);
-    dir.onChange = [&] { listado.setDirectory(dir.directory()); };
+    QObject::connect(&dir, &vardo::DirectoryListBox::directoryChanged, &listado,
+                     [&] { listado.setDirectory(dir.directory()); });
     // The lists read their entries only once they are shown.
     for (QWidget *widget : {static_cast<QWidget *>(&dir), static_cast<QWidget *>(&qclista),
                             static_cast<QWidget *>(&listado)}) {
@@ -178,7 +179,7 @@ void BM_ListadoDownKey(benchmark::State &state)
     const int files = static_cast<int>(state.range(0));
     listado.setDirectory(Trees::get().directoryOf(files));
     int clicks = 0;
-    listado.onClick = [&clicks] { ++clicks; };
+    QObject::connect(&listado, &vardo::FileListBox::fileClicked, &listado, [&clicks] { ++clicks; });
     listado.setCurrentRow(0);
     QApplication::processEvents();
     for (auto _ : state) {

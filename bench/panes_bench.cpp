@@ -127,7 +127,7 @@ vardo::TForm1 &windowEditing(const std::string &bytes, int line)
     const std::string path = directory.path().toStdString() + "/edited.qc";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     form->auto_->setChecked(false);
-    form->OpenForEdit(path);
+    form->openForEdit(path);
     QTextCursor caret(form->vardo->document()->findBlockByNumber(line));
     caret.movePosition(QTextCursor::EndOfBlock);
     caret.setPosition(caret.block().position() + caret.block().length() / 2);

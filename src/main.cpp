@@ -27,6 +27,6 @@ int main(int argc, char *argv[])
     vardo::TForm1 form;
     form.show();
     if (!file.empty())
-        form.OpenForEdit(file);
+        form.openForEdit(file);
     return application.exec();
 }

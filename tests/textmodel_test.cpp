@@ -17,6 +17,18 @@ TEST(LineEnds, EveryKindIsOneLineEnd)
     EXPECT_EQ(decodeLines(""), u"");
 }
 
+TEST(LineEnds, StyleOfAFile)
+{
+    const std::pair<std::string_view, LineEnds> cases[] = {
+        {"", LineEnds::None},           {"no end", LineEnds::None},  {"a\r\nb\r\n", LineEnds::CrLf},
+        {"a\nb\n", LineEnds::Lf},        {"a\rb\r", LineEnds::Cr},     {"a\r\nb\n", LineEnds::Mixed},
+        {"a\nb\r\n", LineEnds::Mixed},  {"\r\r\n", LineEnds::Mixed}, {"a\r", LineEnds::Cr},
+        {"\r\n\r\n", LineEnds::CrLf},
+    };
+    for (const auto &[bytes, style] : cases)
+        EXPECT_EQ(lineEndsOf(bytes), style) << bytes;
+}
+
 TEST(CodePage, EveryByteRoundTrips)
 {
     std::string all;

@@ -2,7 +2,6 @@
 #include "widgettesting.h"
 
 #include "ui/notebook.h"
-#include "app/sharedstate.h"
 #include "panes/colouring.h"
 #include "panes/colourscheme.h"
 #include "lists/filelistbox.h"
@@ -165,7 +164,7 @@ private slots:
         w.form->TabbedNotebook1->setCurrentIndex(1);
         for (const auto &[name, coloured] : {std::pair{"a.qc", true}, {"notes.txt", false}, {"a.qc", true}}) {
             clickRow(w.form->listado, rowOf(w.form->listado, QLatin1String(name)));
-            QCOMPARE(GeneralFile, w.tree / name);
+            QCOMPARE(generalFile(*w.form), w.tree / name);
             paint(test);
             QCOMPARE(isColoured(test, 0), coloured);
         }

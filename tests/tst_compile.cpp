@@ -3,7 +3,6 @@
 #include "widgettesting.h"
 
 #include "ui/notebook.h"
-#include "app/sharedstate.h"
 #include "core/base/paths.h"
 #include "compile/compiler.h"
 #include "lists/outputlist.h"
@@ -200,7 +199,7 @@ private slots:
         // A double click opens a file of a subdirectory that no list shows.
         doubleClickResultRow(rowWith("FALSE"));
         QCOMPARE(form_->Manager->currentIndex(), int(TForm1::EditPage));
-        QCOMPARE(EditFile, mod() + "/sub/ai.qc");
+        QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
         QCOMPARE(selectedText(), QString("\treturn FALSE;"));
         QCOMPARE(form_->Manager->tabText(TForm1::EditPage), QString("ai.qc"));
         QCOMPARE(form_->qclista->selectedFilePath(), mod() + "/a.qc");
@@ -209,37 +208,37 @@ private slots:
 
         // F4 walks on from there, the column taken where given; Shift+F4 walks back.
         QTest::keyClick(form_->vardo, Qt::Key_F4);
-        QCOMPARE(EditFile, mod() + "/world.qc");
+        QCOMPARE(editedFile(*form_), mod() + "/world.qc");
         QCOMPARE(selectedText(), QString("float x;"));
         QCOMPARE(form_->vardo->textCursor().positionInBlock(), 7);
         // A file that is not there: the error box, and the editor stays as it was.
         QTest::keyClick(form_->vardo, Qt::Key_F4);
         QCOMPARE(boxes_->texts, QStringList{"Cannot open file " + QString::fromStdString(mod() + "/gone.qc") + "."});
-        QCOMPARE(EditFile, mod() + "/world.qc");
+        QCOMPARE(editedFile(*form_), mod() + "/world.qc");
         QCOMPARE(selectedText(), QString("float x;"));
         // A line past the end goes to the last line; then the walk wraps around.
         QTest::keyClick(form_->vardo, Qt::Key_F4);
         QCOMPARE(selectedText(), QString("};"));
         QTest::keyClick(form_->vardo, Qt::Key_F4);
-        QCOMPARE(EditFile, mod() + "/sub/ai.qc");
+        QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
         QTest::keyClick(form_->vardo, Qt::Key_F4, Qt::ShiftModifier);
-        QCOMPARE(EditFile, mod() + "/world.qc");
+        QCOMPARE(editedFile(*form_), mod() + "/world.qc");
         QCOMPARE(selectedText(), QString("};"));
 
         // Enter on a row; the edited file reached by another name is not loaded again.
         QTest::keyClicks(form_->vardo, "// typed");
         form_->auto_->setChecked(false);
         std::filesystem::create_directory_symlink(mod(), tree() / "link");
-        QVERIFY(form_->GoToPlace("../link/sub/../world.qc", 1, 0));
+        QVERIFY(form_->goToPlace("../link/sub/../world.qc", 1, 0));
         QVERIFY(form_->vardo->wholeText().contains("// typed"));
         QCOMPARE(selectedText(), QString("void() main ="));
         output()->setCurrentIndex(output()->model()->index(rowWith("FALSE") + 1, 0));
         output()->setFocus();
         QTest::keyClick(output(), Qt::Key_Return);
-        QCOMPARE(EditFile, mod() + "/sub/ai.qc");
+        QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
         // Rows without a place lead nowhere.
         doubleClickResultRow(rowWith("in function"));
-        QCOMPARE(EditFile, mod() + "/sub/ai.qc");
+        QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
     }
 
     void editorIsWrittenFirstOnlyWhenAutosaveIsOn()
@@ -375,7 +374,7 @@ private slots:
         QCOMPARE(output()->resultRow(warning).severity, qc::Severity::Warning);
         QVERIFY2(lastRow().startsWith("1 error, 1 warning, exit code 1, "), qPrintable(lastRow()));
         doubleClickResultRow(error);
-        QCOMPARE(EditFile, mod() + "/sub/ai.qc");
+        QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
         QCOMPARE(selectedText(), QString("\tdprint(Check(1));"));
     }
 };

@@ -2,8 +2,8 @@
 // caret status, the modification mark, and the function index in `com`.
 #include "widgettesting.h"
 
+#include "edit/editcontroller.h"
 #include "ui/notebook.h"
-#include "app/sharedstate.h"
 #include "doc/qtext.h"
 #include "ui/question.h"
 #include "lists/indexcombobox.h"
@@ -149,7 +149,6 @@ private slots:
         QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::ViewPage));
         QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QStringLiteral("a.qc"));
         QCOMPARE(s.form->veer->border(), TextPane::Border::None);
-        QVERIFY(!LoadFailed);
 
         s.open("a.qc");
         s.preview("a.qc");
@@ -172,14 +171,12 @@ private slots:
         QVERIFY(consoleOf([&] { s.preview("gone.qc"); }).contains("Open fail!!: "));
         QCOMPARE(s.form->veer->wholeText(), QStringLiteral("A\r\n"));
         QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QStringLiteral("a.qc"));
-        QVERIFY(LoadFailed);
 
         // The failed preview no longer stops the autosave of the next switch.
         s.open("b.qc");
         QCOMPARE(s.disk("a.qc"), std::string("xA\r\n"));
         QCOMPARE(s.editorText(), std::string("B\r\n"));
-        QCOMPARE(EditFile, s.path("b.qc"));
-        QVERIFY(!LoadFailed);
+        QCOMPARE(editedFile(*s.form), s.path("b.qc"));
         QVERIFY(s.errors.texts.isEmpty());
     }
 
@@ -219,7 +216,7 @@ private slots:
                                                   : QStringLiteral("not a regular file")));
         QCOMPARE(s.disk("a.qc"), std::string("A\r\n"));
         QCOMPARE(s.editorText(), std::string("xA\r\n"));
-        QCOMPARE(EditFile, s.path("a.qc"));
+        QCOMPARE(editedFile(*s.form), s.path("a.qc"));
         QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::EditPage));
         QCOMPARE(s.editCaption(), QStringLiteral("[ &Edit a.qc]"));
         QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QStringLiteral("a.qc"));
@@ -227,7 +224,7 @@ private slots:
         // The text still belongs to a.qc: the next switch writes it there.
         s.open("c.qc");
         QCOMPARE(s.disk("a.qc"), std::string("xA\r\n"));
-        QCOMPARE(EditFile, s.path("c.qc"));
+        QCOMPARE(editedFile(*s.form), s.path("c.qc"));
     }
 
     void switchingAutosavesTheEditedFile()
@@ -238,7 +235,7 @@ private slots:
         s.open("a.qc");
         QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::EditPage));
         QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
-        QCOMPARE(EditFile, s.path("a.qc"));
+        QCOMPARE(editedFile(*s.form), s.path("a.qc"));
         QCOMPARE(s.disk("a.qc"), a);
 
         s.typeAtStart("x");
@@ -272,7 +269,7 @@ private slots:
         QVERIFY(s.form->vardo->wholeText().isEmpty());
         s.open("b.qc");
         QCOMPARE(s.disk("a.qc"), "x" + a);
-        QCOMPARE(EditFile, s.path("b.qc"));
+        QCOMPARE(editedFile(*s.form), s.path("b.qc"));
     }
 
     void failedAutosaveStaysOnTheEditedFile()
@@ -289,11 +286,10 @@ private slots:
             QVERIFY(s.errors.texts.last().contains(displayText(s.path("a.qc"))));
             QVERIFY(s.errors.texts.last().contains(QString::fromLocal8Bit(std::strerror(EACCES))));
             QCOMPARE(s.editorText(), std::string("xA\r\n"));
-            QCOMPARE(EditFile, s.path("a.qc"));
+            QCOMPARE(editedFile(*s.form), s.path("a.qc"));
             QCOMPARE(s.editCaption(), QStringLiteral("[ &Edit a.qc]"));
             QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::EditPage));
             QCOMPARE(s.disk("a.qc"), std::string("A\r\n"));
-            QVERIFY(LoadFailed);
         }
 
         // Once the cause is mended, the next switch saves.
@@ -301,7 +297,7 @@ private slots:
         s.open("b.qc");
         QCOMPARE(s.disk("a.qc"), std::string("xA\r\n"));
         QCOMPARE(s.editorText(), std::string("B\r\n"));
-        QCOMPARE(EditFile, s.path("b.qc"));
+        QCOMPARE(editedFile(*s.form), s.path("b.qc"));
 
         // A file replaced by a FIFO (whose open for writing would wait for a reader for good)
         // or by a directory fails at once; the user may leave by unchecking autosave.
@@ -318,13 +314,13 @@ private slots:
             QVERIFY2(text.contains("not a regular file"), qPrintable(text));
         }
         QCOMPARE(s.editorText(), std::string("yB\r\n"));
-        QCOMPARE(EditFile, s.path("b.qc"));
+        QCOMPARE(editedFile(*s.form), s.path("b.qc"));
 
         s.form->auto_->setChecked(false);
         s.open("a.qc");
         QCOMPARE(s.errors.texts.size(), 4);
         QCOMPARE(s.editorText(), std::string("xA\r\n"));
-        QCOMPARE(EditFile, s.path("a.qc"));
+        QCOMPARE(editedFile(*s.form), s.path("a.qc"));
         QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
     }
 
@@ -337,11 +333,11 @@ private slots:
         s.open("a.qc");
         QCOMPARE(s.questions.asked, QStringList{"Discard the text in the editor?"});
         QCOMPARE(s.editorText(), std::string("notes"));
-        QVERIFY(EditFile.empty());
+        QVERIFY(editedFile(*s.form).empty());
         s.questions.answers = {Choice::Discard};
         s.open("a.qc");
         QCOMPARE(s.editorText(), std::string("A\r\n"));
-        QCOMPARE(EditFile, s.path("a.qc"));
+        QCOMPARE(editedFile(*s.form), s.path("a.qc"));
     }
 
     void unchangedTextIsNeverWritten()
@@ -357,7 +353,7 @@ private slots:
         QCOMPARE(s.disk("a.qc"), std::string("one\ntwo\r"));
         const struct timespec after = modificationTime(s.path("a.qc"));
         QVERIFY(before.tv_sec == after.tv_sec && before.tv_nsec == after.tv_nsec);
-        QCOMPARE(EditFile, s.path("b.qc"));
+        QCOMPARE(editedFile(*s.form), s.path("b.qc"));
         QVERIFY(s.questions.asked.isEmpty());
     }
 
@@ -400,7 +396,7 @@ private slots:
         s.open("b.qc");
         QCOMPARE(s.questions.asked, asked ? QStringList{kOverwriteA} : QStringList{});
         QCOMPARE(fileExists(s.path("a.qc")) ? QByteArray::fromStdString(s.disk("a.qc")) : QByteArray("-"), diskA);
-        QCOMPARE(EditFile, s.path(switched ? "b.qc" : "a.qc"));
+        QCOMPARE(editedFile(*s.form), s.path(switched ? "b.qc" : "a.qc"));
         QCOMPARE(s.editorText(), switched ? std::string("B\r\n") : std::string("xA\r\n"));
         if (!switched) {
             QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::EditPage));
@@ -536,12 +532,12 @@ private slots:
         Session s({{"long.qc", bytes}, {"b.qc", "B\r\n"}});
         QVERIFY(s.form);
         s.open("long.qc");
-        QCOMPARE(EditFile, s.path("long.qc"));
-        QVERIFY(s.form->vardo->isShownReadOnly() && s.form->vardo->isReadOnly());
+        QCOMPARE(editedFile(*s.form), s.path("long.qc"));
+        QVERIFY(s.form->vardo->doc()->isReadOnly() && s.form->vardo->isReadOnly());
         s.open("b.qc");
         QVERIFY(s.errors.texts.isEmpty());
         QCOMPARE(s.disk("long.qc"), bytes);
-        QCOMPARE(EditFile, s.path("b.qc"));
+        QCOMPARE(editedFile(*s.form), s.path("b.qc"));
         QVERIFY(!s.form->vardo->isReadOnly());
     }
 
@@ -563,13 +559,13 @@ private slots:
 
         s.form->Manager->setCurrentIndex(TForm1::NavPage);
         pressEsc();
-        QVERIFY(!consoleOf([&] { QVERIFY(!s.form->OpenForEdit(s.path("big2.qc"))); }).contains("fail"));
+        QVERIFY(!consoleOf([&] { QVERIFY(!s.form->openForEdit(s.path("big2.qc"))); }).contains("fail"));
         BusyLoad::setTiming(-1, -1);
         QCOMPARE(s.editorText(), std::string("A\r\n"));
-        QCOMPARE(EditFile, s.path("a.qc"));
+        QCOMPARE(editedFile(*s.form), s.path("a.qc"));
         QCOMPARE(s.editCaption(), QString("a.qc"));
         QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::NavPage));
-        QVERIFY(!LoadFailed && s.errors.texts.isEmpty());
+        QVERIFY(s.errors.texts.isEmpty());
     }
 
     void caretStatusAndModificationMark()
@@ -611,7 +607,7 @@ private slots:
         QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
         QCOMPARE(s.editorText(), text);
         s.key(Qt::Key_Z);
-        QVERIFY(s.form->AutosaveEditor());
+        QVERIFY(s.form->editing->autosave());
         QCOMPARE(s.disk("a.qc"), "z" + text);
         QCOMPARE(s.editCaption(), QStringLiteral("a.qc"));
 

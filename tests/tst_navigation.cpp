@@ -1,7 +1,6 @@
 #include "widgettesting.h"
 
 #include "ui/notebook.h"
-#include "app/sharedstate.h"
 #include "core/base/paths.h"
 #include "doc/qtext.h"
 #include "lists/directorylistbox.h"
@@ -59,35 +58,26 @@ void showAllPage(TForm1 &form)
     QApplication::processEvents();
 }
 
-// Counts the events of the lists while the program's own handlers still run.
+// Counts the events of the lists beside the program's own handlers.
 struct EventLog {
     QStringList events;
     int dirChanges = 0;
     int driveChanges = 0;
 
-    void wrap(FileListBox *list, std::function<void()> &slot, const QString &name)
+    void record(FileListBox *list, void (FileListBox::*event)(), const QString &name)
     {
-        slot = [this, list, name, original = slot] {
-            events << name + ":" + QString::number(list->selectedIndex());
-            if (original)
-                original();
-        };
+        QObject::connect(list, event, list,
+                         [this, list, name] { events << name + ":" + QString::number(list->selectedIndex()); });
     }
     void watch(TForm1 &form)
     {
-        wrap(form.qclista, form.qclista->onClick, "click");
-        wrap(form.qclista, form.qclista->onChange, "change");
-        wrap(form.qclista, form.qclista->onDblClick, "dblclick");
-        wrap(form.listado, form.listado->onClick, "all-click");
-        wrap(form.listado, form.listado->onChange, "all-change");
-        form.dir->onChange = [this, original = form.dir->onChange] {
-            ++dirChanges;
-            original();
-        };
-        form.drive->onChange = [this, original = form.drive->onChange] {
-            ++driveChanges;
-            original();
-        };
+        record(form.qclista, &FileListBox::fileClicked, "click");
+        record(form.qclista, &FileListBox::fileChanged, "change");
+        record(form.qclista, &FileListBox::fileDoubleClicked, "dblclick");
+        record(form.listado, &FileListBox::fileClicked, "all-click");
+        record(form.listado, &FileListBox::fileChanged, "all-change");
+        QObject::connect(form.dir, &DirectoryListBox::directoryChanged, form.dir, [this] { ++dirChanges; });
+        QObject::connect(form.drive, &DriveComboBox::volumeChanged, form.drive, [this] { ++driveChanges; });
     }
     QStringList take() { return std::exchange(events, {}); }
 };
@@ -253,7 +243,7 @@ void Navigation::fileListEvents()
     QCOMPARE(qc->selectedIndex(), 2);
     doubleClickRow(qc, 1);
     QCOMPARE(log.take(), (QStringList{"click:1", "change:1", "dblclick:1"}));
-    QCOMPARE(EditFile, p.proj + "/world.qc");
+    QCOMPARE(editedFile(*form), p.proj + "/world.qc");
     doubleClickRow(qc, 1);
     QCOMPARE(log.take(), (QStringList{"click:1", "dblclick:1"}));
     QTest::keyClick(qc, Qt::Key_Down);
@@ -314,7 +304,7 @@ void Navigation::selectedFilePath()
     QCOMPARE(qc->selectedFilePath(), latin1);
     QCOMPARE(form->veer->wholeText(), QStringLiteral("the real one"));
     doubleClickRow(qc, 0);
-    QCOMPARE(EditFile, latin1);
+    QCOMPARE(editedFile(*form), latin1);
     QCOMPARE(form->vardo->wholeText(), QStringLiteral("the real one"));
     clickRow(qc, 1);
     QCOMPARE(form->veer->wholeText(), QStringLiteral("the decoy"));

@@ -178,19 +178,19 @@ private slots:
         QCOMPARE(pane_->lineCount(), 5);
         QCOMPARE(pane_->document()->findBlockByNumber(1).length() - 1, int(limit));
         QCOMPARE(pane_->document()->findBlockByNumber(3).text(), QString(5, 'x'));
-        QVERIFY(pane_->isShownReadOnly() && pane_->isReadOnly());
+        QVERIFY(pane_->doc()->isReadOnly() && pane_->isReadOnly());
         QVERIFY(pane_->notice().startsWith("long.qc is shown read-only"));
         QVERIFY(pane_->findChild<QLabel *>("notice")->isVisible());
         QVERIFY(pane_->viewport()->y() >= pane_->findChild<QLabel *>("notice")->geometry().bottom());
-        QCOMPARE(errorOf([&] { pane_->saveToFile(tree_ / "long.qc"); }),
+        QCOMPARE(errorOf([&] { pane_->doc()->saveAs(tree_ / "long.qc"); }),
                  QString::fromStdString(tree_ / "long.qc") + " is shown read-only and was not saved");
         QCOMPARE(readFile(tree_ / "long.qc"), "short\r\n" + longLine + "\r\nend");
 
         // A file shown as it is makes the pane editable again, as it was before.
         pane_->setBytes(std::string(limit, 'y'));
-        QVERIFY(!pane_->isShownReadOnly() && !pane_->isReadOnly());
+        QVERIFY(!pane_->doc()->isReadOnly() && !pane_->isReadOnly());
         QVERIFY(pane_->notice().isEmpty() && !pane_->findChild<QLabel *>("notice")->isVisible());
-        pane_->saveToFile(tree_ / "long.qc");
+        pane_->doc()->saveAs(tree_ / "long.qc");
         QCOMPARE(readFile(tree_ / "long.qc"), std::string(limit, 'y'));
 
         TextPane preview(TextPane::Kind::RichEdit);
@@ -288,12 +288,12 @@ private slots:
         bytes += "\r\nsecond line\t\xa0\xa0 end\r\n\r\nlast without end";
         tree_.write("all.qc", bytes);
         pane_->loadFromFile(tree_ / "all.qc");
-        pane_->saveToFile(tree_ / "copy.qc");
+        pane_->doc()->saveAs(tree_ / "copy.qc");
         QCOMPARE(readFile(tree_ / "copy.qc"), bytes);
 
         tree_.write("mixed.qc", "a\nb\rc\r\nd\n");
         pane_->loadFromFile(tree_ / "mixed.qc");
-        pane_->saveToFile(tree_ / "mixed.qc");
+        pane_->doc()->saveAs(tree_ / "mixed.qc");
         QCOMPARE(readFile(tree_ / "mixed.qc"), std::string("a\r\nb\r\nc\r\nd\r\n"));
     }
 
@@ -309,7 +309,7 @@ private slots:
 
         tree_.write("locked.qc", "old");
         ::chmod((tree_ / "locked.qc").c_str(), 0444);
-        QCOMPARE(errorOf([&] { pane_->saveToFile(tree_ / "locked.qc"); }),
+        QCOMPARE(errorOf([&] { pane_->doc()->saveAs(tree_ / "locked.qc"); }),
                  "Cannot create file " + QString::fromStdString(tree_ / "locked.qc"));
         QCOMPARE(readFile(tree_ / "locked.qc"), std::string("old"));
 
@@ -317,10 +317,10 @@ private slots:
         tree_.write("full.qc", "old");
         ::link((tree_ / "full.qc").c_str(), (tree_ / "link.qc").c_str());
         fileio::setSpaceReserver([](int, std::size_t) { return ENOSPC; });
-        const QString richEditError = errorOf([&] { pane_->saveToFile(tree_ / "full.qc"); });
+        const QString richEditError = errorOf([&] { pane_->doc()->saveAs(tree_ / "full.qc"); });
         TextPane memo(TextPane::Kind::Memo);
         memo.setBytes("x");
-        const QString memoError = errorOf([&] { memo.saveToFile(tree_ / "full.qc"); });
+        const QString memoError = errorOf([&] { memo.doc()->saveAs(tree_ / "full.qc"); });
         fileio::setSpaceReserver({});
         QCOMPARE(richEditError, QString("Failed to Save Stream"));
         QCOMPARE(memoError, QString("Stream write error"));
@@ -366,7 +366,7 @@ private slots:
         QApplication::clipboard()->setText(QString::fromUtf8("x\u0100y\r\nz"));
         pane_->paste();
         QCOMPARE(pane_->wholeText(), QString::fromUtf8("a\u00E9xy\r\nz"));
-        pane_->saveToFile(tree_ / "typed.qc");
+        pane_->doc()->saveAs(tree_ / "typed.qc");
         QCOMPARE(readFile(tree_ / "typed.qc"), std::string("a\xe9xy\r\nz"));
     }
 };

@@ -3,7 +3,6 @@
 #include "widgettesting.h"
 
 #include "ui/notebook.h"
-#include "app/sharedstate.h"
 #include "lists/outputlist.h"
 #include "symbols/projectsymbols.h"
 #include "symbols/symbolnavigator.h"
@@ -98,7 +97,7 @@ private slots:
         s.caret(4, 2); // on "main" in "main();"
         s.key(Qt::Key_F12);
 
-        QCOMPARE(EditFile, s.tree / "defs.qc");
+        QCOMPARE(editedFile(*s.form), s.tree / "defs.qc");
         // The body wins over the prototype, and the name is selected.
         QCOMPARE(s.caretLine(), 5);
         QCOMPARE(s.selected(), QStringLiteral("main"));
@@ -106,10 +105,10 @@ private slots:
         QCOMPARE(s.form->qclista->selectedFilePath(), s.tree / "world.qc");
 
         s.key(Qt::Key_Left, Qt::AltModifier);
-        QCOMPARE(EditFile, s.tree / "world.qc");
+        QCOMPARE(editedFile(*s.form), s.tree / "world.qc");
         QCOMPARE(s.caretLine(), 4);
         s.key(Qt::Key_Right, Qt::AltModifier);
-        QCOMPARE(EditFile, s.tree / "defs.qc");
+        QCOMPARE(editedFile(*s.form), s.tree / "defs.qc");
         QCOMPARE(s.caretLine(), 5);
         QVERIFY(s.errors.texts.isEmpty());
     }
@@ -127,7 +126,7 @@ private slots:
         QTest::keyClick(choices, Qt::Key_Down);
         QTest::keyClick(choices, Qt::Key_Return);
         QVERIFY(!s.form->symbols->choices());
-        QCOMPARE(EditFile, s.tree / "other.qc");
+        QCOMPARE(editedFile(*s.form), s.tree / "other.qc");
         QCOMPARE(s.selected(), QStringLiteral("twice"));
     }
 
@@ -145,7 +144,7 @@ private slots:
         QTest::keyClicks(s.form->vardo, "void() fresher = {};");
         s.caret(1, 2);
         s.key(Qt::Key_F12);
-        QCOMPARE(EditFile, s.tree / "world.qc");
+        QCOMPARE(editedFile(*s.form), s.tree / "world.qc");
         QCOMPARE(s.caretLine(), 0);
         QCOMPARE(s.selected(), QStringLiteral("fresh"));
         QCOMPARE(readFile(s.tree / "world.qc"), std::string(kWorld));
@@ -176,14 +175,14 @@ private slots:
         QCOMPARE(s.form->output->resultRow(1).text, QStringLiteral("world.qc:5: self.health = maxhealth;"));
         // F4 goes from use to use, into another file as a definition does.
         QTest::keyClick(s.form->vardo, Qt::Key_F4);
-        QCOMPARE(EditFile, s.tree / "defs.qc");
+        QCOMPARE(editedFile(*s.form), s.tree / "defs.qc");
         QCOMPARE(s.caretLine(), 4);
         QTest::keyClick(s.form->vardo, Qt::Key_F4);
-        QCOMPARE(EditFile, s.tree / "world.qc");
+        QCOMPARE(editedFile(*s.form), s.tree / "world.qc");
         QCOMPARE(s.caretLine(), 4);
         // Alt+Left comes back from a jump of the list too.
         s.key(Qt::Key_Left, Qt::AltModifier);
-        QCOMPARE(EditFile, s.tree / "defs.qc");
+        QCOMPARE(editedFile(*s.form), s.tree / "defs.qc");
         QCOMPARE(s.caretLine(), 4);
     }
 

@@ -1,7 +1,6 @@
 #include "widgettesting.h"
 
 #include "ui/notebook.h"
-#include "app/sharedstate.h"
 #include "ui/errorbox.h"
 #include "core/base/errors.h"
 #include "core/base/paths.h"
@@ -129,7 +128,7 @@ private slots:
         QVERIFY(f.vardo->wholeText().isEmpty());
         QVERIFY(f.veer->isReadOnly());
         QCOMPARE(f.veer->border(), TextPane::Border::Single);
-        QVERIFY(EditFile.empty() && GeneralFile.empty() && !LoadFailed);
+        QVERIFY(editedFile(f).empty() && generalFile(f).empty());
         QCOMPARE(paths::currentDirectory(), tree_.path());
     }
 

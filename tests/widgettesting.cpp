@@ -1,6 +1,6 @@
 #include "widgettesting.h"
 
-#include "app/sharedstate.h"
+#include "panes/textpane.h"
 #include "ui/errorbox.h"
 #include "core/base/paths.h"
 
@@ -88,14 +88,21 @@ std::unique_ptr<TForm1> startForm(const std::string &directory)
 {
     if (::chdir(directory.c_str()) != 0)
         return nullptr;
-    EditFile.clear();
-    GeneralFile.clear();
-    LoadFailed = false;
     auto form = std::make_unique<TForm1>();
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get()))
         return nullptr;
     return form;
+}
+
+const std::string &editedFile(const TForm1 &form)
+{
+    return form.vardo->doc()->path();
+}
+
+const std::string &generalFile(const TForm1 &form)
+{
+    return form.test->doc()->path();
 }
 
 static QModelIndex indexOf(const QAbstractItemView *list, int row)

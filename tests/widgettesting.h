@@ -63,8 +63,11 @@ private:
 };
 
 // The main window started in a directory (which becomes the current directory), shown and
-// exposed, with the shared state reset as at program start.
+// exposed.
 std::unique_ptr<TForm1> startForm(const std::string &directory);
+// The file behind the editor's text, and behind the general pane's; empty for none.
+const std::string &editedFile(const TForm1 &form);
+const std::string &generalFile(const TForm1 &form);
 
 // Mouse actions on a list entry, as a user makes them.
 void clickRow(QAbstractItemView *list, int row, Qt::MouseButton button = Qt::LeftButton);

@@ -1,34 +1,40 @@
 #include "app/form1.h"
 
-#include "ui/fonts.h"
-#include "ui/notebook.h"
-#include "app/sharedstate.h"
+#include "app/formparts.h"
 #include "app/windowplacement.h"
-#include "ui/errorbox.h"
+#include "compile/compilecontroller.h"
 #include "doc/qtext.h"
-#include "lists/outputlist.h"
-#include "panes/colouring.h"
+#include "edit/editcontroller.h"
+#include "edit/indexcontroller.h"
 #include "find/findbar.h"
-#include "lists/indexcombobox.h"
+#include "find/findcontroller.h"
+#include "general/generalpane.h"
 #include "help/helppages.h"
 #include "lists/directorylistbox.h"
 #include "lists/drivecombobox.h"
 #include "lists/filelistbox.h"
+#include "lists/indexcombobox.h"
+#include "lists/outputlist.h"
+#include "nav/navigationcontroller.h"
+#include "panes/colouring.h"
 #include "panes/textpane.h"
+#include "symbols/symbolnavigator.h"
+#include "tools/programs.h"
+#include "ui/errorbox.h"
+#include "ui/fonts.h"
+#include "ui/notebook.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTextDocument>
 
@@ -40,72 +46,6 @@ namespace {
 constexpr QRect kWindowFrame(78, 156, 855, 564);
 constexpr QSize kClientSize(847, 537);
 constexpr int kCompilerButtonRightMargin = 49;
-
-template <typename Widget, typename... Args>
-Widget *named(const char *name, Args &&...args)
-{
-    auto *widget = new Widget(std::forward<Args>(args)...);
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-QFrame *panel(const char *name, QWidget *parent)
-{
-    auto *frame = named<QFrame>(name, parent);
-    frame->setFrameShape(QFrame::NoFrame);
-    return frame;
-}
-
-// A layout without margins or spacing, as aligned components sit edge to edge.
-template <typename Layout>
-Layout *tightLayout(QWidget *owner)
-{
-    auto *layout = new Layout(owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    return layout;
-}
-
-QHeaderView *headerStrip(const char *name, QWidget *parent)
-{
-    auto *header = named<QHeaderView>(name, Qt::Horizontal, parent);
-    header->setModel(new QStandardItemModel(0, 0, header));
-    header->setFixedHeight(22);
-    return header;
-}
-
-// A rich edit control sets a tab stop every half inch.
-void setRichEditTabStops(TextPane *pane)
-{
-    pane->setTabStopDistance(48);
-}
-
-// A memo sets a tab stop every eight average character widths of its font.
-void setMemoTabStops(TextPane *pane)
-{
-    pane->setTabStopDistance(8 * averageLetterWidth(pane->font()));
-}
-
-// QuakeC is single-byte text in a fixed-pitch face: shaping and kerning only cost time, most of
-// all on long lines.
-QFont editorFont()
-{
-    QFont font = windowsFont(QStringLiteral("Lucida Console"), 12);
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    font.setKerning(false);
-    return font;
-}
-
-void chainTabOrder(const QList<QWidget *> &chain)
-{
-    for (qsizetype i = 0; i + 1 < chain.size(); ++i)
-        QWidget::setTabOrder(chain[i], chain[i + 1]);
-}
-
-void showHint(QWidget *widget, const char *hint)
-{
-    widget->setToolTip(QString::fromUtf8(hint));
-}
 
 } // namespace
 
@@ -123,7 +63,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     buildToolRow();
     buildFindBar();
     buildMenus();
-    bindEvents();
+    buildFeatures();
     setTabOrder();
     placeWindow();
     for (TextPane *pane : {vardo, veer, test})
@@ -354,43 +294,36 @@ void TForm1::buildMenus()
     ExploreFolder1->setObjectName(QStringLiteral("ExploreFolder1"));
 }
 
-void TForm1::bindEvents()
+void TForm1::buildFindBar()
 {
-    auto guarded = [this](void (TForm1::*handler)()) {
-        return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
-    };
-    qclista->onClick = [this] { qclistaClick(); };
-    qclista->onChange = [this] { qclistaClick(); };
-    qclista->onDblClick = [this] { qclistaDblClick(); };
-    listado->onClick = [this] { listadoClick(); };
-    dir->onChange = [this] { dirChange(); };
-    drive->onChange = [this] { driveChange(); };
-    connect(salvaman, &QPushButton::clicked, this, guarded(&TForm1::salvamanClick));
-    connect(qccarranca, &QPushButton::clicked, this, guarded(&TForm1::Button6Click));
-    connect(openwithnotepad1, &QAction::triggered, this, guarded(&TForm1::openwithnotepad1Click));
-    connect(shellopen1, &QAction::triggered, this, guarded(&TForm1::shellopen1Click));
-    connect(ExploreFolder1, &QAction::triggered, this, guarded(&TForm1::ExploreFolder1Click));
-    connect(qclista, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { PopupMenu1->popup(qclista->viewport()->mapToGlobal(at)); });
-    connect(listado, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { PopupMenu2->popup(listado->viewport()->mapToGlobal(at)); });
+    findbar = new FindBar(Panel2);
+    static_cast<QBoxLayout *>(Panel2->layout())->addWidget(findbar);
+    for (TextPane *pane : {vardo, veer, test})
+        findbar->watch(pane);
+}
 
-    com->onEnter = [this] { codeChange(); };
-    com->onChange = [this] { codeChange(); };
-    com->onClick = [this] { comClick(); };
-    com->onKeyPress = [this](QKeyEvent *event) { comKeyPress(event->key()); };
-
-    vardo->onKeyDown = [this] { codexKeyDown(); };
-    connect(vardo->document(), &QTextDocument::modificationChanged, this, [this] { ShowModificationMark(); });
-    vardo->onMouseDown = [this] { codexMouseDown(); };
-    vardo->onMouseUp = [this] { codexMouseUp(); };
-    vardo->onEnter = [this] { vardoEnter(); };
-    vardo->onExit = [this] { vardoExit(); };
-    bindBuildEvents();
-    // The status follows the caret and the line count, whatever moved them.
-    connect(vardo, &QPlainTextEdit::cursorPositionChanged, this, &TForm1::ShowCaretPosition);
-    connect(vardo->document(), &QTextDocument::contentsChanged, this, &TForm1::ShowCaretPosition);
-    bindSymbolEvents();
+void TForm1::buildFeatures()
+{
+    editing = new EditController(*this, {qclista, vardo, veer, editbar, auto_}, this);
+    functionIndex = new IndexController(com, vardo, this);
+    connect(editing, &EditController::textLoaded, functionIndex, &IndexController::rebuild);
+    general = new GeneralPane(*this, listado, test, salvaman, this);
+    navigation = new NavigationController({drive, dir, qclista, listado, PopupMenu1, openwithnotepad1, PopupMenu2, shellopen1,
+                                 ExploreFolder1},
+                                this);
+    connect(navigation, &NavigationController::directoryChanged, this, &TForm1::SetWindowCaption);
+    compiling = new CompileController(*this, qccarranca, output, this);
+    connect(compiling, &CompileController::ended, navigation, [this] { runGuarded([this] { navigation->refreshLists(); }); });
+    finding = new FindController(*this, findbar, this);
+    for (TabbedNotebook *notebook : {Manager, TabbedNotebook2})
+        connect(notebook, &QTabWidget::currentChanged, finding, &FindController::frontPaneChanged);
+    symbols = new SymbolNavigator(*this, vardo, veer, this);
+    connect(navigation, &NavigationController::directoryChanged, symbols, &SymbolNavigator::directoryChanged);
+    // A row's jump joins the walk back and forth.
+    connect(output, &OutputList::goToRequested, symbols, [this](const OutputRow &row) {
+        runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column); });
+    });
+    symbols->directoryChanged(dir->directory());
 }
 
 void TForm1::setTabOrder()
@@ -410,13 +343,16 @@ void TForm1::showEvent(QShowEvent *event)
     if (shown_)
         return;
     shown_ = true;
-    runGuarded([this] { FormShow(); });
+    runGuarded([this] {
+        SetWindowCaption();
+        Manager->setTabText(EditPage, QStringLiteral("&Edit"));
+    });
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
     bool mayClose = false;
-    runGuarded([&] { mayClose = ConfirmClose(); });
+    runGuarded([&] { mayClose = confirmClose(); });
     event->setAccepted(mayClose);
 }
 
@@ -425,7 +361,7 @@ void TForm1::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        runGuarded([this] { ReloadOutsideChanges(); });
+        runGuarded([this] { reloadOutsideChanges(); });
 }
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
@@ -458,16 +394,81 @@ bool TForm1::handleAccessKey(QEvent *event)
     return false;
 }
 
-void TForm1::FormShow()
-{
-    EditFile.clear();
-    SetWindowCaption();
-    Manager->setTabText(EditPage, QStringLiteral("&Edit"));
-}
-
 void TForm1::SetWindowCaption()
 {
     setWindowTitle(QStringLiteral(":: V A R D O :: - ") + displayText(dir->directory()));
+}
+
+bool TForm1::confirmClose()
+{
+    return editing->confirmClose() && general->confirmClose();
+}
+
+void TForm1::reloadOutsideChanges()
+{
+    editing->reloadOutsideChanges();
+    general->reloadOutsideChanges();
+}
+
+bool TForm1::openForEdit(const std::string &path)
+{
+    return editing->openForEdit(path);
+}
+
+bool TForm1::saveEditedFile()
+{
+    return editing->autosave();
+}
+
+bool TForm1::goToPlace(const std::string &path, int line, int column)
+{
+    return editing->goToPlace(path, line, column);
+}
+
+void TForm1::showResult(const QString &heading, std::vector<OutputRow> rows)
+{
+    output->showResult(heading, std::move(rows));
+}
+
+Document &TForm1::editedDocument()
+{
+    return *vardo->doc();
+}
+
+TextPane *TForm1::frontPane() const
+{
+    switch (Manager->currentIndex()) {
+    case NavPage:
+        return test;
+    case EditPage:
+        return vardo;
+    case ViewPage:
+        return veer;
+    case HelpPage:
+        return Memos[static_cast<std::size_t>(TabbedNotebook2->currentIndex())];
+    default:
+        return nullptr;
+    }
+}
+
+Workbench::Page TForm1::currentPage() const
+{
+    return static_cast<Workbench::Page>(Manager->currentIndex());
+}
+
+void TForm1::showPage(Workbench::Page page)
+{
+    Manager->setCurrentIndex(static_cast<int>(page));
+}
+
+void TForm1::setPageCaption(Workbench::Page page, const QString &caption)
+{
+    Manager->setTabText(static_cast<int>(page), caption);
+}
+
+std::string TForm1::workingDirectory() const
+{
+    return tools::workingDirectory();
 }
 
 } // namespace vardo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbench/workbench.h"
+
 #include <QWidget>
 #include <array>
 
@@ -14,20 +16,26 @@ class QStatusBar;
 
 namespace vardo {
 
+class CompileController;
 class DirectoryListBox;
 class DriveComboBox;
+class EditController;
 class FileListBox;
 class FindBar;
+class FindController;
+class GeneralPane;
 class IndexComboBox;
-class CompileRun;
+class IndexController;
+class NavigationController;
 class OutputList;
 class SymbolNavigator;
 class TabbedNotebook;
 class TextPane;
 
-// The main window and its event handlers. Components carry their names as member names and as
-// object names; the check box `auto` is `auto_` here, since `auto` is a keyword.
-class TForm1 : public QWidget {
+// The main window: it builds its components and wires the features to them and to each other.
+// Components carry their names as member names and as object names; the check box `auto` is
+// `auto_` here, since `auto` is a keyword.
+class TForm1 : public QWidget, public Workbench {
     Q_OBJECT
 
 public:
@@ -74,61 +82,31 @@ public:
     // Definitions, references, hover help and completion over the working directory's project.
     SymbolNavigator *symbols = nullptr;
 
-    void SetWindowCaption();
-    void ShowCaretPosition();
-    void RebuildFunctionIndex();
-    void JumpToDeclaration();
-    // The open-for-edit of a double click, for any path: the autosave, then the load into the
-    // editor with the index, the captions and the shared state. False when it did not open.
-    bool OpenForEdit(const std::string &path);
-    // Writes the editor's text back to its file as the open-for-edit does before it loads:
-    // only a changed text, and never over another program's save without asking. False when
-    // the text could not be written or the user cancelled, and the caller must stop.
-    bool AutosaveEditor();
-    // Loads the edited file again, keeping the caret's place; false, with the error box, when
-    // it cannot be read.
-    bool ReloadEditor();
-    // The Edit tab shows the file's name, marked while the editor's text is changed.
-    void ShowModificationMark();
-    // Offers to save the changed panes before the window closes; false when it must stay open.
-    bool ConfirmClose();
-    // Reloads the panes whose files another program saved, where they hold no edits.
-    void ReloadOutsideChanges();
-    // Goes to a line (from 1) and column (from 1; 0: none) of a file, its path absolute or
-    // relative to the current directory: opens it for editing unless it is the edited file,
-    // selects the line from the column on, places it in the upper third and shows the caret
-    // position. A missing file gets the error box. False when the editor did not get there.
-    bool GoToPlace(const std::string &path, int line, int column);
-    // The pane the find bar and go to line work on: the one on the page in front.
-    TextPane *frontPane() const;
-    // Puts the caret at the start of a line (counted from 1) in the upper third of the pane.
-    void GoToLine(TextPane *pane, int line);
+    // The features, each with its own part of the window.
+    EditController *editing = nullptr;
+    IndexController *functionIndex = nullptr;
+    GeneralPane *general = nullptr;
+    NavigationController *navigation = nullptr;
+    CompileController *compiling = nullptr;
+    FindController *finding = nullptr;
 
-    // Event handlers, bound to the components' events by the constructor.
-    void FormShow();
-    void driveChange();
-    void dirChange();
-    void qclistaClick();
-    void qclistaDblClick();
-    void listadoClick();
-    void salvamanClick();
-    void Button6Click();
-    void openwithnotepad1Click();
-    void shellopen1Click();
-    void ExploreFolder1Click();
-    void codeChange();
-    void comClick();
-    void comKeyPress(int key);
-    void codexKeyDown();
-    void codexMouseDown();
-    void codexMouseUp();
-    void vardoEnter();
-    void vardoExit();
-    void findClick();
-    void replaceClick();
-    void findNextClick();
-    void findPreviousClick();
-    void goToLineClick();
+    void SetWindowCaption();
+    // Offers to save the changed panes before the window closes; false when it must stay open.
+    bool confirmClose();
+    // Reloads the panes whose files another program saved, where they hold no edits.
+    void reloadOutsideChanges();
+
+    // What the features ask of the window.
+    bool openForEdit(const std::string &path) override;
+    bool saveEditedFile() override;
+    bool goToPlace(const std::string &path, int line, int column) override;
+    void showResult(const QString &heading, std::vector<OutputRow> rows) override;
+    Document &editedDocument() override;
+    TextPane *frontPane() const override;
+    Workbench::Page currentPage() const override;
+    void showPage(Workbench::Page page) override;
+    void setPageCaption(Workbench::Page page, const QString &caption) override;
+    std::string workingDirectory() const override;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -145,9 +123,7 @@ private:
     void buildHelpPage(QWidget *page);
     void buildMenus();
     void buildFindBar();
-    void bindEvents();
-    void bindBuildEvents();
-    void bindSymbolEvents();
+    void buildFeatures();
     void setTabOrder();
     void placeWindow();
     void placeCompilerButton();
@@ -155,7 +131,6 @@ private:
     bool handleAccessKey(QEvent *event);
 
     bool shown_ = false;
-    CompileRun *compileRun_ = nullptr;
 };
 
 } // namespace vardo

@@ -43,10 +43,9 @@ QString compileSummary(int errors, int warnings, tools::CapturedRun::End how, in
 
 CompileRun::CompileRun(OutputList *output, QObject *parent) : QObject(parent), output_(output)
 {
-    run_.onOutput = [this](std::string_view chunk) { show(reader_.feed(chunk)); };
-    run_.onEnd = [this](tools::CapturedRun::End how, int exitCode, const std::string &error) {
-        end(how, exitCode, error);
-    };
+    connect(&run_, &tools::CapturedRun::outputArrived, this,
+            [this](std::string_view chunk) { show(reader_.feed(chunk)); });
+    connect(&run_, &tools::CapturedRun::ended, this, &CompileRun::end);
 }
 
 void CompileRun::start(const std::string &directory)
@@ -94,8 +93,7 @@ void CompileRun::end(tools::CapturedRun::End how, int exitCode, const std::strin
         const double seconds = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
         output_->finish(messageRow(compileSummary(reader_.errors(), reader_.warnings(), how, exitCode, seconds)));
     }
-    if (onEnd)
-        onEnd();
+    emit ended();
 }
 
 } // namespace vardo

@@ -5,7 +5,6 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <functional>
 #include <string>
 
 namespace vardo {
@@ -15,16 +14,19 @@ class OutputList;
 // One compile at a time in a directory, its output streamed into the output list as it
 // arrives and closed by a summary row. Owned by the window: destroying it stops the compiler.
 class CompileRun : public QObject {
+    Q_OBJECT
+
 public:
     CompileRun(OutputList *output, QObject *parent);
 
     // Finds the compiler and starts it in `directory`; a compile still running is stopped
-    // first. Without a compiler the list says so and `onEnd` is not called.
+    // first. Without a compiler the list says so and `ended` is not emitted.
     void start(const std::string &directory);
     bool isRunning() const { return run_.isRunning(); }
 
+signals:
     // After the summary row is shown.
-    std::function<void()> onEnd;
+    void ended();
 
 private:
     void show(std::vector<qc::OutputReader::Line> lines);

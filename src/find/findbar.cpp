@@ -1,6 +1,7 @@
 #include "find/findbar.h"
 
 #include "doc/qtext.h"
+#include "panes/colourscheme.h"
 #include "panes/textpane.h"
 
 #include <QCheckBox>
@@ -117,7 +118,7 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
 void FindBar::watch(TextPane *pane)
 {
     auto remark = [this, pane] {
-        if (isVisible() && frontPane && frontPane() == pane)
+        if (isVisible() && front_ == pane)
             markMatchesInView();
     };
     connect(pane->verticalScrollBar(), &QScrollBar::valueChanged, this, remark);
@@ -125,11 +126,11 @@ void FindBar::watch(TextPane *pane)
     connect(pane, &QPlainTextEdit::cursorPositionChanged, this, remark);
 }
 
-void FindBar::frontPaneChanged()
+void FindBar::setFrontPane(TextPane *pane)
 {
+    front_ = pane;
     if (!isVisible())
         return;
-    TextPane *pane = frontPane ? frontPane() : nullptr;
     showReplace(replaceWanted_ && pane && !pane->isReadOnly());
     markMatchesInView();
 }
@@ -146,7 +147,7 @@ void FindBar::openReplace()
 
 void FindBar::open(bool withReplace)
 {
-    TextPane *pane = frontPane ? frontPane() : nullptr;
+    TextPane *pane = front_;
     replaceWanted_ = withReplace;
     showReplace(withReplace && pane && !pane->isReadOnly());
     if (pane) {
@@ -166,7 +167,7 @@ void FindBar::close()
 {
     if (!isVisible())
         return;
-    TextPane *pane = frontPane ? frontPane() : nullptr;
+    TextPane *pane = front_;
     if (marked_)
         clearMarks(marked_);
     hide();
@@ -200,7 +201,7 @@ void FindBar::findPrevious()
 
 void FindBar::find(bool forward)
 {
-    TextPane *pane = frontPane ? frontPane() : nullptr;
+    TextPane *pane = front_;
     if (!pane)
         return;
     if (findField->text().isEmpty()) {
@@ -241,7 +242,7 @@ void FindBar::select(TextPane *pane, std::size_t position)
 
 void FindBar::replace()
 {
-    TextPane *pane = frontPane ? frontPane() : nullptr;
+    TextPane *pane = front_;
     if (!pane || pane->isReadOnly() || findField->text().isEmpty())
         return;
     QTextCursor cursor = pane->textCursor();
@@ -258,7 +259,7 @@ void FindBar::replace()
 
 int FindBar::replaceAll()
 {
-    TextPane *pane = frontPane ? frontPane() : nullptr;
+    TextPane *pane = front_;
     if (!pane || pane->isReadOnly() || findField->text().isEmpty())
         return 0;
     const text::TextSearch what = search();
@@ -284,7 +285,7 @@ int FindBar::replaceAll()
 
 void FindBar::markMatchesInView()
 {
-    TextPane *pane = frontPane ? frontPane() : nullptr;
+    TextPane *pane = front_;
     if (marked_ && marked_ != pane)
         clearMarks(marked_);
     if (!pane || !isVisible())
@@ -306,7 +307,7 @@ void FindBar::markMatchesInView()
                 const int position = block.position() + static_cast<int>(at);
                 const bool isCurrent = current.selectionStart() == position && current.selectionEnd() == position + length;
                 marks << mark(pane->document(), position, length,
-                              isCurrent ? QColor(255, 150, 50) : QColor(255, 232, 120));
+                              isCurrent ? colours::currentFindMark() : colours::findMark());
             }
         }
     }

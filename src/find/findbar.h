@@ -5,7 +5,6 @@
 
 #include <QPointer>
 #include <QWidget>
-#include <functional>
 
 class QCheckBox;
 class QGridLayout;
@@ -25,12 +24,10 @@ class FindBar : public QWidget {
 public:
     explicit FindBar(QWidget *parent = nullptr);
 
-    // The pane the bar works on: the one in front, or null.
-    std::function<TextPane *()> frontPane;
     // Keeps the marks of a pane up to date as it scrolls and changes.
     void watch(TextPane *pane);
-    // The pane in front changed.
-    void frontPaneChanged();
+    // The pane the bar works on: the one in front, or null.
+    void setFrontPane(TextPane *pane);
 
     // Opens the bar with the selected text as a start; with replace, also the replace field.
     void openFind();
@@ -67,6 +64,7 @@ private:
     QGridLayout *grid_;
     QLabel *replaceLabel_;
     bool replaceWanted_ = false;
+    QPointer<TextPane> front_;
     QPointer<TextPane> marked_;
     // The text of the document searched last: a large file is copied once, not at every F3.
     TextSnapshot snapshot_;

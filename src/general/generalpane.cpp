@@ -1,62 +1,74 @@
-// The general pane: any file of the directory loaded with a click, saved with a button. Edits
-// are never dropped without a question, and failures are shown, not only sent to the console.
-#include "app/form1.h"
+#include "general/generalpane.h"
 
-#include "ui/notebook.h"
-#include "app/sharedstate.h"
-#include "ui/errorbox.h"
+#include "core/base/console.h"
 #include "core/base/paths.h"
 #include "doc/qtext.h"
-#include "ui/question.h"
-#include "panes/colouring.h"
 #include "lists/filelistbox.h"
-#include "panes/busyload.h"
+#include "panes/colouring.h"
 #include "panes/textpane.h"
 #include "panes/writeback.h"
+#include "ui/errorbox.h"
+#include "ui/question.h"
+
+#include <QPushButton>
 
 namespace vardo {
 
-void TForm1::listadoClick()
+namespace {
+
+const QString kPlace = QStringLiteral("the pane on the Nav page");
+
+} // namespace
+
+GeneralPane::GeneralPane(Workbench &workbench, FileListBox *files, TextPane *pane, QPushButton *save,
+                         QObject *parent)
+    : QObject(parent), workbench_(workbench), files_(files), pane_(pane)
 {
-    Manager->setCurrentIndex(NavPage);
-    const std::string path = listado->selectedFilePath();
+    connect(files, &FileListBox::fileClicked, this, &GeneralPane::loadSelected);
+    connect(save, &QPushButton::clicked, this, [this] { runGuarded([this] { this->save(); }); });
+}
+
+void GeneralPane::loadSelected()
+{
+    workbench_.showPage(Workbench::Page::Nav);
+    const std::string path = files_->selectedFilePath();
     if (path.empty())
         return;
-    if (!offerToSave(*test, GeneralFile, QStringLiteral("the pane on the Nav page"))) {
-        listado->selectFile(GeneralFile);
+    const std::string shown = pane_->doc()->path();
+    if (!offerToSave(*pane_->doc(), kPlace)) {
+        files_->selectFile(shown);
         return;
     }
     try {
-        test->loadFromFile(path);
-        QuakeCColouring::of(test)->setOn(isQuakeCFileName(path));
-        GeneralFile = path;
-        LoadFailed = false;
+        pane_->loadFromFile(path);
+        QuakeCColouring::of(pane_)->setOn(isQuakeCFileName(path));
     } catch (const LoadCancelled &) {
-        listado->selectFile(GeneralFile);
+        files_->selectFile(shown);
     } catch (const LoadFailure &failure) {
         ConsoleMessage("Load fail!!: ");
-        LoadFailed = true;
-        listado->selectFile(GeneralFile);
+        files_->selectFile(shown);
         showErrorBox(QStringLiteral("Could not open %1: %2. The pane keeps its text.")
                          .arg(displayText(path), displayText(failure.reason())));
     }
 }
 
-void TForm1::salvamanClick()
+void GeneralPane::save()
 {
-    if (GeneralFile.empty())
+    Document &document = *pane_->doc();
+    const std::string &path = document.path();
+    if (path.empty())
         return;
     try {
-        switch (writeBack(*test, GeneralFile)) {
+        switch (writeBack(document)) {
         case WriteBack::DiskIsNewer:
-            test->reloadFromFile(GeneralFile);
+            pane_->reload();
             askUser(QStringLiteral("%1 was changed on disk by another program. Nothing was written; "
                                    "the pane now shows the file as it is on disk.")
-                        .arg(displayText(paths::fileNamePart(GeneralFile))),
+                        .arg(displayText(paths::fileNamePart(path))),
                     {Choice::Ok});
             break;
         case WriteBack::EditsDiscarded:
-            test->reloadFromFile(GeneralFile);
+            pane_->reload();
             break;
         default:
             break;
@@ -66,13 +78,25 @@ void TForm1::salvamanClick()
     } catch (const SaveFailure &failure) {
         ConsoleMessage("Save fail!!: ");
         showErrorBox(QStringLiteral("Could not save %1: %2. The pane keeps your text.")
-                         .arg(displayText(GeneralFile), displayText(failure.reason())));
+                         .arg(displayText(path), displayText(failure.reason())));
     } catch (const LoadFailure &failure) {
         ConsoleMessage("Load fail!!: ");
         showErrorBox(QStringLiteral("Could not read %1 again: %2. The pane keeps its text.")
-                         .arg(displayText(GeneralFile), displayText(failure.reason())));
+                         .arg(displayText(path), displayText(failure.reason())));
     } catch (const LoadCancelled &) {
     }
+}
+
+bool GeneralPane::confirmClose()
+{
+    if (pane_->doc()->isChanged())
+        workbench_.showPage(Workbench::Page::Nav);
+    return offerToSave(*pane_->doc(), kPlace);
+}
+
+void GeneralPane::reloadOutsideChanges()
+{
+    reloadIfSavedElsewhere(*pane_);
 }
 
 } // namespace vardo

@@ -122,8 +122,7 @@ void DirectoryListBox::changeDirectory(const std::string &path)
     built_ = true;
     if (linked_)
         linked_->setDirectory(directory_);
-    if (onChange)
-        onChange();
+    emit directoryChanged();
 }
 
 void DirectoryListBox::openRow(int row)

@@ -2,7 +2,6 @@
 
 #include "lists/namelist.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,7 +29,9 @@ public:
     // Opens a row: the directory list changes to its path.
     void openRow(int row);
 
-    std::function<void()> onChange;
+signals:
+    // After the linked file list moved to the new directory.
+    void directoryChanged();
 
 protected:
     void showEvent(QShowEvent *event) override;

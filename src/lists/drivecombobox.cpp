@@ -59,11 +59,9 @@ void DriveComboBox::choose(int index)
     const bool differs = index != selected_;
     selected_ = index;
     runGuarded([this, differs] {
-        if (!onChange)
-            return;
         if (differs)
-            onChange();
-        onChange();
+            emit volumeChanged();
+        emit volumeChanged();
     });
 }
 
@@ -73,10 +71,7 @@ void DriveComboBox::showEvent(QShowEvent *event)
     if (built_)
         return;
     buildEntries(nav::mountedVolumes());
-    runGuarded([this] {
-        if (onChange)
-            onChange();
-    });
+    runGuarded([this] { emit volumeChanged(); });
 }
 
 } // namespace vardo

@@ -3,7 +3,6 @@
 #include "core/files/volumes.h"
 
 #include <QComboBox>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,7 +27,8 @@ public:
     // Builds the entries (done at first show).
     void buildEntries(std::vector<nav::Volume> volumes);
 
-    std::function<void()> onChange;
+signals:
+    void volumeChanged();
 
 protected:
     void showEvent(QShowEvent *event) override;

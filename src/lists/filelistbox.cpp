@@ -53,8 +53,7 @@ void FileListBox::read()
     if (busy)
         QApplication::restoreOverrideCursor();
     lastIndex_ = -1;
-    if (onChange)
-        onChange();
+    emit fileChanged();
 }
 
 void FileListBox::refresh()
@@ -99,8 +98,7 @@ void FileListBox::selectFile(const std::string &path)
 
 void FileListBox::raiseClick()
 {
-    if (onClick)
-        onClick();
+    emit fileClicked();
     raiseChange();
 }
 
@@ -110,8 +108,7 @@ void FileListBox::raiseChange()
     if (index == lastIndex_)
         return;
     lastIndex_ = index;
-    if (onChange)
-        onChange();
+    emit fileChanged();
 }
 
 void FileListBox::showEvent(QShowEvent *event)
@@ -136,10 +133,7 @@ void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || rowAt(event->position().toPoint()) < 0)
         return;
-    runGuarded([this] {
-        if (onDblClick)
-            onDblClick();
-    });
+    runGuarded([this] { emit fileDoubleClicked(); });
 }
 
 void FileListBox::keyPressEvent(QKeyEvent *event)

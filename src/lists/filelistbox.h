@@ -2,7 +2,6 @@
 
 #include "lists/namelist.h"
 
-#include <functional>
 #include <string>
 
 namespace vardo {
@@ -33,7 +32,10 @@ public:
     // no event, as when the files change under the list.
     void refresh();
 
-    std::function<void()> onClick, onChange, onDblClick;
+signals:
+    void fileClicked();
+    void fileChanged();
+    void fileDoubleClicked();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -16,10 +16,8 @@ IndexComboBox::IndexComboBox(QWidget *parent) : QComboBox(parent)
     setItemDelegate(new RowDelegate(kItemHeight, this));
     connect(this, &QComboBox::activated, this, [this] {
         runGuarded([this] {
-            if (onClick)
-                onClick();
-            if (onChange)
-                onChange();
+            emit entryClicked();
+            emit entryChanged();
         });
     });
 }
@@ -31,8 +29,8 @@ void IndexComboBox::focusInEvent(QFocusEvent *event)
     // and a rebuild then would wipe the list under the user's choice.
     const bool fromAnotherControl = event->reason() != Qt::PopupFocusReason &&
                                     event->reason() != Qt::ActiveWindowFocusReason;
-    if (fromAnotherControl && onEnter)
-        runGuarded(onEnter);
+    if (fromAnotherControl)
+        runGuarded([this] { emit entered(); });
 }
 
 // Flat: the face in one colour inside a single line, with no bevel and no gradient.
@@ -52,8 +50,7 @@ void IndexComboBox::paintEvent(QPaintEvent *)
 
 void IndexComboBox::keyPressEvent(QKeyEvent *event)
 {
-    if (onKeyPress)
-        runGuarded([this, event] { onKeyPress(event); });
+    runGuarded([this, event] { emit keyPressed(event->key()); });
     QComboBox::keyPressEvent(event);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QComboBox>
-#include <functional>
 
 namespace vardo {
 
@@ -17,8 +16,14 @@ public:
 
     explicit IndexComboBox(QWidget *parent = nullptr);
 
-    std::function<void()> onEnter, onClick, onChange;
-    std::function<void(QKeyEvent *)> onKeyPress;
+signals:
+    // The focus came from another control.
+    void entered();
+    // A choice: first the click, then the change.
+    void entryClicked();
+    void entryChanged();
+    // Before the drop-down handles the key.
+    void keyPressed(int key);
 
 protected:
     void focusInEvent(QFocusEvent *event) override;

@@ -215,8 +215,8 @@ void OutputList::goTo(const QModelIndex &index)
     if (!index.isValid() || index.row() == 0)
         return;
     const OutputRow &row = resultRow(index.row() - 1);
-    if (row.hasPlace() && onGoTo)
-        onGoTo(row);
+    if (row.hasPlace())
+        emit goToRequested(row);
 }
 
 void OutputList::keyPressEvent(QKeyEvent *event)

@@ -4,7 +4,6 @@
 
 #include <QListView>
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,7 +60,9 @@ public:
     bool goToNext();
     bool goToPrevious();
 
-    std::function<void(const OutputRow &)> onGoTo;
+signals:
+    // Enter, a double click or F4 / Shift+F4 chose a row with a place.
+    void goToRequested(const vardo::OutputRow &row);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

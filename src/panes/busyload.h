@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/base/errors.h"
+#include "doc/document.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -17,12 +17,6 @@ class QWidget;
 
 namespace vardo {
 
-// The user pressed Esc during a long load; everything stays as it was before the load.
-class LoadCancelled : public AppError {
-public:
-    LoadCancelled() : AppError("The load was cancelled") {}
-};
-
 // Keeps the window alive during a long load on the one thread. A step serves the pending
 // painting when some time has passed since the last; timers and sockets wait for the end. User input is held back
 // meanwhile and handed on in its order once the load is over, as the system queues it for a
@@ -30,7 +24,7 @@ public:
 // once and cancels the load, and a request to close the window is answered by asking to
 // cancel the load first. Once the load has taken half a second, a progress box shows over
 // the window. Loads do not nest: an inner one only counts.
-class BusyLoad : public QObject {
+class BusyLoad : public QObject, public LoadProgress {
 public:
     BusyLoad(QWidget *window, const QString &name);
     ~BusyLoad() override;
@@ -39,9 +33,9 @@ public:
 
     // Reports how much is done (0 to 1) and serves events when due; throws LoadCancelled once
     // Esc was pressed.
-    void step(double done);
+    void step(double done) override;
     // From here on a step only serves painting: the load is being undone or finished.
-    void stopCancelling() { cancellable_ = false; }
+    void stopCancelling() override { cancellable_ = false; }
 
     // The delays, for tests: progress shows after `showAfterMs`, events are served every
     // `serveEveryMs`. Negative values restore the defaults.

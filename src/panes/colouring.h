@@ -29,7 +29,6 @@ public:
     static QuakeCColouring *of(const QPlainTextEdit *pane);
 
     void setOn(bool on);
-    bool isOn() const { return on_; }
     // The comment state that a line starts in.
     qc::LineState stateBefore(const QTextBlock &block);
 

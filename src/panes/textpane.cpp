@@ -56,35 +56,22 @@ protected:
 
 } // namespace
 
-TextPane::TextPane(Kind kind, QWidget *parent) : QPlainTextEdit(parent), kind_(kind)
+TextPane::TextPane(Kind kind, QWidget *parent)
+    : QPlainTextEdit(parent), kind_(kind),
+      doc_(new Document(document(), kind == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error", this))
 {
+    // A memo given its own file again keeps its caret.
+    doc_->setKeepsSameText(kind == Kind::Memo);
+    connect(doc_, &Document::replaced, this, &TextPane::showReadOnlyState);
     setFrameShape(QFrame::NoFrame);
     // The width the text was laid out for so far; a wrap mode set before the first resize
     // lays it out for the same width.
     layoutWidth_ = viewport()->width();
 }
 
-// Replaces the document's text directly: the editor's own setPlainText costs a fifth more on a
-// large file. The caret goes to the start and the view to the top, with no undo history.
-void TextPane::replaceText(const QString &text)
+void TextPane::showReadOnlyState()
 {
-    document()->setPlainText(text);
-    document()->setModified(false);
-    lastLoad_.reset();
-    QTextCursor start(document());
-    setTextCursor(start);
-    horizontalScrollBar()->setValue(0);
-}
-
-QString TextPane::shownText(const std::string &bytes, const std::string &path)
-{
-    std::u16string lines = text::decodeLines(bytes);
-    setShownReadOnly(text::cutLongLines(lines), path);
-    return fromU16(lines);
-}
-
-void TextPane::setShownReadOnly(bool shown, const std::string &path)
-{
+    const bool shown = doc_->isReadOnly();
     if (shown != shownReadOnly_) {
         if (shown)
             ownReadOnly_ = isReadOnly();
@@ -98,7 +85,7 @@ void TextPane::setShownReadOnly(bool shown, const std::string &path)
         return;
     notice_->setText(QStringLiteral("%1 is shown read-only: lines longer than %2 characters are cut, "
                                     "and it is not saved from here.")
-                         .arg(displayText(paths::fileNamePart(path)))
+                         .arg(displayText(paths::fileNamePart(doc_->path())))
                          .arg(text::kLongLineLimit));
     notice_->setVisible(shown);
     setViewportMargins(0, shown ? static_cast<NoticeLine *>(notice_)->lineHeight() : 0, 0, 0);
@@ -110,110 +97,14 @@ QString TextPane::notice() const
     return shownReadOnly_ ? notice_->text() : QString();
 }
 
-void TextPane::setBytes(const std::string &bytes, const std::string &path)
+void TextPane::setBytes(const std::string &bytes)
 {
-    replaceText(shownText(bytes, path));
+    doc_->setBytes(bytes);
+    setTextCursor(QTextCursor(document()));
+    horizontalScrollBar()->setValue(0);
 }
 
 namespace {
-
-// Bytes decoded and characters added to the document between two steps of a long load. A
-// turn of the event loop can cost the view a pass over every line, so a large file is added
-// in a bounded number of slices.
-constexpr std::size_t kDecodeSlice = 4u << 20;
-constexpr std::size_t kFillSlice = 256u << 10;
-constexpr std::size_t kFillSlices = 48;
-// The shares of a load's time taken by the read and by the decoding, as measured.
-constexpr double kReadShare = 0.05;
-constexpr double kDecodeShare = 0.05;
-
-// The file read last, kept for the double click that follows the preview of its first press.
-struct RecentRead {
-    std::string path;
-    fileio::FileIdentity version;
-    std::shared_ptr<const TextPane::ShownLines> shown;
-};
-
-std::optional<RecentRead> &recentRead()
-{
-    static std::optional<RecentRead> recent;
-    return recent;
-}
-
-void keepForDoubleClick(const std::string &path, const std::optional<fileio::FileIdentity> &version,
-                        std::shared_ptr<const TextPane::ShownLines> shown)
-{
-    if (!version)
-        return;
-    recentRead() = RecentRead{path, *version, std::move(shown)};
-    static QTimer *expiry = nullptr;
-    if (!expiry) {
-        expiry = new QTimer(qApp);
-        expiry->setSingleShot(true);
-        QObject::connect(expiry, &QTimer::timeout, [] { recentRead().reset(); });
-    }
-    expiry->start(QApplication::doubleClickInterval() + 250);
-}
-
-std::shared_ptr<const TextPane::ShownLines> takeRecentRead(const std::string &path,
-                                                           const std::optional<fileio::FileIdentity> &version)
-{
-    std::optional<RecentRead> &recent = recentRead();
-    if (!recent || !version || recent->path != path || !(recent->version == *version))
-        return nullptr;
-    return recent->shown;
-}
-
-// Decodes in slices, never between the CR and the LF of one line end, and measures the
-// longest line on the way.
-std::u16string decodeInSlices(const std::string &bytes, BusyLoad &busy, std::size_t &longestLine)
-{
-    std::u16string lines;
-    lines.reserve(bytes.size());
-    std::size_t run = 0;
-    for (std::size_t start = 0; start < bytes.size();) {
-        std::size_t end = std::min(bytes.size(), start + kDecodeSlice);
-        if (end < bytes.size() && bytes[end - 1] == '\r' && bytes[end] == '\n')
-            ++end;
-        const std::size_t from = lines.size();
-        lines += text::decodeLines(std::string_view(bytes).substr(start, end - start));
-        for (std::size_t i = from; i < lines.size(); ++i) {
-            run = lines[i] == u'\n' ? 0 : run + 1;
-            longestLine = std::max(longestLine, run);
-        }
-        start = end;
-        busy.step(kReadShare + kDecodeShare * static_cast<double>(start) / static_cast<double>(bytes.size()));
-    }
-    return lines;
-}
-
-std::shared_ptr<const TextPane::ShownLines> readShownLines(const std::string &path, BusyLoad &busy)
-{
-    std::string bytes;
-    try {
-        bytes = fileio::readWholeFile(path, TextPane::kCapacity, [&](std::size_t read, std::size_t size) {
-            busy.step(kReadShare * static_cast<double>(read) / static_cast<double>(std::max(read, size)));
-        });
-    } catch (const LoadCancelled &) {
-        throw;
-    } catch (const fileio::TooLargeError &) {
-        throw LoadFailure(path + " is larger than " + std::to_string(TextPane::kCapacity >> 20) +
-                              " MiB, the largest file a pane holds",
-                          std::strerror(EFBIG));
-    } catch (const fileio::NotRegularFileError &error) {
-        throw LoadFailure(path + " is not a regular file", error.reason());
-    } catch (const fileio::OpenError &error) {
-        throw LoadFailure("Cannot open file " + path, error.reason());
-    } catch (const std::exception &error) {
-        throw LoadFailure("Cannot open file " + path, error.what());
-    }
-    auto shown = std::make_shared<TextPane::ShownLines>();
-    std::size_t longestLine = 0;
-    shown->lines = decodeInSlices(bytes, busy, longestLine);
-    bytes = std::string();
-    shown->cut = longestLine > text::kLongLineLimit && text::cutLongLines(shown->lines);
-    return shown;
-}
 
 // A file whose load Esc cancelled is not loaded again by the rest of the same click or
 // double click (a click runs the preview twice; a double click previews, then opens).
@@ -263,97 +154,25 @@ auto whileBusy(QWidget *window, const std::string &path, Work work)
 
 } // namespace
 
-TextPane::PaneFile TextPane::readForLoad(const std::string &path)
+FileText TextPane::readForLoad(const std::string &path)
 {
-    return whileBusy(window(), path, [&](BusyLoad &busy) { return read(path, busy); });
+    return whileBusy(window(), path, [&](BusyLoad &busy) { return Document::read(path, busy); });
 }
 
-void TextPane::applyFile(const std::string &path, const PaneFile &file)
+void TextPane::applyFile(const std::string &path, const FileText &file)
 {
     whileBusy(window(), path, [&](BusyLoad &busy) { apply(path, file, busy); });
 }
 
 void TextPane::loadFromFile(const std::string &path)
 {
-    whileBusy(window(), path, [&](BusyLoad &busy) { apply(path, read(path, busy), busy); });
+    whileBusy(window(), path, [&](BusyLoad &busy) { apply(path, Document::read(path, busy), busy); });
 }
 
-TextPane::PaneFile TextPane::read(const std::string &path, BusyLoad &busy)
+void TextPane::apply(const std::string &path, const FileText &file, LoadProgress &progress)
 {
-    PaneFile file;
-    // Taken before the read, so that a write racing the read makes the file look changed later.
-    file.identity = fileio::identityOf(path);
-    file.shown = takeRecentRead(path, file.identity);
-    if (!file.shown)
-        file.shown = readShownLines(path, busy);
-    return file;
-}
-
-void TextPane::apply(const std::string &path, const PaneFile &file, BusyLoad &busy)
-{
-    const std::u16string_view lines = file.shown->lines;
-    // The second preview of a click shows the same text again; a memo given its own text
-    // changes nothing.
-    const bool shownAlready = !lastLoad_.owner_before(file.shown) && !file.shown.owner_before(lastLoad_) &&
-                              !lastLoad_.expired() && !document()->isModified();
-    const auto memoHoldsIt = [&] {
-        return kind_ == Kind::Memo && QStringView(lines.data(), static_cast<qsizetype>(lines.size())) ==
-                                          document()->toRawText().replace(kParagraphSeparator, u'\n');
-    };
-    if (shownAlready && kind_ != Kind::Memo)
+    if (doc_->apply(path, file, progress))
         showStart();
-    else if (shownAlready || memoHoldsIt())
-        document()->setModified(false);
-    else
-        fillDocument(lines, busy);
-    lastLoad_ = file.shown;
-    setShownReadOnly(file.shown->cut, path);
-    diskVersion_ = file.identity;
-    keepForDoubleClick(path, file.identity, file.shown);
-}
-
-void TextPane::fillDocument(std::u16string_view lines, BusyLoad &busy)
-{
-    QTextDocument *doc = document();
-    const bool undo = doc->isUndoRedoEnabled();
-    const bool modified = doc->isModified();
-    doc->setUndoRedoEnabled(false);
-    // The new text goes after the old one, which stays in view until the new one is whole.
-    const int oldEnd = doc->characterCount() - 1;
-    QTextCursor cursor(doc);
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertBlock();
-    const std::size_t slice = std::max(kFillSlice, lines.size() / kFillSlices);
-    // Removes a range of the document a slice at a time, from its end.
-    const auto removeRange = [&](int from, int to) {
-        busy.stopCancelling();
-        while (to > from) {
-            const int start = std::max<long long>(from, to - static_cast<long long>(slice));
-            cursor.setPosition(start);
-            cursor.setPosition(to, QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-            to = start;
-            busy.step(1.0);
-        }
-    };
-    try {
-        for (std::size_t done = 0; done < lines.size();) {
-            const std::size_t count = std::min(slice, lines.size() - done);
-            cursor.insertText(fromU16(lines.substr(done, count)));
-            done += count;
-            busy.step(kReadShare + kDecodeShare +
-                      (1 - kReadShare - kDecodeShare) * static_cast<double>(done) / static_cast<double>(lines.size()));
-        }
-    } catch (const LoadCancelled &) {
-        removeRange(oldEnd, doc->characterCount() - 1);
-        doc->setUndoRedoEnabled(undo);
-        doc->setModified(modified);
-        throw;
-    }
-    removeRange(0, oldEnd + 1);
-    doc->setUndoRedoEnabled(undo);
-    doc->setModified(false);
-    showStart();
 }
 
 void TextPane::showStart()
@@ -363,9 +182,10 @@ void TextPane::showStart()
     verticalScrollBar()->setValue(0);
 }
 
-void TextPane::reloadFromFile(const std::string &path)
+void TextPane::reload()
 {
-    const PaneFile file = readForLoad(path);
+    const std::string path = doc_->path();
+    const FileText file = readForLoad(path);
     const Caret caret = caretPosition();
     const int top = verticalScrollBar()->value();
     const int left = horizontalScrollBar()->value();
@@ -376,57 +196,6 @@ void TextPane::reloadFromFile(const std::string &path)
     setTextCursor(cursor);
     verticalScrollBar()->setValue(top);
     horizontalScrollBar()->setValue(left);
-}
-
-void TextPane::saveToFile(const std::string &path)
-{
-    if (shownReadOnly_)
-        throw ShownReadOnlyError(path + " is shown read-only and was not saved");
-    const QString text = wholeText();
-    try {
-        fileio::saveFileSafely(path, text::encodeCp1252(u16view(text)));
-    } catch (const fileio::SaveError &error) {
-        if (error.kind() == fileio::SaveError::Kind::NotRegularFile)
-            throw SaveFailure(path + " is not a regular file", error.reason());
-        if (error.kind() == fileio::SaveError::Kind::CannotCreate)
-            throw SaveFailure("Cannot create file " + path, error.reason());
-        throw SaveFailure(kind_ == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error",
-                          error.reason());
-    }
-    document()->setModified(false);
-    diskVersion_ = fileio::identityOf(path);
-}
-
-bool TextPane::isChanged() const
-{
-    return document()->isModified();
-}
-
-fileio::DiskChange TextPane::diskChangeOf(const std::string &path) const
-{
-    return fileio::diskChange(diskVersion_, fileio::identityOf(path));
-}
-
-QString TextPane::wholeText() const
-{
-    const QString raw = document()->toRawText();
-    QString text(raw.size() + raw.count(kParagraphSeparator), Qt::Uninitialized);
-    QChar *out = text.data();
-    for (const QChar c : raw) {
-        if (c == kParagraphSeparator) {
-            *out++ = u'\r';
-            *out++ = u'\n';
-        } else {
-            *out++ = c;
-        }
-    }
-    return text;
-}
-
-long long TextPane::textLength() const
-{
-    const QTextDocument *doc = document();
-    return doc->characterCount() - 1 + static_cast<long long>(doc->blockCount() - 1);
 }
 
 int TextPane::lineCount() const
@@ -561,24 +330,6 @@ void TextPane::setHideSelection(bool hide)
     setPalette(pal);
 }
 
-bool producesCharacter(const QKeyEvent &event)
-{
-    switch (event.key()) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Tab:
-    case Qt::Key_Escape:
-        return true;
-    case Qt::Key_Delete:
-        return false;
-    default:
-        break;
-    }
-    const QString text = event.text();
-    return !text.isEmpty() && (text.at(0).isPrint() || text.at(0).unicode() < 0x20);
-}
-
 QString acceptedInput(const QString &text)
 {
     QString out;
@@ -600,49 +351,10 @@ QString acceptedInput(const QString &text)
 
 void TextPane::keyPressEvent(QKeyEvent *event)
 {
-    if (onKeyDown)
-        onKeyDown();
-    if (producesCharacter(*event) && onKeyPress)
-        onKeyPress();
     const QString typed = event->text();
     if (!isReadOnly() && !typed.isEmpty() && typed.at(0).isPrint() && acceptedInput(typed) != typed)
         return;
     QPlainTextEdit::keyPressEvent(event);
-}
-
-void TextPane::mousePressEvent(QMouseEvent *event)
-{
-    QPlainTextEdit::mousePressEvent(event);
-    if (onMouseDown)
-        onMouseDown();
-}
-
-void TextPane::mouseReleaseEvent(QMouseEvent *event)
-{
-    QPlainTextEdit::mouseReleaseEvent(event);
-    if (onMouseUp)
-        onMouseUp();
-}
-
-// Entering and leaving mean the focus moving between controls, not the window being
-// activated or a menu popping up.
-static bool movesBetweenControls(const QFocusEvent *event)
-{
-    return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
-}
-
-void TextPane::focusInEvent(QFocusEvent *event)
-{
-    QPlainTextEdit::focusInEvent(event);
-    if (onEnter && movesBetweenControls(event))
-        onEnter();
-}
-
-void TextPane::focusOutEvent(QFocusEvent *event)
-{
-    QPlainTextEdit::focusOutEvent(event);
-    if (onExit && movesBetweenControls(event))
-        onExit();
 }
 
 void TextPane::insertFromMimeData(const QMimeData *source)

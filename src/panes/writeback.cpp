@@ -1,10 +1,11 @@
 #include "panes/writeback.h"
 
-#include "ui/errorbox.h"
 #include "core/base/paths.h"
+#include "doc/document.h"
 #include "doc/qtext.h"
-#include "ui/question.h"
 #include "panes/textpane.h"
+#include "ui/errorbox.h"
+#include "ui/question.h"
 
 namespace vardo {
 
@@ -17,17 +18,17 @@ QString nameOf(const std::string &path)
 
 } // namespace
 
-WriteBack writeBack(TextPane &pane, const std::string &path)
+WriteBack writeBack(Document &document)
 {
-    const fileio::DiskChange change = pane.diskChangeOf(path);
-    if (!pane.isChanged() && change == fileio::DiskChange::Removed)
+    switch (document.planSave()) {
+    case SavePlan::NotNeeded:
         return WriteBack::NotNeeded;
-    if (change == fileio::DiskChange::Modified) {
-        if (!pane.isChanged())
-            return WriteBack::DiskIsNewer;
+    case SavePlan::DiskIsNewer:
+        return WriteBack::DiskIsNewer;
+    case SavePlan::AskToOverwrite: {
         const QString question = QStringLiteral("%1 was changed on disk since it was opened. Overwrite it "
                                                 "with your version?")
-                                     .arg(nameOf(path));
+                                     .arg(nameOf(document.path()));
         switch (askUser(question, {Choice::Overwrite, Choice::DiscardMyEdits, Choice::Cancel})) {
         case Choice::Overwrite:
             break;
@@ -36,29 +37,49 @@ WriteBack writeBack(TextPane &pane, const std::string &path)
         default:
             return WriteBack::Cancelled;
         }
+        break;
     }
-    pane.saveToFile(path);
+    case SavePlan::Write:
+        break;
+    }
+    document.save();
     return WriteBack::Written;
 }
 
-bool offerToSave(TextPane &pane, const std::string &path, const QString &place)
+bool offerToSave(Document &document, const QString &place)
 {
-    if (!pane.isChanged())
+    if (!document.isChanged())
         return true;
+    const std::string &path = document.path();
     if (path.empty())
         return askUser(QStringLiteral("Discard the text in %1?").arg(place), {Choice::Discard, Choice::Cancel}) ==
                Choice::Discard;
-    if (pane.diskChangeOf(path) != fileio::DiskChange::Modified) {
+    if (document.diskChange() != fileio::DiskChange::Modified) {
         const Choice choice = askUser(QStringLiteral("Save changes to %1?").arg(nameOf(path)),
                                       {Choice::Save, Choice::Discard, Choice::Cancel});
         if (choice != Choice::Save)
             return choice == Choice::Discard;
     }
     try {
-        return writeBack(pane, path) != WriteBack::Cancelled;
+        return writeBack(document) != WriteBack::Cancelled;
     } catch (const SaveFailure &failure) {
         showErrorBox(QStringLiteral("Could not save %1: %2. Your text stays in %3.")
                          .arg(displayText(path), displayText(failure.reason()), place));
+        return false;
+    }
+}
+
+bool reloadIfSavedElsewhere(TextPane &pane)
+{
+    const Document &document = *pane.doc();
+    if (document.path().empty() || document.isChanged() || document.diskChange() != fileio::DiskChange::Modified)
+        return false;
+    try {
+        pane.reload();
+        return true;
+    } catch (const LoadFailure &) {
+        return false;
+    } catch (const LoadCancelled &) {
         return false;
     }
 }

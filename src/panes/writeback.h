@@ -3,9 +3,11 @@
 #include <QString>
 #include <string>
 
-// Writing a pane back to its file without writing over another program's save of it.
+// Writing a document back to its file without writing over another program's save of it
+// unasked.
 namespace vardo {
 
+class Document;
 class TextPane;
 
 enum class WriteBack {
@@ -19,16 +21,19 @@ enum class WriteBack {
     Cancelled,
 };
 
-// Writes the pane's text to the file it was loaded from or last written to. A file removed
-// meanwhile is written again when the pane holds edits; a file another program saved
-// meanwhile is left alone, unless the pane holds edits and the user chooses to overwrite it.
-// Throws SaveFailure when the write fails.
-WriteBack writeBack(TextPane &pane, const std::string &path);
+// Writes the document's text to its file. A file removed meanwhile is written again when the
+// text holds edits; a file another program saved meanwhile is left alone, unless the text
+// holds edits and the user chooses to overwrite it. Throws SaveFailure when the write fails.
+WriteBack writeBack(Document &document);
 
-// Before the pane's edits would be dropped: asks whether to save them to `path` (or, when the
-// file changed on disk meanwhile, whether to overwrite it) and does what the user chose. Text
-// with no file behind it can only be discarded; `place` names where it is ("the editor"). A
-// failed write is shown in the error box. True when the caller may drop the edits.
-bool offerToSave(TextPane &pane, const std::string &path, const QString &place);
+// Before the document's edits would be dropped: asks whether to save them to its file (or,
+// when the file changed on disk meanwhile, whether to overwrite it) and does what the user
+// chose. Text with no file behind it can only be discarded; `place` names where it is ("the
+// editor"). A failed write is shown in the error box. True when the caller may drop the edits.
+bool offerToSave(Document &document, const QString &place);
+
+// Loads a pane's file again when another program saved it and the pane holds no edits. A file
+// that cannot be read now is left for the next save to report. True when it was loaded.
+bool reloadIfSavedElsewhere(TextPane &pane);
 
 } // namespace vardo

@@ -3,7 +3,7 @@
 #include "doc/qtext.h"
 #include "core/files/fileio.h"
 #include "core/text/textmodel.h"
-#include "panes/textpane.h"
+#include "doc/document.h"
 
 #include <QFileSystemWatcher>
 #include <QThreadPool>
@@ -16,7 +16,7 @@ namespace {
 
 std::string readSource(const std::string &path)
 {
-    return fileio::readWholeFile(path, TextPane::kCapacity);
+    return fileio::readWholeFile(path, Document::kCapacity);
 }
 
 // The bytes of the file the editor's text would be written as, with line feeds for its

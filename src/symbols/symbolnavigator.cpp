@@ -1,11 +1,10 @@
 #include "symbols/symbolnavigator.h"
 
-#include "app/form1.h"
-#include "app/sharedstate.h"
 #include "ui/errorbox.h"
 #include "doc/qtext.h"
 #include "symbols/projectsymbols.h"
 #include "help/builtinentry.h"
+#include "lists/outputlist.h"
 #include "core/qc/lexer.h"
 #include "core/text/textmodel.h"
 #include "panes/textpane.h"
@@ -68,14 +67,15 @@ NameAt nameAt(const QString &lineText, int line, int column)
     return {lineText.mid(begin, end - begin), begin > 0 && lineText[begin - 1] == u'$', line, begin};
 }
 
-SymbolNavigator::SymbolNavigator(TForm1 &form)
-    : QObject(&form), form_(form), symbols_(new ProjectSymbols(this)), typingPause_(new QTimer(this))
+SymbolNavigator::SymbolNavigator(Workbench &workbench, TextPane *editor, TextPane *preview, QObject *parent)
+    : QObject(parent), workbench_(workbench), editor_(editor), symbols_(new ProjectSymbols(this)),
+      typingPause_(new QTimer(this))
 {
     typingPause_->setSingleShot(true);
     typingPause_->setInterval(kTypingPauseMs);
     const auto indexInBackground = [this] { indexEditorText(true); };
     connect(typingPause_, &QTimer::timeout, this, indexInBackground);
-    connect(form.vardo, &QPlainTextEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
+    connect(editor, &QPlainTextEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
     // A fresh index knows only the disk: the editor may hold newer lines.
     connect(symbols_, &ProjectSymbols::rebuilt, this, indexInBackground);
 
@@ -86,33 +86,34 @@ SymbolNavigator::SymbolNavigator(TForm1 &form)
         connect(a, &QAction::triggered, this, [action] { runGuarded(action); });
         pane->addAction(a);
     };
-    for (TextPane *pane : {form.vardo, form.veer}) {
+    for (TextPane *pane : {editor, preview}) {
         bind(pane, QKeySequence(Qt::Key_F12), [this, pane] { goToDefinition(pane); });
         bind(pane, QKeySequence(Qt::SHIFT | Qt::Key_F12), [this, pane] { findReferences(pane); });
         bind(pane, QKeySequence(Qt::ALT | Qt::Key_Left), [this] { goBack(); });
         bind(pane, QKeySequence(Qt::ALT | Qt::Key_Right), [this] { goForward(); });
         pane->viewport()->installEventFilter(this);
     }
-    bind(form.vardo, QKeySequence(Qt::CTRL | Qt::Key_Space), [this] { complete(); });
-    bind(form.vardo, QKeySequence(Qt::CTRL | Qt::Key_J), [this] { complete(); });
+    bind(editor, QKeySequence(Qt::CTRL | Qt::Key_Space), [this] { complete(); });
+    bind(editor, QKeySequence(Qt::CTRL | Qt::Key_J), [this] { complete(); });
 }
 
 void SymbolNavigator::directoryChanged(const std::string &directory)
 {
-    symbols_->setDirectory(directory, EditFile);
+    symbols_->setDirectory(directory, workbench_.editedDocument().path());
 }
 
 void SymbolNavigator::indexEditorText(bool inBackground)
 {
     typingPause_->stop();
-    if (EditFile.empty())
+    const std::string &path = workbench_.editedDocument().path();
+    if (path.empty())
         return;
-    symbols_->setEditedFile(EditFile);
-    const QString text = form_.vardo->document()->toRawText();
+    symbols_->setEditedFile(path);
+    const QString text = editor_->document()->toRawText();
     if (inBackground)
-        symbols_->updateFromEditorInBackground(EditFile, text);
+        symbols_->updateFromEditorInBackground(path, text);
     else
-        symbols_->updateFromEditor(EditFile, text);
+        symbols_->updateFromEditor(path, text);
 }
 
 void SymbolNavigator::bringIndexUpToDate()
@@ -140,7 +141,7 @@ void SymbolNavigator::goToDefinition(TextPane *pane)
     if (name.name.isEmpty())
         return;
     // Lines typed since the last pause count too.
-    if (pane == form_.vardo)
+    if (pane == editor_)
         bringIndexUpToDate();
     const std::vector<qc::Definition> found = symbols_->index().definitions(toBytes(name.name), name.frame);
     if (found.empty()) {
@@ -176,24 +177,25 @@ void SymbolNavigator::jumpToDefinition(const qc::Definition &definition)
 
 std::optional<SymbolNavigator::Place> SymbolNavigator::editorPlace() const
 {
-    if (EditFile.empty())
+    const std::string &path = workbench_.editedDocument().path();
+    if (path.empty())
         return std::nullopt;
-    const QTextCursor cursor = form_.vardo->textCursor();
-    return Place{EditFile, cursor.blockNumber(), cursor.positionInBlock()};
+    const QTextCursor cursor = editor_->textCursor();
+    return Place{path, cursor.blockNumber(), cursor.positionInBlock()};
 }
 
 bool SymbolNavigator::jumpTo(const std::string &path, int line, int column, int length)
 {
-    if (!goToPlace || !goToPlace(path, line + 1, column + 1))
+    if (!workbench_.goToPlace(path, line + 1, column + 1))
         return false;
     // The name itself is what the jump shows selected.
-    const QTextBlock block = form_.vardo->document()->findBlockByNumber(line);
+    const QTextBlock block = editor_->document()->findBlockByNumber(line);
     if (block.isValid()) {
         QTextCursor cursor(block);
         const int start = block.position() + std::min(column, block.length() - 1);
         cursor.setPosition(start);
         cursor.setPosition(std::min(start + length, block.position() + block.length() - 1), QTextCursor::KeepAnchor);
-        form_.vardo->setTextCursor(cursor);
+        editor_->setTextCursor(cursor);
     }
     return true;
 }
@@ -207,10 +209,10 @@ void SymbolNavigator::walk(std::vector<Place> &from, std::vector<Place> &to)
         to.push_back(*here);
 }
 
-void SymbolNavigator::recordJump(const std::function<void()> &jump)
+void SymbolNavigator::jumpToPlace(const std::string &path, int line, int column)
 {
     const std::optional<Place> from = editorPlace();
-    jump();
+    workbench_.goToPlace(path, line, column);
     const std::optional<Place> to = editorPlace();
     if (from && to && (from->path != to->path || from->line != to->line)) {
         back_.push_back(*from);
@@ -279,13 +281,26 @@ void SymbolNavigator::findReferences(TextPane *pane)
                                         : tr("No uses of %1 in the project.").arg(shown));
         return;
     }
-    if (showReferences)
-        showReferences((found.size() == 1 ? tr("1 use of %2") : tr("%1 uses of %2")).arg(found.size()).arg(shown), found);
+    std::vector<OutputRow> rows;
+    rows.reserve(found.size());
+    for (const qc::Reference &use : found) {
+        OutputRow row;
+        row.text = QStringLiteral("%1:%2: %3")
+                       .arg(shownPath(use.place.path, symbols_->directory()))
+                       .arg(use.place.line + 1)
+                       .arg(fromBytes(use.lineText));
+        row.file = use.place.path;
+        row.line = static_cast<int>(use.place.line) + 1;
+        row.column = static_cast<int>(use.place.column) + 1;
+        rows.push_back(std::move(row));
+    }
+    workbench_.showResult((found.size() == 1 ? tr("1 use of %2") : tr("%1 uses of %2")).arg(found.size()).arg(shown),
+                          std::move(rows));
 }
 
 void SymbolNavigator::complete()
 {
-    QTextCursor cursor = form_.vardo->textCursor();
+    QTextCursor cursor = editor_->textCursor();
     const QString line = cursor.block().text();
     const int begin = prefixColumn();
     const QString prefix = line.mid(begin, cursor.positionInBlock() - begin);
@@ -296,14 +311,14 @@ void SymbolNavigator::complete()
     bringIndexUpToDate();
     completionNames_.clear();
     if (context == qc::CompletionContext::Any)
-        for (const std::string &local : qc::localNames(toBytes(form_.vardo->toPlainText()), cursor.blockNumber()))
+        for (const std::string &local : qc::localNames(toBytes(editor_->toPlainText()), cursor.blockNumber()))
             completionNames_ << fromBytes(local);
     for (const std::string &name : symbols_->index().completions(toBytes(prefix), context))
         if (!completionNames_.contains(fromBytes(name)))
             completionNames_ << fromBytes(name);
     const QStringList offered = completionsFor(prefix);
     if (offered.isEmpty()) {
-        tell(form_.vardo, tr("Nothing in the project begins with %1.").arg(prefix));
+        tell(editor_, tr("Nothing in the project begins with %1.").arg(prefix));
         return;
     }
     if (offered.size() == 1) {
@@ -311,7 +326,7 @@ void SymbolNavigator::complete()
         return;
     }
     completing_ = true;
-    showChoices(form_.vardo, offered, [this](const QString &label) { insertCompletion(label); });
+    showChoices(editor_, offered, [this](const QString &label) { insertCompletion(label); });
 }
 
 QStringList SymbolNavigator::completionsFor(const QString &prefix) const
@@ -325,7 +340,7 @@ QStringList SymbolNavigator::completionsFor(const QString &prefix) const
 
 int SymbolNavigator::prefixColumn() const
 {
-    const QTextCursor cursor = form_.vardo->textCursor();
+    const QTextCursor cursor = editor_->textCursor();
     const QString line = cursor.block().text();
     int begin = cursor.positionInBlock();
     while (begin > 0 && qc::isNameChar(line[begin - 1].unicode()))
@@ -336,7 +351,7 @@ int SymbolNavigator::prefixColumn() const
 void SymbolNavigator::insertCompletion(const QString &name)
 {
     // The whole name at the caret makes way, not only its part before the caret.
-    QTextCursor cursor = form_.vardo->textCursor();
+    QTextCursor cursor = editor_->textCursor();
     const QString line = cursor.block().text();
     int end = cursor.positionInBlock();
     while (end < line.size() && qc::isNameChar(line[end].unicode()))
@@ -344,13 +359,12 @@ void SymbolNavigator::insertCompletion(const QString &name)
     cursor.setPosition(cursor.block().position() + prefixColumn());
     cursor.setPosition(cursor.block().position() + end, QTextCursor::KeepAnchor);
     cursor.insertText(name);
-    form_.vardo->setTextCursor(cursor);
-    form_.ShowCaretPosition();
+    editor_->setTextCursor(cursor);
 }
 
 void SymbolNavigator::refilterCompletion()
 {
-    const QTextCursor cursor = form_.vardo->textCursor();
+    const QTextCursor cursor = editor_->textCursor();
     const int begin = prefixColumn();
     const QStringList offered = completionsFor(cursor.block().text().mid(begin, cursor.positionInBlock() - begin));
     if (offered.isEmpty()) {
@@ -365,7 +379,7 @@ void SymbolNavigator::refilterCompletion()
 void SymbolNavigator::showChoices(TextPane *pane, const QStringList &labels, std::function<void(const QString &)> chosen)
 {
     if (!choices_) {
-        choices_ = new QListWidget(&form_);
+        choices_ = new QListWidget(editor_->window());
         choices_->setObjectName(QStringLiteral("choices"));
         choices_->setWindowFlags(Qt::Popup);
         choices_->setUniformItemSizes(true);
@@ -427,7 +441,7 @@ bool SymbolNavigator::choicesKey(QKeyEvent *key)
         if (!completing_)
             return false;
         // Typing goes on in the editor while the list follows what is typed.
-        QCoreApplication::sendEvent(form_.vardo, key);
+        QCoreApplication::sendEvent(editor_, key);
         refilterCompletion();
         return true;
     }

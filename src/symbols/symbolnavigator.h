@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/qc/symbols.h"
+#include "workbench/workbench.h"
 
 #include <QObject>
 #include <QString>
@@ -17,7 +18,6 @@ class QTimer;
 namespace vardo {
 
 class ProjectSymbols;
-class TForm1;
 class TextPane;
 
 // The name a position of a pane's text stands on, with where it begins in its line.
@@ -39,27 +39,23 @@ QString fromBytes(const std::string &bytes);
 // The whole project at the editor's fingertips: go to definition (F12, Ctrl+click), the walk
 // back and forward through the places jumped from and to (Alt+Left, Alt+Right), find references
 // (Shift+F12), hover help, and completion (Ctrl+Space, Ctrl+J) in the editor `vardo`; the first
-// four also in the preview `veer`.
+// four also in the preview `veer`. Jumps and lists of uses go through the workbench.
 class SymbolNavigator : public QObject {
     Q_OBJECT
 
 public:
-    explicit SymbolNavigator(TForm1 &form);
+    SymbolNavigator(Workbench &workbench, TextPane *editor, TextPane *preview, QObject *parent = nullptr);
 
     // The working directory changed: read its project anew.
     void directoryChanged(const std::string &directory);
 
     ProjectSymbols &symbols() { return *symbols_; }
 
-    // How the window goes to a line and column (both from 1) of a file; false when it did not.
-    std::function<bool(const std::string &path, int line, int column)> goToPlace;
-    // How the window lists the uses of a name, under a heading.
-    std::function<void(const QString &heading, const std::vector<qc::Reference> &uses)> showReferences;
-
     void goToDefinition(TextPane *pane);
     void findReferences(TextPane *pane);
-    // Runs a jump made elsewhere (a row of the output list), so that Alt+Left comes back from it.
-    void recordJump(const std::function<void()> &jump);
+    // Goes to a line and column (both from 1) of a file as a jump that Alt+Left comes back
+    // from: a row of the output list.
+    void jumpToPlace(const std::string &path, int line, int column);
     bool goBack();
     bool goForward();
     void complete();
@@ -97,7 +93,8 @@ private:
     void insertCompletion(const QString &name);
     void refilterCompletion();
 
-    TForm1 &form_;
+    Workbench &workbench_;
+    TextPane *editor_;
     ProjectSymbols *symbols_;
     QTimer *typingPause_;
     QListWidget *choices_ = nullptr;

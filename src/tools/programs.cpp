@@ -204,18 +204,16 @@ void CapturedRun::start(const Command &command, const std::string &directory)
     process->setChildProcessModifier([] { ::setsid(); });
     QObject::connect(process, &QProcess::readyReadStandardOutput, process, [this, process] {
         const QByteArray chunk = process->readAllStandardOutput();
-        if (onOutput)
-            onOutput(std::string_view(chunk.constData(), static_cast<std::size_t>(chunk.size())));
+        emit outputArrived(std::string_view(chunk.constData(), static_cast<std::size_t>(chunk.size())));
     });
     QObject::connect(process, &QProcess::finished, process, [this, process](int exitCode, QProcess::ExitStatus status) {
-        if (const QByteArray rest = process->readAllStandardOutput(); !rest.isEmpty() && onOutput)
-            onOutput(std::string_view(rest.constData(), static_cast<std::size_t>(rest.size())));
-        if (onEnd)
-            onEnd(status == QProcess::CrashExit ? End::Crashed : End::Exited, exitCode, {});
+        if (const QByteArray rest = process->readAllStandardOutput(); !rest.isEmpty())
+            emit outputArrived(std::string_view(rest.constData(), static_cast<std::size_t>(rest.size())));
+        emit ended(status == QProcess::CrashExit ? End::Crashed : End::Exited, exitCode, {});
     });
     QObject::connect(process, &QProcess::errorOccurred, process, [this, process](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart && onEnd)
-            onEnd(End::FailedToStart, -1, process->errorString().toStdString());
+        if (error == QProcess::FailedToStart)
+            emit ended(End::FailedToStart, -1, process->errorString().toStdString());
     });
     process->start();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -57,7 +58,9 @@ void openByDefaultAction(const std::string &path);
 // without waiting: the output and the end are reported through the callbacks from the event
 // loop. The command runs in a process group of its own, so that stopping it also ends the
 // programs it started in turn.
-class CapturedRun {
+class CapturedRun : public QObject {
+    Q_OBJECT
+
 public:
     enum class End { Exited, Crashed, FailedToStart };
 
@@ -73,9 +76,10 @@ public:
     void stop();
     bool isRunning() const;
 
-    std::function<void(std::string_view chunk)> onOutput;
+signals:
+    void outputArrived(std::string_view chunk);
     // How it ended, the exit code, and the system's words for a failed start.
-    std::function<void(End end, int exitCode, const std::string &error)> onEnd;
+    void ended(vardo::tools::CapturedRun::End end, int exitCode, const std::string &error);
 
 private:
     std::unique_ptr<QProcess> process_;

@@ -81,6 +81,23 @@ std::u16string decodeLines(std::string_view bytes)
     return text;
 }
 
+LineEnds lineEndsOf(std::string_view bytes)
+{
+    LineEnds found = LineEnds::None;
+    for (std::size_t i = bytes.find_first_of("\r\n"); i != std::string_view::npos;
+         i = bytes.find_first_of("\r\n", i + 1)) {
+        LineEnds end = LineEnds::Lf;
+        if (bytes[i] == '\r') {
+            end = i + 1 < bytes.size() && bytes[i + 1] == '\n' ? LineEnds::CrLf : LineEnds::Cr;
+            i += end == LineEnds::CrLf;
+        }
+        if (found != LineEnds::None && found != end)
+            return LineEnds::Mixed;
+        found = end;
+    }
+    return found;
+}
+
 bool cutLongLines(std::u16string &lines, std::size_t limit)
 {
     std::size_t cuts = 0, run = 0;

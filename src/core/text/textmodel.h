@@ -26,6 +26,11 @@ bool cutLongLines(std::u16string &lines, std::size_t limit = kLongLineLimit);
 // a lone CR or a lone LF.
 std::u16string decodeLines(std::string_view bytes);
 
+// How a file's lines end: all alike, several kinds, or no line end at all. A CR LF pair is one
+// line end; a lone CR and a lone LF are line ends of their own.
+enum class LineEnds { None, CrLf, Lf, Cr, Mixed };
+LineEnds lineEndsOf(std::string_view bytes);
+
 // Decodes Windows-1252; its five unassigned bytes map to the code points of the same value,
 // so every byte string decodes and encodes back unchanged.
 std::u16string decodeCp1252(std::string_view bytes);

@@ -1,0 +1,36 @@
+#include "compile/compilecontroller.h"
+
+#include "compile/compilerun.h"
+#include "lists/outputlist.h"
+#include "tools/programs.h"
+#include "ui/errorbox.h"
+
+#include <QPushButton>
+#include <QShortcut>
+
+namespace vardo {
+
+CompileController::CompileController(Workbench &workbench, QPushButton *button, OutputList *output, QWidget *window)
+    : QObject(window), workbench_(workbench), run_(new CompileRun(output, this))
+{
+    connect(run_, &CompileRun::ended, this, &CompileController::ended);
+    const auto guarded = [](auto action) { return [action] { runGuarded(action); }; };
+    connect(button, &QPushButton::clicked, this, guarded([this] { compile(); }));
+    const auto shortcut = [&](QKeySequence keys, auto action) {
+        connect(new QShortcut(keys, window), &QShortcut::activated, this, guarded(action));
+    };
+    shortcut(QKeySequence(Qt::Key_F7), [this] { compile(); });
+    shortcut(QKeySequence(Qt::Key_F4), [output] { output->goToNext(); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4), [output] { output->goToPrevious(); });
+}
+
+void CompileController::compile()
+{
+    // The compiler must see what the user sees; a write that failed or was cancelled stops here.
+    if (!workbench_.saveEditedFile())
+        return;
+    workbench_.showPage(Workbench::Page::Edit);
+    run_->start(tools::workingDirectory());
+}
+
+} // namespace vardo

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "workbench/workbench.h"
+
+#include <QObject>
+
+class QPushButton;
+class QWidget;
+
+namespace vardo {
+
+class CompileRun;
+class OutputList;
+
+// Compiling in the working directory with the button or F7, the output list's rows, and F4 /
+// Shift+F4 to walk through the places they name.
+class CompileController : public QObject {
+    Q_OBJECT
+
+public:
+    // The keys work anywhere in `window`.
+    CompileController(Workbench &workbench, QPushButton *button, OutputList *output, QWidget *window);
+
+    // Saves the edited text where it must be, then starts the compiler over.
+    void compile();
+
+signals:
+    // The compiler ended; it may have written files of its own (progs.dat, progs.lno, logs).
+    void ended();
+
+private:
+    Workbench &workbench_;
+    CompileRun *run_;
+};
+
+} // namespace vardo

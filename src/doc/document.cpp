@@ -1,0 +1,291 @@
+#include "doc/document.h"
+
+#include "doc/qtext.h"
+
+#include <QGuiApplication>
+#include <QStyleHints>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+#include <cerrno>
+#include <cstring>
+
+namespace vardo {
+
+namespace {
+
+constexpr QChar kParagraphSeparator(0x2029);
+
+// Bytes decoded and characters added to the buffer between two steps of a long load. A turn
+// of the event loop can cost a view a pass over every line, so a large file is added in a
+// bounded number of slices.
+constexpr std::size_t kDecodeSlice = 4u << 20;
+constexpr std::size_t kFillSlice = 256u << 10;
+constexpr std::size_t kFillSlices = 48;
+// The shares of a load's time taken by the read and by the decoding, as measured.
+constexpr double kReadShare = 0.05;
+constexpr double kDecodeShare = 0.05;
+
+// The file read last, kept for the double click that follows the preview of its first press.
+struct RecentRead {
+    std::string path;
+    fileio::FileIdentity version;
+    std::shared_ptr<const ShownLines> shown;
+};
+
+std::optional<RecentRead> &recentRead()
+{
+    static std::optional<RecentRead> recent;
+    return recent;
+}
+
+void keepForDoubleClick(const std::string &path, const std::optional<fileio::FileIdentity> &version,
+                        std::shared_ptr<const ShownLines> shown)
+{
+    if (!version)
+        return;
+    recentRead() = RecentRead{path, *version, std::move(shown)};
+    static QTimer *expiry = nullptr;
+    if (!expiry) {
+        expiry = new QTimer(qApp);
+        expiry->setSingleShot(true);
+        QObject::connect(expiry, &QTimer::timeout, [] { recentRead().reset(); });
+    }
+    expiry->start(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 250);
+}
+
+std::shared_ptr<const ShownLines> takeRecentRead(const std::string &path,
+                                                 const std::optional<fileio::FileIdentity> &version)
+{
+    std::optional<RecentRead> &recent = recentRead();
+    if (!recent || !version || recent->path != path || !(recent->version == *version))
+        return nullptr;
+    return recent->shown;
+}
+
+// Decodes in slices, never between the CR and the LF of one line end, and measures the
+// longest line on the way.
+std::u16string decodeInSlices(const std::string &bytes, LoadProgress &progress, std::size_t &longestLine)
+{
+    std::u16string lines;
+    lines.reserve(bytes.size());
+    std::size_t run = 0;
+    for (std::size_t start = 0; start < bytes.size();) {
+        std::size_t end = std::min(bytes.size(), start + kDecodeSlice);
+        if (end < bytes.size() && bytes[end - 1] == '\r' && bytes[end] == '\n')
+            ++end;
+        const std::size_t from = lines.size();
+        lines += text::decodeLines(std::string_view(bytes).substr(start, end - start));
+        for (std::size_t i = from; i < lines.size(); ++i) {
+            run = lines[i] == u'\n' ? 0 : run + 1;
+            longestLine = std::max(longestLine, run);
+        }
+        start = end;
+        progress.step(kReadShare + kDecodeShare * static_cast<double>(start) / static_cast<double>(bytes.size()));
+    }
+    return lines;
+}
+
+std::string readBytes(const std::string &path, LoadProgress &progress)
+{
+    try {
+        return fileio::readWholeFile(path, Document::kCapacity, [&](std::size_t read, std::size_t size) {
+            progress.step(kReadShare * static_cast<double>(read) / static_cast<double>(std::max(read, size)));
+        });
+    } catch (const LoadCancelled &) {
+        throw;
+    } catch (const fileio::TooLargeError &) {
+        throw LoadFailure(path + " is larger than " + std::to_string(Document::kCapacity >> 20) +
+                              " MiB, the largest file a pane holds",
+                          std::strerror(EFBIG));
+    } catch (const fileio::NotRegularFileError &error) {
+        throw LoadFailure(path + " is not a regular file", error.reason());
+    } catch (const fileio::OpenError &error) {
+        throw LoadFailure("Cannot open file " + path, error.reason());
+    } catch (const std::exception &error) {
+        throw LoadFailure("Cannot open file " + path, error.what());
+    }
+}
+
+std::shared_ptr<const ShownLines> readShownLines(const std::string &path, LoadProgress &progress)
+{
+    std::string bytes = readBytes(path, progress);
+    auto shown = std::make_shared<ShownLines>();
+    shown->lineEnds = text::lineEndsOf(bytes);
+    std::size_t longestLine = 0;
+    shown->lines = decodeInSlices(bytes, progress, longestLine);
+    bytes = std::string();
+    shown->cut = longestLine > text::kLongLineLimit && text::cutLongLines(shown->lines);
+    return shown;
+}
+
+} // namespace
+
+Document::Document(QTextDocument *buffer, std::string writeFailure, QObject *parent)
+    : QObject(parent), buffer_(buffer), writeFailure_(std::move(writeFailure))
+{
+}
+
+bool Document::isChanged() const
+{
+    return buffer_->isModified();
+}
+
+fileio::DiskChange Document::diskChange() const
+{
+    return fileio::diskChange(diskVersion_, fileio::identityOf(path_));
+}
+
+SavePlan Document::planSave() const
+{
+    const fileio::DiskChange change = diskChange();
+    if (!isChanged() && change == fileio::DiskChange::Removed)
+        return SavePlan::NotNeeded;
+    if (change == fileio::DiskChange::Modified)
+        return isChanged() ? SavePlan::AskToOverwrite : SavePlan::DiskIsNewer;
+    return SavePlan::Write;
+}
+
+FileText Document::read(const std::string &path, LoadProgress &progress)
+{
+    FileText file;
+    // Taken before the read, so that a write racing the read makes the file look changed later.
+    file.identity = fileio::identityOf(path);
+    file.shown = takeRecentRead(path, file.identity);
+    if (!file.shown)
+        file.shown = readShownLines(path, progress);
+    return file;
+}
+
+bool Document::apply(const std::string &path, const FileText &file, LoadProgress &progress)
+{
+    const std::u16string_view lines = file.shown->lines;
+    // The second preview of a click shows the same text again.
+    const bool shownAlready = !lastLoad_.owner_before(file.shown) && !file.shown.owner_before(lastLoad_) &&
+                              !lastLoad_.expired() && !buffer_->isModified();
+    const auto holdsItAlready = [&] {
+        return keepsSameText_ && QStringView(lines.data(), static_cast<qsizetype>(lines.size())) ==
+                                     buffer_->toRawText().replace(kParagraphSeparator, u'\n');
+    };
+    bool startsAnew = true;
+    if (shownAlready || holdsItAlready())
+        startsAnew = !keepsSameText_;
+    else
+        fill(lines, progress);
+    buffer_->setModified(false);
+    lastLoad_ = file.shown;
+    path_ = path;
+    diskVersion_ = file.identity;
+    takeShape(*file.shown);
+    keepForDoubleClick(path, file.identity, file.shown);
+    emit replaced();
+    return startsAnew;
+}
+
+void Document::setBytes(const std::string &bytes)
+{
+    ShownLines shown;
+    shown.lines = text::decodeLines(bytes);
+    shown.cut = text::cutLongLines(shown.lines);
+    shown.lineEnds = text::lineEndsOf(bytes);
+    // Set directly: the editor's own setPlainText costs a fifth more on a large file.
+    buffer_->setPlainText(fromU16(shown.lines));
+    buffer_->setModified(false);
+    lastLoad_.reset();
+    takeShape(shown);
+    emit replaced();
+}
+
+void Document::takeShape(const ShownLines &shown)
+{
+    lineEnds_ = shown.lineEnds;
+    readOnlyReason_ = shown.cut ? ReadOnlyReason::LinesCut : ReadOnlyReason::None;
+}
+
+void Document::fill(std::u16string_view lines, LoadProgress &progress)
+{
+    const bool undo = buffer_->isUndoRedoEnabled();
+    const bool modified = buffer_->isModified();
+    buffer_->setUndoRedoEnabled(false);
+    // The new text goes after the old one, which stays in view until the new one is whole.
+    const int oldEnd = buffer_->characterCount() - 1;
+    QTextCursor cursor(buffer_);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertBlock();
+    const std::size_t slice = std::max(kFillSlice, lines.size() / kFillSlices);
+    // Removes a range of the text a slice at a time, from its end.
+    const auto removeRange = [&](int from, int to) {
+        progress.stopCancelling();
+        while (to > from) {
+            const int start = std::max<long long>(from, to - static_cast<long long>(slice));
+            cursor.setPosition(start);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            to = start;
+            progress.step(1.0);
+        }
+    };
+    try {
+        for (std::size_t done = 0; done < lines.size();) {
+            const std::size_t count = std::min(slice, lines.size() - done);
+            cursor.insertText(fromU16(lines.substr(done, count)));
+            done += count;
+            progress.step(kReadShare + kDecodeShare +
+                          (1 - kReadShare - kDecodeShare) * static_cast<double>(done) /
+                              static_cast<double>(lines.size()));
+        }
+    } catch (const LoadCancelled &) {
+        removeRange(oldEnd, buffer_->characterCount() - 1);
+        buffer_->setUndoRedoEnabled(undo);
+        buffer_->setModified(modified);
+        throw;
+    }
+    removeRange(0, oldEnd + 1);
+    buffer_->setUndoRedoEnabled(undo);
+}
+
+void Document::save()
+{
+    saveAs(path_);
+}
+
+void Document::saveAs(const std::string &path)
+{
+    if (isReadOnly())
+        throw ShownReadOnlyError(path + " is shown read-only and was not saved");
+    try {
+        fileio::saveFileSafely(path, text::encodeCp1252(u16view(wholeText())));
+    } catch (const fileio::SaveError &error) {
+        if (error.kind() == fileio::SaveError::Kind::NotRegularFile)
+            throw SaveFailure(path + " is not a regular file", error.reason());
+        if (error.kind() == fileio::SaveError::Kind::CannotCreate)
+            throw SaveFailure("Cannot create file " + path, error.reason());
+        throw SaveFailure(writeFailure_, error.reason());
+    }
+    buffer_->setModified(false);
+    path_ = path;
+    diskVersion_ = fileio::identityOf(path);
+}
+
+QString Document::wholeText() const
+{
+    const QString raw = buffer_->toRawText();
+    QString text(raw.size() + raw.count(kParagraphSeparator), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const QChar c : raw) {
+        if (c == kParagraphSeparator) {
+            *out++ = u'\r';
+            *out++ = u'\n';
+        } else {
+            *out++ = c;
+        }
+    }
+    return text;
+}
+
+long long Document::textLength() const
+{
+    return buffer_->characterCount() - 1 + static_cast<long long>(buffer_->blockCount() - 1);
+}
+
+} // namespace vardo

@@ -1,0 +1,169 @@
+#pragma once
+
+#include "core/base/errors.h"
+#include "core/files/fileio.h"
+#include "core/text/textmodel.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QTextDocument;
+
+namespace vardo {
+
+// A failed load or save: the message, and the system's words for the cause.
+class FileFailure : public AppError {
+public:
+    FileFailure(const std::string &message, std::string reason)
+        : AppError(message), reason_(std::move(reason))
+    {
+    }
+    const std::string &reason() const { return reason_; }
+
+private:
+    std::string reason_;
+};
+
+class SaveFailure : public FileFailure {
+public:
+    using FileFailure::FileFailure;
+};
+
+class LoadFailure : public FileFailure {
+public:
+    using FileFailure::FileFailure;
+};
+
+// A save refused because the document does not hold the file as its bytes are.
+class ShownReadOnlyError : public AppError {
+public:
+    using AppError::AppError;
+};
+
+// The user pressed Esc during a long load; everything stays as it was before the load.
+class LoadCancelled : public AppError {
+public:
+    LoadCancelled() : AppError("The load was cancelled") {}
+};
+
+// Told how far a long read or fill has come; it may end the load by throwing LoadCancelled.
+class LoadProgress {
+public:
+    virtual ~LoadProgress() = default;
+    // How much is done, from 0 to 1.
+    virtual void step(double done) = 0;
+    // From here on the load is being undone or finished and can no longer be cancelled.
+    virtual void stopCancelling() = 0;
+};
+
+// A file's text as a document holds it: lines ('\n' between them) cut where they are too
+// long to lay out, and how the file's lines ended.
+struct ShownLines {
+    std::u16string lines;
+    bool cut = false;
+    text::LineEnds lineEnds = text::LineEnds::None;
+};
+
+// A file read for a document, before anything in the document changes, and the version it
+// came from.
+struct FileText {
+    std::shared_ptr<const ShownLines> shown;
+    std::optional<fileio::FileIdentity> identity;
+};
+
+// What a save of a document's text to its file must do, given what happened to the file.
+enum class SavePlan {
+    Write,
+    // Nothing to write: the text holds no edits and its file was removed.
+    NotNeeded,
+    // The text holds no edits and another program saved the file since: its version stands.
+    DiskIsNewer,
+    // The text holds edits and another program saved the file since: only the user may choose
+    // to overwrite that save.
+    AskToOverwrite,
+};
+
+// One open file: its text (the buffer its views show), its path, which version of the file it
+// holds, how the file is encoded and how its lines end, why it may not be written back, and
+// whether its text was changed since it was read or written. Reading, filling the buffer and
+// saving go through it, as does the rule for saves over another program's changes.
+class Document : public QObject {
+    Q_OBJECT
+
+public:
+    // Why the text may not be written back to its file.
+    enum class ReadOnlyReason { None, LinesCut };
+    enum class Encoding { Windows1252 };
+
+    // The largest file a document takes: at about ten bytes of memory for each byte of text
+    // while it loads, larger files would not fit a desktop's memory beside everything else.
+    static constexpr std::size_t kCapacity = 128u << 20;
+
+    // A document of the text in `buffer`, which it fills and reads. A failed write is reported
+    // with `writeFailure` as its message.
+    Document(QTextDocument *buffer, std::string writeFailure, QObject *parent = nullptr);
+
+    QTextDocument *buffer() const { return buffer_; }
+    // The file behind the text; empty when there is none.
+    const std::string &path() const { return path_; }
+    const std::optional<fileio::FileIdentity> &diskVersion() const { return diskVersion_; }
+    Encoding encoding() const { return Encoding::Windows1252; }
+    text::LineEnds lineEnds() const { return lineEnds_; }
+    ReadOnlyReason readOnlyReason() const { return readOnlyReason_; }
+    bool isReadOnly() const { return readOnlyReason_ != ReadOnlyReason::None; }
+    // Whether the text differs from what was last read or written; undoing back to it counts
+    // as unchanged.
+    bool isChanged() const;
+    // How the file differs from the version the document last read or wrote.
+    fileio::DiskChange diskChange() const;
+    SavePlan planSave() const;
+
+    // With this, a document given the text it already holds keeps it, and its views their
+    // caret: the general pane clicked again on its own file.
+    void setKeepsSameText(bool keeps) { keepsSameText_ = keeps; }
+
+    // Reads a file, changing nothing; throws LoadFailure, or LoadCancelled when `progress`
+    // ends it. A file just read for another document (the preview of a double click) is not
+    // read again while it is unchanged.
+    static FileText read(const std::string &path, LoadProgress &progress);
+    // Replaces the text with a file read by read(): the document then belongs to that file,
+    // unchanged. A long fill serves `progress` between slices; cancelled, the text stays as it
+    // was. Returns whether its views start at the top again.
+    bool apply(const std::string &path, const FileText &file, LoadProgress &progress);
+    // Replaces the text with bytes that come from no file, decoded and cut as a read does.
+    void setBytes(const std::string &bytes);
+    // Writes the text to its file; the document is then unchanged and remembers the version
+    // it wrote. Throws ShownReadOnlyError for a read-only document, SaveFailure when the
+    // write fails.
+    void save();
+    // The same to another file, which the document then belongs to.
+    void saveAs(const std::string &path);
+
+    // The whole text with CR LF line ends.
+    QString wholeText() const;
+    // The length of the whole text, line ends counted as two.
+    long long textLength() const;
+
+signals:
+    // The text was replaced by a load or by bytes: path and read-only reason may be new.
+    void replaced();
+
+private:
+    void fill(std::u16string_view lines, LoadProgress &progress);
+    void takeShape(const ShownLines &shown);
+
+    QTextDocument *buffer_;
+    std::string writeFailure_;
+    std::string path_;
+    std::optional<fileio::FileIdentity> diskVersion_;
+    text::LineEnds lineEnds_ = text::LineEnds::None;
+    ReadOnlyReason readOnlyReason_ = ReadOnlyReason::None;
+    bool keepsSameText_ = false;
+    // The text of the last load, while another document may still share it.
+    std::weak_ptr<const ShownLines> lastLoad_;
+};
+
+} // namespace vardo

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "workbench/workbench.h"
+
+#include <QObject>
+#include <string>
+
+class QCheckBox;
+class QStatusBar;
+
+namespace vardo {
+
+class Document;
+class FileListBox;
+class TextPane;
+
+// The widgets the editing workflow works with.
+struct EditWidgets {
+    FileListBox *qcFiles;  // a click previews, a double click opens for editing
+    TextPane *editor;
+    TextPane *preview;
+    QStatusBar *status;    // the caret's line and the line count
+    QCheckBox *autosave;   // whether the edited text is written back before another is opened
+};
+
+// Preview on click, open-for-edit with the autosave on double click, the caret status and the
+// modification mark of the Edit tab (shown while the editor's text differs from its file), and
+// going to a place in a file.
+class EditController : public QObject {
+    Q_OBJECT
+
+public:
+    EditController(Workbench &workbench, const EditWidgets &widgets, QObject *parent = nullptr);
+
+    Document &document() const;
+
+    // Shows the file selected in the QuakeC list in the preview.
+    void preview();
+    // The open-for-edit of a double click, for any path: the autosave, then the load into the
+    // editor. False when it did not open.
+    bool openForEdit(const std::string &path);
+    // Writes the editor's text back to its file as the open-for-edit does before it loads:
+    // only a changed text, and never over another program's save without asking. False when
+    // the text could not be written or the user cancelled, and the caller must stop.
+    bool autosave();
+    // Loads the edited file again, keeping the caret's place; false, with the error box, when
+    // it cannot be read.
+    bool reload();
+    // Goes to a line (from 1) and column (from 1; 0: none) of a file, its path absolute or
+    // relative to the current directory: opens it for editing unless it is the edited file,
+    // selects the line from the column on, places it in the upper third and shows the caret
+    // position. A missing file gets the error box. False when the editor did not get there.
+    bool goToPlace(const std::string &path, int line, int column);
+    // Offers to save a changed text before the window closes; false when it must stay open.
+    bool confirmClose();
+    // Loads the edited file again when another program saved it and the editor holds no edits.
+    void reloadOutsideChanges();
+
+    void showCaretPosition();
+    // The Edit tab shows the file's name, marked while the editor's text is changed.
+    void showModificationMark();
+
+signals:
+    // The editor holds a text newly read from its file.
+    void textLoaded();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    Workbench &workbench_;
+    EditWidgets widgets_;
+};
+
+} // namespace vardo

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+
+namespace vardo {
+
+class IndexComboBox;
+class TextPane;
+
+// The drop-down index of the function definitions in the editor's text: rebuilt when the user
+// enters it or a new text is loaded, and a choice selects that definition in the editor.
+class IndexController : public QObject {
+    Q_OBJECT
+
+public:
+    IndexController(IndexComboBox *index, TextPane *editor, QObject *parent = nullptr);
+
+    void rebuild();
+    // Selects the chosen entry's first occurrence in the editor and places it in view.
+    void jumpToChoice();
+
+private:
+    IndexComboBox *index_;
+    TextPane *editor_;
+};
+
+} // namespace vardo
