@@ -3,8 +3,8 @@
 #include "benchtext.h"
 #include "widgetbench.h"
 
-#include "panes/colouring.h"
 #include "core/text/textmodel.h"
+#include "panes/colouring.h"
 #include "panes/textpane.h"
 
 #include <QKeyEvent>

@@ -3,18 +3,18 @@
 // the real window through the event loop, and reports the time to its first paint, the time
 // until it was done, the longest stretch in which the event loop was not served, and the peak
 // memory it added; the floor is a bare QPlainTextEdit given the same file the plain way.
-#include "widgetbench.h"
-#include "benchtext.h"
 #include "app/form1.h"
+#include "benchtext.h"
+#include "core/base/paths.h"
+#include "core/text/textmodel.h"
+#include "doc/qtext.h"
 #include "edit/editcontroller.h"
 #include "general/generalpane.h"
-#include "ui/notebook.h"
-#include "symbols/projectsymbols.h"
-#include "core/base/paths.h"
-#include "doc/qtext.h"
 #include "lists/filelistbox.h"
-#include "core/text/textmodel.h"
 #include "panes/textpane.h"
+#include "symbols/projectsymbols.h"
+#include "ui/notebook.h"
+#include "widgetbench.h"
 
 #include <QAbstractEventDispatcher>
 #include <QElapsedTimer>

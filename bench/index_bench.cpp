@@ -4,9 +4,9 @@
 #include "windowbench.h"
 
 #include "app/form1.h"
-#include "edit/indexcontroller.h"
-#include "doc/qtext.h"
 #include "core/qc/functionindex.h"
+#include "doc/qtext.h"
+#include "edit/indexcontroller.h"
 #include "lists/indexcombobox.h"
 #include "panes/textpane.h"
 

@@ -1,9 +1,9 @@
 // Changing into a very large directory, reading it, and moving through the all-files list.
+#include "core/files/listing.h"
 #include "floor.h"
-#include "widgetbench.h"
 #include "lists/directorylistbox.h"
 #include "lists/filelistbox.h"
-#include "core/files/listing.h"
+#include "widgetbench.h"
 
 #include <QKeyEvent>
 #include <benchmark/benchmark.h>

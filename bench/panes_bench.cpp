@@ -1,9 +1,9 @@
-#include "floor.h"
-#include "widgetbench.h"
-#include "benchtext.h"
-#include "ui/fonts.h"
 #include "app/form1.h"
+#include "benchtext.h"
+#include "floor.h"
 #include "panes/textpane.h"
+#include "ui/fonts.h"
+#include "widgetbench.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>

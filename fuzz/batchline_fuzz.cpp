@@ -2,8 +2,8 @@
 // one command, or, holding a line break, is refused; any batch text parses into commands
 // whose operands hold no line break.
 #include "core/base/errors.h"
-#include "fuzzcheck.h"
 #include "core/batch/batchline.h"
+#include "fuzzcheck.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // The compiler-output reader: whatever the bytes and wherever the chunks break, the same lines
 // and diagnostics come out, and every place it reports lies within its own line.
 // Input: one byte that says where to cut the output, then the output.
-#include "fuzzcheck.h"
 #include "core/qc/compileroutput.h"
+#include "fuzzcheck.h"
 
 #include <cstdint>
 #include <string>

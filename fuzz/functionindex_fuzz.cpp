@@ -1,7 +1,7 @@
 // The function index scan: what the entries must be, whatever the text.
 #include "core/qc/functionindex.h"
-#include "fuzzcheck.h"
 #include "core/text/textmodel.h"
+#include "fuzzcheck.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The file mask matcher and the list order, against plain reference versions.
 // Input: a file name, a NUL byte, a mask; without a NUL the input is both the name and the mask.
-#include "fuzzcheck.h"
 #include "core/files/listing.h"
+#include "fuzzcheck.h"
 
 #include <algorithm>
 #include <cstdint>

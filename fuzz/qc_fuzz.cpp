@@ -1,10 +1,10 @@
 // The QuakeC lexer, the source-list reader and the symbol scan: whatever the bytes, they end,
 // and what they give points inside the text.
-#include "fuzzcheck.h"
 #include "core/qc/lexer.h"
 #include "core/qc/sourcelist.h"
 #include "core/qc/symbols.h"
 #include "core/qc/textlines.h"
+#include "fuzzcheck.h"
 
 #include <cstdint>
 #include <string>

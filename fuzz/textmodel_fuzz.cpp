@@ -1,8 +1,8 @@
 // The text model: decoding with line-end conversion and the code page, the cutting of long
 // lines, find text, case folding, and the safe save read back from disk.
-#include "fuzzcheck.h"
 #include "core/files/fileio.h"
 #include "core/text/textmodel.h"
+#include "fuzzcheck.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

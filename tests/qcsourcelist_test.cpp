@@ -1,5 +1,5 @@
-#include "core/qc/sourcelist.h"
 #include "core/files/fileio.h"
+#include "core/qc/sourcelist.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>

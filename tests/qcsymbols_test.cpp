@@ -1,5 +1,5 @@
-#include "core/qc/symbols.h"
 #include "core/files/fileio.h"
+#include "core/qc/symbols.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // QuakeC colouring in the real window: what is coloured how, only in view, and after edits.
 #include "widgettesting.h"
 
-#include "ui/notebook.h"
+#include "lists/filelistbox.h"
 #include "panes/colouring.h"
 #include "panes/colourscheme.h"
-#include "lists/filelistbox.h"
 #include "panes/textpane.h"
+#include "ui/notebook.h"
 
 #include <QTest>
 #include <QTextBlock>

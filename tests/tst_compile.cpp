@@ -2,12 +2,12 @@
 // editor, the rows' colours and summary, going to the places they name, and the real fteqcc.
 #include "widgettesting.h"
 
-#include "ui/notebook.h"
-#include "core/base/paths.h"
 #include "compile/compiler.h"
-#include "lists/outputlist.h"
+#include "core/base/paths.h"
 #include "lists/filelistbox.h"
+#include "lists/outputlist.h"
 #include "panes/textpane.h"
+#include "ui/notebook.h"
 
 #include <QCheckBox>
 #include <QPushButton>

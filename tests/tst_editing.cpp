@@ -2,14 +2,14 @@
 // caret status, the modification mark, and the function index in `com`.
 #include "widgettesting.h"
 
-#include "edit/editcontroller.h"
-#include "ui/notebook.h"
 #include "doc/qtext.h"
-#include "ui/question.h"
-#include "lists/indexcombobox.h"
+#include "edit/editcontroller.h"
 #include "lists/filelistbox.h"
+#include "lists/indexcombobox.h"
 #include "panes/busyload.h"
 #include "panes/textpane.h"
+#include "ui/notebook.h"
+#include "ui/question.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

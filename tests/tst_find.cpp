@@ -1,11 +1,11 @@
 // Find, replace and go to line on the real window, driven from the keyboard.
 #include "widgettesting.h"
 
-#include "ui/notebook.h"
 #include "find/findbar.h"
 #include "find/textsnapshot.h"
 #include "lists/filelistbox.h"
 #include "panes/textpane.h"
+#include "ui/notebook.h"
 
 #include <QCheckBox>
 #include <QInputDialog>

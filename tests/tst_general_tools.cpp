@@ -2,14 +2,14 @@
 // tools ("QCC!", the batch-file helpers and the folder window of the context menus).
 #include "widgettesting.h"
 
-#include "ui/notebook.h"
 #include "core/base/paths.h"
 #include "doc/qtext.h"
-#include "lists/outputlist.h"
 #include "lists/directorylistbox.h"
 #include "lists/filelistbox.h"
+#include "lists/outputlist.h"
 #include "panes/textpane.h"
 #include "tools/shellexec.h"
+#include "ui/notebook.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,15 +1,15 @@
 #include "widgettesting.h"
 
-#include "ui/notebook.h"
 #include "core/base/paths.h"
+#include "core/files/volumes.h"
 #include "doc/qtext.h"
 #include "lists/directorylistbox.h"
 #include "lists/drivecombobox.h"
 #include "lists/filelistbox.h"
 #include "lists/namelist.h"
 #include "lists/rowdelegate.h"
-#include "core/files/volumes.h"
 #include "panes/textpane.h"
+#include "ui/notebook.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

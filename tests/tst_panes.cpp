@@ -1,8 +1,8 @@
 #include "widgettesting.h"
 
 #include "core/base/errors.h"
-#include "panes/busyload.h"
 #include "core/files/fileio.h"
+#include "panes/busyload.h"
 #include "panes/textpane.h"
 
 #include <QAbstractEventDispatcher>

@@ -2,10 +2,10 @@
 // the faces they stand in for, and a window that fits the screen.
 #include "widgettesting.h"
 
-#include "ui/fonts.h"
-#include "ui/notebook.h"
 #include "lists/filelistbox.h"
 #include "panes/textpane.h"
+#include "ui/fonts.h"
+#include "ui/notebook.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

@@ -2,12 +2,12 @@
 // of a name, hover help for a builtin, completion, and an index that follows the typing.
 #include "widgettesting.h"
 
-#include "ui/notebook.h"
+#include "lists/filelistbox.h"
 #include "lists/outputlist.h"
+#include "panes/textpane.h"
 #include "symbols/projectsymbols.h"
 #include "symbols/symbolnavigator.h"
-#include "lists/filelistbox.h"
-#include "panes/textpane.h"
+#include "ui/notebook.h"
 
 #include <QListWidget>
 #include <QTest>

@@ -1,16 +1,16 @@
 #include "widgettesting.h"
 
-#include "ui/notebook.h"
-#include "ui/errorbox.h"
 #include "core/base/errors.h"
 #include "core/base/paths.h"
-#include "ui/question.h"
-#include "lists/outputlist.h"
-#include "lists/indexcombobox.h"
 #include "lists/directorylistbox.h"
 #include "lists/drivecombobox.h"
 #include "lists/filelistbox.h"
+#include "lists/indexcombobox.h"
+#include "lists/outputlist.h"
 #include "panes/textpane.h"
+#include "ui/errorbox.h"
+#include "ui/notebook.h"
+#include "ui/question.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #include "widgettesting.h"
 
+#include "core/base/paths.h"
 #include "panes/textpane.h"
 #include "ui/errorbox.h"
-#include "core/base/paths.h"
 
 #include <QTest>
 #include <fstream>

@@ -1,28 +1,21 @@
 #include "app/form1.h"
 
-#include "app/formparts.h"
 #include "app/windowplacement.h"
-#include "compile/compilecontroller.h"
 #include "doc/qtext.h"
-#include "edit/editcontroller.h"
-#include "edit/indexcontroller.h"
 #include "find/findbar.h"
-#include "find/findcontroller.h"
-#include "general/generalpane.h"
-#include "help/helppages.h"
+#include "help/helpmemos.h"
 #include "lists/directorylistbox.h"
 #include "lists/drivecombobox.h"
 #include "lists/filelistbox.h"
 #include "lists/indexcombobox.h"
 #include "lists/outputlist.h"
-#include "nav/navigationcontroller.h"
 #include "panes/colouring.h"
+#include "panes/panestyle.h"
 #include "panes/textpane.h"
-#include "symbols/symbolnavigator.h"
-#include "tools/programs.h"
 #include "ui/errorbox.h"
 #include "ui/fonts.h"
 #include "ui/notebook.h"
+#include "ui/widgetparts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -259,27 +252,9 @@ void TForm1::buildHelpMemos()
 {
     if (Memos[0])
         return;
-    for (int i = 0; i < help::kPageCount; ++i) {
-        const help::HelpPage &info = help::helpPages()[static_cast<std::size_t>(i)];
-        TextPane *memo = named<TextPane>(info.memoName, TextPane::Kind::Memo, nullptr);
-        memo->setFont(windowsFont(QLatin1String(info.fontFamily), info.fontPixels, info.bold));
-        memo->setReadOnly(true);
-        memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        memo->setTabChangesFocus(true);
-        memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        memo->setVerticalScrollBarPolicy(info.verticalScrollBar ? Qt::ScrollBarAlwaysOn
-                                                                : Qt::ScrollBarAlwaysOff);
-        memo->setHideSelection(true);
-        setMemoTabStops(memo);
-        memo->setBytes(help::helpPageText(i));
+    Memos = vardo::buildHelpMemos(TabbedNotebook2);
+    for (TextPane *memo : Memos)
         findbar->watch(memo);
-        Memos[static_cast<std::size_t>(i)] = memo;
-        TabbedNotebook2->addPage(memo, QLatin1String(info.caption));
-    }
-    TabbedNotebook2->setCurrentIndex(help::kFirstPage);
-    chainTabOrder({TabbedNotebook2->tabBar(), Memos[0], Memos[1], Memos[2], Memos[3], Memos[4], Memos[5],
-                   Memos[6], Memos[7]});
 }
 
 void TForm1::buildMenus()
@@ -300,30 +275,6 @@ void TForm1::buildFindBar()
     static_cast<QBoxLayout *>(Panel2->layout())->addWidget(findbar);
     for (TextPane *pane : {vardo, veer, test})
         findbar->watch(pane);
-}
-
-void TForm1::buildFeatures()
-{
-    editing = new EditController(*this, {qclista, vardo, veer, editbar, auto_}, this);
-    functionIndex = new IndexController(com, vardo, this);
-    connect(editing, &EditController::textLoaded, functionIndex, &IndexController::rebuild);
-    general = new GeneralPane(*this, listado, test, salvaman, this);
-    navigation = new NavigationController({drive, dir, qclista, listado, PopupMenu1, openwithnotepad1, PopupMenu2, shellopen1,
-                                 ExploreFolder1},
-                                this);
-    connect(navigation, &NavigationController::directoryChanged, this, &TForm1::SetWindowCaption);
-    compiling = new CompileController(*this, qccarranca, output, this);
-    connect(compiling, &CompileController::ended, navigation, [this] { runGuarded([this] { navigation->refreshLists(); }); });
-    finding = new FindController(*this, findbar, this);
-    for (TabbedNotebook *notebook : {Manager, TabbedNotebook2})
-        connect(notebook, &QTabWidget::currentChanged, finding, &FindController::frontPaneChanged);
-    symbols = new SymbolNavigator(*this, vardo, veer, this);
-    connect(navigation, &NavigationController::directoryChanged, symbols, &SymbolNavigator::directoryChanged);
-    // A row's jump joins the walk back and forth.
-    connect(output, &OutputList::goToRequested, symbols, [this](const OutputRow &row) {
-        runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column); });
-    });
-    symbols->directoryChanged(dir->directory());
 }
 
 void TForm1::setTabOrder()
@@ -369,106 +320,15 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
     if (watched == Panel2 && event->type() == QEvent::Resize)
         placeCompilerButton();
     if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)
-        return handleAccessKey(event);
-    return false;
-}
-
-// Alt with a caption's access key selects that page. The main notebook is asked first, so Alt+E
-// always brings "&Edit" to the front; the help pages answer only while they are shown.
-bool TForm1::handleAccessKey(QEvent *event)
-{
-    auto *key = static_cast<QKeyEvent *>(event);
-    auto *target = qobject_cast<QWidget *>(QApplication::focusObject());
-    if (key->modifiers() != Qt::AltModifier || key->text().isEmpty() || !target || target->window() != this)
-        return false;
-    const QChar letter = key->text().at(0);
-    for (TabbedNotebook *notebook : {Manager, TabbedNotebook1, TabbedNotebook2}) {
-        const int page = notebook->pageWithAccessKey(letter);
-        if (page < 0 || !notebook->isVisible())
-            continue;
-        if (event->type() == QEvent::KeyPress)
-            notebook->setCurrentIndex(page);
-        event->accept();
-        return true;
-    }
+        // The main notebook is asked first, so Alt+E always brings "&Edit" to the front; the
+        // help pages answer only while they are shown.
+        return selectPageByAccessKey(event, this, {Manager, TabbedNotebook1, TabbedNotebook2});
     return false;
 }
 
 void TForm1::SetWindowCaption()
 {
     setWindowTitle(QStringLiteral(":: V A R D O :: - ") + displayText(dir->directory()));
-}
-
-bool TForm1::confirmClose()
-{
-    return editing->confirmClose() && general->confirmClose();
-}
-
-void TForm1::reloadOutsideChanges()
-{
-    editing->reloadOutsideChanges();
-    general->reloadOutsideChanges();
-}
-
-bool TForm1::openForEdit(const std::string &path)
-{
-    return editing->openForEdit(path);
-}
-
-bool TForm1::saveEditedFile()
-{
-    return editing->autosave();
-}
-
-bool TForm1::goToPlace(const std::string &path, int line, int column)
-{
-    return editing->goToPlace(path, line, column);
-}
-
-void TForm1::showResult(const QString &heading, std::vector<OutputRow> rows)
-{
-    output->showResult(heading, std::move(rows));
-}
-
-Document &TForm1::editedDocument()
-{
-    return *vardo->doc();
-}
-
-TextPane *TForm1::frontPane() const
-{
-    switch (Manager->currentIndex()) {
-    case NavPage:
-        return test;
-    case EditPage:
-        return vardo;
-    case ViewPage:
-        return veer;
-    case HelpPage:
-        return Memos[static_cast<std::size_t>(TabbedNotebook2->currentIndex())];
-    default:
-        return nullptr;
-    }
-}
-
-Workbench::Page TForm1::currentPage() const
-{
-    return static_cast<Workbench::Page>(Manager->currentIndex());
-}
-
-void TForm1::showPage(Workbench::Page page)
-{
-    Manager->setCurrentIndex(static_cast<int>(page));
-}
-
-void TForm1::setPageCaption(Workbench::Page page, const QString &caption)
-{
-    Manager->setTabText(static_cast<int>(page), caption);
-}
-
-std::string TForm1::workingDirectory() const
-{
-    return tools::workingDirectory();
 }
 
 } // namespace vardo

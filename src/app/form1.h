@@ -128,7 +128,6 @@ private:
     void placeWindow();
     void placeCompilerButton();
     void buildHelpMemos();
-    bool handleAccessKey(QEvent *event);
 
     bool shown_ = false;
 };

@@ -1,9 +1,9 @@
 #include "app/startup.h"
 
-#include "ui/fonts.h"
-#include "ui/errorbox.h"
 #include "core/base/errors.h"
 #include "core/base/paths.h"
+#include "ui/errorbox.h"
+#include "ui/fonts.h"
 
 #include <QApplication>
 #include <QFile>

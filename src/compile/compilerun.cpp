@@ -1,8 +1,8 @@
 #include "compile/compilerun.h"
 
+#include "compile/compiler.h"
 #include "core/base/paths.h"
 #include "doc/qtext.h"
-#include "compile/compiler.h"
 #include "lists/outputlist.h"
 
 namespace vardo {

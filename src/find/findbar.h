@@ -1,7 +1,7 @@
 #pragma once
 
-#include "find/textsnapshot.h"
 #include "core/text/textmodel.h"
+#include "find/textsnapshot.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,10 +1,10 @@
 #include "lists/directorylistbox.h"
 
-#include "ui/errorbox.h"
 #include "core/base/paths.h"
-#include "lists/filelistbox.h"
 #include "core/files/listing.h"
+#include "lists/filelistbox.h"
 #include "lists/rowdelegate.h"
+#include "ui/errorbox.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #include "lists/drivecombobox.h"
 
-#include "ui/errorbox.h"
 #include "doc/qtext.h"
+#include "ui/errorbox.h"
 
 #include <QSignalBlocker>
 #include <QStyle>

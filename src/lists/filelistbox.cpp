@@ -1,9 +1,9 @@
 #include "lists/filelistbox.h"
 
-#include "ui/errorbox.h"
 #include "core/base/errors.h"
 #include "core/base/paths.h"
 #include "core/files/listing.h"
+#include "ui/errorbox.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #include "lists/indexcombobox.h"
 
-#include "ui/errorbox.h"
 #include "lists/rowdelegate.h"
+#include "ui/errorbox.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

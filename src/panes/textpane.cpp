@@ -1,9 +1,9 @@
 #include "panes/textpane.h"
 
 #include "core/base/paths.h"
+#include "core/files/fileio.h"
 #include "doc/qtext.h"
 #include "panes/busyload.h"
-#include "core/files/fileio.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>

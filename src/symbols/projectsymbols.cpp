@@ -1,9 +1,9 @@
 #include "symbols/projectsymbols.h"
 
-#include "doc/qtext.h"
 #include "core/files/fileio.h"
 #include "core/text/textmodel.h"
 #include "doc/document.h"
+#include "doc/qtext.h"
 
 #include <QFileSystemWatcher>
 #include <QThreadPool>

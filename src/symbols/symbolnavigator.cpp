@@ -1,13 +1,13 @@
 #include "symbols/symbolnavigator.h"
 
-#include "ui/errorbox.h"
-#include "doc/qtext.h"
-#include "symbols/projectsymbols.h"
-#include "help/builtinentry.h"
-#include "lists/outputlist.h"
 #include "core/qc/lexer.h"
 #include "core/text/textmodel.h"
+#include "doc/qtext.h"
+#include "help/builtinentry.h"
+#include "lists/outputlist.h"
 #include "panes/textpane.h"
+#include "symbols/projectsymbols.h"
+#include "ui/errorbox.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,5 +1,6 @@
 #include "ui/notebook.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QProxyStyle>
 #include <QStyleOption>
@@ -80,6 +81,25 @@ int TabbedNotebook::pageWithAccessKey(QChar key) const
             return i;
     }
     return -1;
+}
+
+bool selectPageByAccessKey(QEvent *event, const QWidget *window, std::initializer_list<TabbedNotebook *> notebooks)
+{
+    auto *key = static_cast<QKeyEvent *>(event);
+    auto *target = qobject_cast<QWidget *>(QApplication::focusObject());
+    if (key->modifiers() != Qt::AltModifier || key->text().isEmpty() || !target || target->window() != window)
+        return false;
+    const QChar letter = key->text().at(0);
+    for (TabbedNotebook *notebook : notebooks) {
+        const int page = notebook->pageWithAccessKey(letter);
+        if (page < 0 || !notebook->isVisible())
+            continue;
+        if (event->type() == QEvent::KeyPress)
+            notebook->setCurrentIndex(page);
+        event->accept();
+        return true;
+    }
+    return false;
 }
 
 } // namespace vardo

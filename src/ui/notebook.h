@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTabWidget>
+#include <initializer_list>
 
 namespace vardo {
 
@@ -20,6 +21,11 @@ public:
 private:
     QList<QChar> accessKeys_;
 };
+
+// Alt with a caption's access key selects that page of the first visible notebook that has
+// it, while the focus is in `window`; a shortcut override is only accepted. True when the key
+// was taken.
+bool selectPageByAccessKey(QEvent *event, const QWidget *window, std::initializer_list<TabbedNotebook *> notebooks);
 
 // The access key of a caption: the character after a single "&", or a null character.
 QChar accessKeyOf(const QString &caption);

@@ -1,17 +1,15 @@
 #pragma once
 
-#include <QFont>
 #include <QFrame>
 #include <QList>
 #include <utility>
 
 class QHeaderView;
 
-// The building blocks the main window is made of.
+// The building blocks windows are made of.
 namespace vardo {
 
-class TextPane;
-
+// A widget that carries its name as its object name.
 template <typename Widget, typename... Args>
 Widget *named(const char *name, Args &&...args)
 {
@@ -33,16 +31,6 @@ Layout *tightLayout(QWidget *owner)
 }
 
 QHeaderView *headerStrip(const char *name, QWidget *parent);
-
-// A rich edit control sets a tab stop every half inch.
-void setRichEditTabStops(TextPane *pane);
-// A memo sets a tab stop every eight average character widths of its font.
-void setMemoTabStops(TextPane *pane);
-
-// QuakeC is single-byte text in a fixed-pitch face: shaping and kerning only cost time, most of
-// all on long lines.
-QFont editorFont();
-
 void chainTabOrder(const QList<QWidget *> &chain);
 void showHint(QWidget *widget, const char *hint);
 

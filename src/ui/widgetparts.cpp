@@ -1,7 +1,4 @@
-#include "app/formparts.h"
-
-#include "panes/textpane.h"
-#include "ui/fonts.h"
+#include "ui/widgetparts.h"
 
 #include <QHeaderView>
 #include <QStandardItemModel>
@@ -21,24 +18,6 @@ QHeaderView *headerStrip(const char *name, QWidget *parent)
     header->setModel(new QStandardItemModel(0, 0, header));
     header->setFixedHeight(22);
     return header;
-}
-
-void setRichEditTabStops(TextPane *pane)
-{
-    pane->setTabStopDistance(48);
-}
-
-void setMemoTabStops(TextPane *pane)
-{
-    pane->setTabStopDistance(8 * averageLetterWidth(pane->font()));
-}
-
-QFont editorFont()
-{
-    QFont font = windowsFont(QStringLiteral("Lucida Console"), 12);
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    font.setKerning(false);
-    return font;
 }
 
 void chainTabOrder(const QList<QWidget *> &chain)

@@ -1,0 +1,116 @@
+// The window's features, how they are wired to each other, and what they ask of the window.
+#include "app/form1.h"
+
+#include "compile/compilecontroller.h"
+#include "edit/editcontroller.h"
+#include "edit/indexcontroller.h"
+#include "find/findcontroller.h"
+#include "general/generalpane.h"
+#include "lists/directorylistbox.h"
+#include "lists/outputlist.h"
+#include "nav/navigationcontroller.h"
+#include "panes/textpane.h"
+#include "symbols/symbolnavigator.h"
+#include "tools/programs.h"
+#include "ui/errorbox.h"
+#include "ui/notebook.h"
+
+namespace vardo {
+
+void TForm1::buildFeatures()
+{
+    editing = new EditController(*this, {qclista, vardo, veer, editbar, auto_}, this);
+    functionIndex = new IndexController(com, vardo, this);
+    connect(editing, &EditController::textLoaded, functionIndex, &IndexController::rebuild);
+    general = new GeneralPane(*this, listado, test, salvaman, this);
+    navigation = new NavigationController(
+        {drive, dir, qclista, listado, PopupMenu1, openwithnotepad1, PopupMenu2, shellopen1, ExploreFolder1}, this);
+    connect(navigation, &NavigationController::directoryChanged, this, &TForm1::SetWindowCaption);
+    compiling = new CompileController(*this, qccarranca, output, this);
+    connect(compiling, &CompileController::ended, navigation,
+            [this] { runGuarded([this] { navigation->refreshLists(); }); });
+    finding = new FindController(*this, findbar, this);
+    for (TabbedNotebook *notebook : {Manager, TabbedNotebook2})
+        connect(notebook, &QTabWidget::currentChanged, finding, &FindController::frontPaneChanged);
+    symbols = new SymbolNavigator(*this, vardo, veer, this);
+    connect(navigation, &NavigationController::directoryChanged, symbols, &SymbolNavigator::directoryChanged);
+    // A row's jump joins the walk back and forth.
+    connect(output, &OutputList::goToRequested, symbols, [this](const OutputRow &row) {
+        runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column); });
+    });
+    symbols->directoryChanged(dir->directory());
+}
+
+bool TForm1::confirmClose()
+{
+    return editing->confirmClose() && general->confirmClose();
+}
+
+void TForm1::reloadOutsideChanges()
+{
+    editing->reloadOutsideChanges();
+    general->reloadOutsideChanges();
+}
+
+bool TForm1::openForEdit(const std::string &path)
+{
+    return editing->openForEdit(path);
+}
+
+bool TForm1::saveEditedFile()
+{
+    return editing->autosave();
+}
+
+bool TForm1::goToPlace(const std::string &path, int line, int column)
+{
+    return editing->goToPlace(path, line, column);
+}
+
+void TForm1::showResult(const QString &heading, std::vector<OutputRow> rows)
+{
+    output->showResult(heading, std::move(rows));
+}
+
+Document &TForm1::editedDocument()
+{
+    return *vardo->doc();
+}
+
+TextPane *TForm1::frontPane() const
+{
+    switch (Manager->currentIndex()) {
+    case NavPage:
+        return test;
+    case EditPage:
+        return vardo;
+    case ViewPage:
+        return veer;
+    case HelpPage:
+        return Memos[static_cast<std::size_t>(TabbedNotebook2->currentIndex())];
+    default:
+        return nullptr;
+    }
+}
+
+Workbench::Page TForm1::currentPage() const
+{
+    return static_cast<Workbench::Page>(Manager->currentIndex());
+}
+
+void TForm1::showPage(Workbench::Page page)
+{
+    Manager->setCurrentIndex(static_cast<int>(page));
+}
+
+void TForm1::setPageCaption(Workbench::Page page, const QString &caption)
+{
+    Manager->setTabText(static_cast<int>(page), caption);
+}
+
+std::string TForm1::workingDirectory() const
+{
+    return tools::workingDirectory();
+}
+
+} // namespace vardo

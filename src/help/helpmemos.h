@@ -1,0 +1,16 @@
+#pragma once
+
+#include "help/helppages.h"
+
+#include <array>
+
+namespace vardo {
+
+class TabbedNotebook;
+class TextPane;
+
+// Fills the help notebook with one read-only memo per page, the mini-help in front, and
+// returns the memos.
+std::array<TextPane *, help::kPageCount> buildHelpMemos(TabbedNotebook *notebook);
+
+} // namespace vardo
