@@ -1,0 +1,109 @@
+#include "widgettesting.h"
+
+#include "doc/document.h"
+
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <unistd.h>
+
+using namespace vardo;
+using namespace vardo::testing;
+
+namespace {
+
+// Loads without a window: nothing to serve, nothing to cancel.
+struct NoProgress : LoadProgress {
+    void step(double) override {}
+    void stopCancelling() override {}
+};
+
+void load(Document &document, const std::string &path)
+{
+    NoProgress progress;
+    document.apply(path, Document::read(path, progress), progress);
+}
+
+} // namespace
+
+class DocumentTest : public QObject {
+    Q_OBJECT
+
+private:
+    TempTree tree_;
+    QTextDocument buffer_;
+
+private slots:
+    void knowsTheFileItHolds()
+    {
+        const std::pair<std::string, text::LineEnds> files[] = {
+            {"crlf\r\nlines\r\n", text::LineEnds::CrLf},
+            {"lf\nlines\n", text::LineEnds::Lf},
+            {"mixed\r\nlines\n", text::LineEnds::Mixed},
+            {"one line", text::LineEnds::None},
+        };
+        for (const auto &[bytes, ends] : files) {
+            Document document(&buffer_, "failed");
+            tree_.write("f.qc", bytes);
+            load(document, tree_ / "f.qc");
+            QCOMPARE(document.path(), tree_ / "f.qc");
+            QCOMPARE(document.lineEnds(), ends);
+            QCOMPARE(document.diskVersion(), fileio::identityOf(tree_ / "f.qc"));
+            QVERIFY(!document.isChanged() && !document.isReadOnly());
+        }
+
+        Document document(&buffer_, "failed");
+        tree_.write("long.qc", std::string(text::kLongLineLimit + 1, 'x'));
+        load(document, tree_ / "long.qc");
+        QCOMPARE(document.readOnlyReason(), Document::ReadOnlyReason::LinesCut);
+        // Bytes from no file keep the document's file and say whether they can be written.
+        document.setBytes("short");
+        QCOMPARE(document.path(), tree_ / "long.qc");
+        QVERIFY(!document.isReadOnly());
+    }
+
+    // What a save must do, for every state of the text and of its file.
+    void plansTheSaveByWhatHappenedToTheFile()
+    {
+        enum class Disk { Same, Rewritten, Removed };
+        const struct {
+            bool edited;
+            Disk disk;
+            SavePlan plan;
+        } cases[] = {
+            {false, Disk::Same, SavePlan::Write},         {true, Disk::Same, SavePlan::Write},
+            {false, Disk::Rewritten, SavePlan::DiskIsNewer}, {true, Disk::Rewritten, SavePlan::AskToOverwrite},
+            {false, Disk::Removed, SavePlan::NotNeeded},  {true, Disk::Removed, SavePlan::Write},
+        };
+        for (const auto &c : cases) {
+            Document document(&buffer_, "failed");
+            tree_.write("a.qc", "text");
+            load(document, tree_ / "a.qc");
+            if (c.edited)
+                QTextCursor(&buffer_).insertText("new ");
+            if (c.disk == Disk::Rewritten)
+                tree_.write("a.qc", "another program's text");
+            if (c.disk == Disk::Removed)
+                QCOMPARE(::unlink((tree_ / "a.qc").c_str()), 0);
+            QCOMPARE(document.planSave(), c.plan);
+        }
+    }
+
+    void aSaveRemembersWhatItWrote()
+    {
+        Document document(&buffer_, "failed");
+        tree_.write("a.qc", "one\r\n");
+        load(document, tree_ / "a.qc");
+        QTextCursor(&buffer_).insertText("zero ");
+        QVERIFY(document.isChanged());
+        document.saveAs(tree_ / "b.qc");
+        QCOMPARE(readFile(tree_ / "b.qc"), std::string("zero one\r\n"));
+        QCOMPARE(document.path(), tree_ / "b.qc");
+        QCOMPARE(document.diskVersion(), fileio::identityOf(tree_ / "b.qc"));
+        QVERIFY(!document.isChanged());
+        QCOMPARE(document.planSave(), SavePlan::Write);
+    }
+};
+
+QTEST_MAIN(DocumentTest)
+#include "tst_document.moc"
