@@ -7,6 +7,8 @@
 #include "lists/filelistbox.h"
 #include "lists/outputlist.h"
 #include "panes/textpane.h"
+#include "symbols/projectsymbols.h"
+#include "symbols/symbolnavigator.h"
 #include "ui/notebook.h"
 
 #include <QCheckBox>
@@ -239,6 +241,42 @@ private slots:
         // Rows without a place lead nowhere.
         doubleClickResultRow(rowWith("in function"));
         QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
+    }
+
+    // A diagnostic naming a file outside the mod opens it read-only, never to be written from
+    // there; a file the source list reaches outside the mod opens for editing as any other.
+    void filesOutsideTheModOpenReadOnly()
+    {
+        tree().makeDirectory("common");
+        tree().makeDirectory("outside");
+        tree().write("common/shared.qc", "float shared;\n");
+        tree().write("outside/x.qc", "secret\n");
+        tree().write("mod/progs.src", "progs.dat\n../common/shared.qc\n");
+        const std::string outside = tree() / "outside/x.qc";
+        compiler("echo '" + outside + ":1: error: bait'\necho '../common/shared.qc:1: warning: listed'\n");
+        QVERIFY(start());
+        QTRY_VERIFY(!form_->symbols->symbols().building());
+        compileAndWait();
+        const auto shown = [&](const char *text) {
+            return output()->model()->index(rowWith(text) + 1, 0).data().toString();
+        };
+        QVERIFY(shown("bait").endsWith("[outside the project: opens read-only]"));
+        QVERIFY(!shown("listed").contains("outside"));
+
+        QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(editedFile(*form_), outside);
+        QVERIFY(form_->vardo->isReadOnly() && form_->vardo->hasFocus());
+        QCOMPARE(form_->vardo->notice(),
+                 QString::fromStdString(outside) + " is shown read-only: it lies outside the project, and it is "
+                                                   "not saved from here.");
+        QCOMPARE(form_->Manager->tabText(TForm1::EditPage), QString::fromStdString(outside));
+        QTest::keyClick(form_->vardo, Qt::Key_Return);
+        QTest::keyClicks(form_->vardo, "x");
+        QVERIFY(!form_->vardo->doc()->isChanged());
+        QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(editedFile(*form_), paths::canonical(tree() / "common/shared.qc"));
+        QVERIFY(!form_->vardo->isReadOnly() && form_->vardo->notice().isEmpty());
+        QCOMPARE(readFile(outside), std::string("secret\n"));
     }
 
     void editorIsWrittenFirstOnlyWhenAutosaveIsOn()

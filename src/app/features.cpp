@@ -39,6 +39,7 @@ void TForm1::buildFeatures()
         runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column); });
     });
     symbols->directoryChanged(dir->directory());
+    output->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
 }
 
 bool TForm1::confirmClose()
@@ -111,6 +112,11 @@ void TForm1::setPageCaption(Workbench::Page page, const QString &caption)
 std::string TForm1::workingDirectory() const
 {
     return tools::workingDirectory();
+}
+
+bool TForm1::isInProject(const std::string &path) const
+{
+    return symbols->isInProject(path);
 }
 
 } // namespace vardo

@@ -107,6 +107,7 @@ public:
     void showPage(Workbench::Page page) override;
     void setPageCaption(Workbench::Page page, const QString &caption) override;
     std::string workingDirectory() const override;
+    bool isInProject(const std::string &path) const override;
 
 protected:
     void showEvent(QShowEvent *event) override;

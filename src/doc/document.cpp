@@ -136,14 +136,15 @@ fileio::DiskChange Document::diskChange() const
     return fileio::diskChange(diskVersion_, fileio::identityOf(path_));
 }
 
-SavePlan Document::planSave() const
+SaveDecision Document::decideSave() const
 {
-    const fileio::DiskChange change = diskChange();
+    const std::optional<fileio::FileIdentity> onDisk = fileio::identityOf(path_);
+    const fileio::DiskChange change = fileio::diskChange(diskVersion_, onDisk);
     if (!isChanged() && change == fileio::DiskChange::Removed)
-        return SavePlan::NotNeeded;
+        return {SavePlan::NotNeeded, onDisk};
     if (change == fileio::DiskChange::Modified)
-        return isChanged() ? SavePlan::AskToOverwrite : SavePlan::DiskIsNewer;
-    return SavePlan::Write;
+        return {isChanged() ? SavePlan::AskToOverwrite : SavePlan::DiskIsNewer, onDisk};
+    return {SavePlan::Write, onDisk};
 }
 
 FileText Document::read(const std::string &path, LoadProgress &progress)
@@ -196,6 +197,14 @@ void Document::setBytes(const std::string &bytes)
     emit replaced();
 }
 
+void Document::markOutsideProject()
+{
+    if (readOnlyReason_ != ReadOnlyReason::None)
+        return;
+    readOnlyReason_ = ReadOnlyReason::OutsideProject;
+    emit replaced();
+}
+
 void Document::takeShape(const ShownLines &shown)
 {
     lineEnds_ = shown.lineEnds;
@@ -244,17 +253,31 @@ void Document::fill(std::u16string_view lines, LoadProgress &progress)
     buffer_->setUndoRedoEnabled(undo);
 }
 
-void Document::save()
+void Document::save(const SaveDecision &decision)
 {
-    saveAs(path_);
+    const fileio::ReplaceOnly only{decision.onDisk};
+    try {
+        write(path_, &only);
+    } catch (const fileio::ChangedMeanwhileError &) {
+        throw SaveRaced(path_ + " was saved by another program meanwhile");
+    }
 }
 
 void Document::saveAs(const std::string &path)
 {
+    write(path, nullptr);
+}
+
+void Document::write(const std::string &path, const fileio::ReplaceOnly *only)
+{
     if (isReadOnly())
         throw ShownReadOnlyError(path + " is shown read-only and was not saved");
+    const std::string bytes = text::encodeCp1252(u16view(wholeText()));
     try {
-        fileio::saveFileSafely(path, text::encodeCp1252(u16view(wholeText())));
+        if (only)
+            fileio::saveFileSafely(path, bytes, *only);
+        else
+            fileio::saveFileSafely(path, bytes);
     } catch (const fileio::SaveError &error) {
         if (error.kind() == fileio::SaveError::Kind::NotRegularFile)
             throw SaveFailure(path + " is not a regular file", error.reason());

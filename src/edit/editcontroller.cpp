@@ -153,6 +153,11 @@ bool EditController::reload()
 // leaves the editor, its file and the captions as they were.
 bool EditController::openForEdit(const std::string &path)
 {
+    return open(path, false);
+}
+
+bool EditController::open(const std::string &path, bool outsideProject)
+{
     TextPane *editor = widgets_.editor;
     FileText file;
     try {
@@ -178,6 +183,8 @@ bool EditController::openForEdit(const std::string &path)
         workbench_.showPage(page);
         return false;
     }
+    if (outsideProject)
+        document().markOutsideProject();
     emit textLoaded();
     showModificationMark();
     return true;
@@ -192,7 +199,7 @@ bool EditController::goToPlace(const std::string &path, int line, int column)
             showErrorBox(QStringLiteral("Cannot open file ") + displayText(target));
             return false;
         }
-        if (!openForEdit(target))
+        if (!open(target, !workbench_.isInProject(target)))
             return false;
     }
     TextPane *editor = widgets_.editor;
@@ -227,7 +234,9 @@ void EditController::showCaretPosition()
 void EditController::showModificationMark()
 {
     const std::string &path = document().path();
-    const QString name = captionText(paths::fileNamePart(path));
+    // A file outside the project shows where it lies.
+    const bool outside = document().readOnlyReason() == Document::ReadOnlyReason::OutsideProject;
+    const QString name = captionText(outside ? path : paths::fileNamePart(path));
     if (document().isChanged())
         workbench_.setPageCaption(Page::Edit, QStringLiteral("[ &Edit ") + name + QStringLiteral("]"));
     else

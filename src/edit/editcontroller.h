@@ -47,7 +47,8 @@ public:
     // it cannot be read.
     bool reload();
     // Goes to a line (from 1) and column (from 1; 0: none) of a file, its path absolute or
-    // relative to the current directory: opens it for editing unless it is the edited file,
+    // relative to the current directory: opens it for editing unless it is the edited file (a
+    // file outside the project read-only: only the file lists open such a file for editing),
     // selects the line from the column on, places it in the upper third and shows the caret
     // position. A missing file gets the error box. False when the editor did not get there.
     bool goToPlace(const std::string &path, int line, int column);
@@ -68,6 +69,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool open(const std::string &path, bool outsideProject);
+
     Workbench &workbench_;
     EditWidgets widgets_;
 };

@@ -83,10 +83,15 @@ void TextPane::showReadOnlyState()
         notice_ = new NoticeLine(this);
     if (!notice_)
         return;
-    notice_->setText(QStringLiteral("%1 is shown read-only: lines longer than %2 characters are cut, "
-                                    "and it is not saved from here.")
-                         .arg(displayText(paths::fileNamePart(doc_->path())))
-                         .arg(text::kLongLineLimit));
+    if (doc_->readOnlyReason() == Document::ReadOnlyReason::OutsideProject)
+        notice_->setText(QStringLiteral("%1 is shown read-only: it lies outside the project, and it is not "
+                                        "saved from here.")
+                             .arg(displayText(doc_->path())));
+    else
+        notice_->setText(QStringLiteral("%1 is shown read-only: lines longer than %2 characters are cut, "
+                                        "and it is not saved from here.")
+                             .arg(displayText(paths::fileNamePart(doc_->path())))
+                             .arg(text::kLongLineLimit));
     notice_->setVisible(shown);
     setViewportMargins(0, shown ? static_cast<NoticeLine *>(notice_)->lineHeight() : 0, 0, 0);
     static_cast<NoticeLine *>(notice_)->place();

@@ -1,5 +1,6 @@
 #include "symbols/symbolnavigator.h"
 
+#include "core/base/paths.h"
 #include "core/qc/lexer.h"
 #include "core/text/textmodel.h"
 #include "doc/qtext.h"
@@ -78,6 +79,7 @@ SymbolNavigator::SymbolNavigator(Workbench &workbench, TextPane *editor, TextPan
     connect(editor, &QPlainTextEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
     // A fresh index knows only the disk: the editor may hold newer lines.
     connect(symbols_, &ProjectSymbols::rebuilt, this, indexInBackground);
+    connect(symbols_, &ProjectSymbols::rebuilt, this, [this] { bounds_.reset(); });
 
     const auto bind = [this](TextPane *pane, QKeySequence keys, std::function<void()> action) {
         auto *a = new QAction(pane);
@@ -97,8 +99,16 @@ SymbolNavigator::SymbolNavigator(Workbench &workbench, TextPane *editor, TextPan
     bind(editor, QKeySequence(Qt::CTRL | Qt::Key_J), [this] { complete(); });
 }
 
+bool SymbolNavigator::isInProject(const std::string &path) const
+{
+    if (!bounds_)
+        bounds_.emplace(symbols_->directory(), symbols_->project());
+    return bounds_->contains(paths::canonical(path));
+}
+
 void SymbolNavigator::directoryChanged(const std::string &directory)
 {
+    bounds_.reset();
     symbols_->setDirectory(directory, workbench_.editedDocument().path());
 }
 

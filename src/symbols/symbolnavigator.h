@@ -50,6 +50,9 @@ public:
     void directoryChanged(const std::string &directory);
 
     ProjectSymbols &symbols() { return *symbols_; }
+    // Whether a file belongs to the project being read (its path absolute or relative to the
+    // current directory).
+    bool isInProject(const std::string &path) const;
 
     void goToDefinition(TextPane *pane);
     void findReferences(TextPane *pane);
@@ -102,6 +105,8 @@ private:
     QStringList completionNames_;
     bool completing_ = false;
     std::vector<Place> back_, forward_;
+    // The project's bounds, made when first asked after the project changed.
+    mutable std::optional<qc::ProjectBounds> bounds_;
 };
 
 } // namespace vardo
