@@ -544,7 +544,10 @@ private slots:
     // Esc during a long load leaves the window as it was before the load.
     void escDuringALongLoadChangesNothing()
     {
-        Session s({{"a.qc", "A\r\n"}, {"big.qc", std::string(3000000, 'b')}, {"big2.qc", std::string(3000000, 'c')}});
+        Session s({{"a.qc", "A\r\n"},
+                   {"big.qc", std::string(3000000, 'b')},
+                   {"big2.qc", std::string(3000000, 'c')},
+                   {"big3.qc", std::string(3000000, 'd')}});
         QVERIFY(s.form);
         s.open("a.qc");
         s.preview("a.qc");
@@ -557,11 +560,24 @@ private slots:
         QCOMPARE(s.form->veer->wholeText(), QString("A\r\n"));
         QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QString("a.qc"));
 
+        // The tab never claims a change, and the text keeps its history.
         s.form->Manager->setCurrentIndex(TForm1::NavPage);
+        QStringList captions;
+        connect(s.form->vardo->document(), &QTextDocument::modificationChanged,
+                [&] { captions << s.editCaption(); });
         pressEsc();
         QVERIFY(!consoleOf([&] { QVERIFY(!s.form->openForEdit(s.path("big2.qc"))); }).contains("fail"));
-        BusyLoad::setTiming(-1, -1);
+        QCOMPARE(captions, QStringList());
         QCOMPARE(s.editorText(), std::string("A\r\n"));
+        s.form->auto_->setChecked(false);
+        s.typeAtStart("x");
+        pressEsc();
+        QVERIFY(!s.form->openForEdit(s.path("big3.qc")));
+        BusyLoad::setTiming(-1, -1);
+        QCOMPARE(s.editorText(), std::string("xA\r\n"));
+        s.form->vardo->undo();
+        QCOMPARE(s.editorText(), std::string("A\r\n"));
+        s.form->Manager->setCurrentIndex(TForm1::NavPage);
         QCOMPARE(editedFile(*s.form), s.path("a.qc"));
         QCOMPARE(s.editCaption(), QString("a.qc"));
         QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::NavPage));

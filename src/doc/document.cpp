@@ -213,27 +213,15 @@ void Document::takeShape(const ShownLines &shown)
 
 void Document::fill(std::u16string_view lines, LoadProgress &progress)
 {
-    const bool undo = buffer_->isUndoRedoEnabled();
-    const bool modified = buffer_->isModified();
-    buffer_->setUndoRedoEnabled(false);
+    // The fill is one step of undo: cancelled, that step is taken back and the text keeps its
+    // history; done, the history goes with the text it was about.
+    QTextCursor cursor(buffer_);
+    cursor.beginEditBlock();
     // The new text goes after the old one, which stays in view until the new one is whole.
     const int oldEnd = buffer_->characterCount() - 1;
-    QTextCursor cursor(buffer_);
     cursor.movePosition(QTextCursor::End);
     cursor.insertBlock();
     const std::size_t slice = std::max(kFillSlice, lines.size() / kFillSlices);
-    // Removes a range of the text a slice at a time, from its end.
-    const auto removeRange = [&](int from, int to) {
-        progress.stopCancelling();
-        while (to > from) {
-            const int start = std::max<long long>(from, to - static_cast<long long>(slice));
-            cursor.setPosition(start);
-            cursor.setPosition(to, QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-            to = start;
-            progress.step(1.0);
-        }
-    };
     try {
         for (std::size_t done = 0; done < lines.size();) {
             const std::size_t count = std::min(slice, lines.size() - done);
@@ -244,13 +232,18 @@ void Document::fill(std::u16string_view lines, LoadProgress &progress)
                               static_cast<double>(lines.size()));
         }
     } catch (const LoadCancelled &) {
-        removeRange(oldEnd, buffer_->characterCount() - 1);
-        buffer_->setUndoRedoEnabled(undo);
-        buffer_->setModified(modified);
+        progress.stopCancelling();
+        cursor.endEditBlock();
+        buffer_->undo();
+        buffer_->clearUndoRedoStacks(QTextDocument::RedoStack);
         throw;
     }
-    removeRange(0, oldEnd + 1);
-    buffer_->setUndoRedoEnabled(undo);
+    progress.stopCancelling();
+    cursor.setPosition(0);
+    cursor.setPosition(oldEnd + 1, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    cursor.endEditBlock();
+    buffer_->clearUndoRedoStacks();
 }
 
 void Document::save(const SaveDecision &decision)
