@@ -247,18 +247,18 @@ private slots:
         QCOMPARE(s.editCaption(), QStringLiteral("b.qc"));
 
         // Opening the edited file again only loads it again; once changed, it is written back
-        // with CR LF line ends.
+        // with the line ends it has.
         QVERIFY(!consoleOf([&] { s.open("b.qc"); }).contains("Autosaved"));
         QCOMPARE(s.disk("b.qc"), std::string("b\nline"));
         s.typeAtStart("y");
         s.open("b.qc");
-        QCOMPARE(s.disk("b.qc"), std::string("yb\r\nline"));
+        QCOMPARE(s.disk("b.qc"), std::string("yb\nline"));
 
         // Unchecked autosave: the switch discards the changes.
         s.form->auto_->setChecked(false);
         s.typeAtStart("lost ");
         s.open("a.qc");
-        QCOMPARE(s.disk("b.qc"), std::string("yb\r\nline"));
+        QCOMPARE(s.disk("b.qc"), std::string("yb\nline"));
         QCOMPARE(s.editorText(), "x" + a);
         s.form->auto_->setChecked(true);
 

@@ -4,6 +4,8 @@
 
 #include <QGuiApplication>
 #include <QStyleHints>
+#include <QTextBlock>
+#include <QTextBlockUserData>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
@@ -15,6 +17,24 @@ namespace vardo {
 namespace {
 
 constexpr QChar kParagraphSeparator(0x2029);
+
+// The end a line had in a file that mixes them; lines without one are new and take the
+// file's most common end.
+class LineEndData : public QTextBlockUserData {
+public:
+    explicit LineEndData(text::LineEnd end) : end(end) {}
+    const text::LineEnd end;
+};
+
+ShownLines shownLinesOf(std::string_view bytes, std::u16string lines, std::size_t longestLine)
+{
+    ShownLines shown;
+    shown.ends = text::fileLineEnds(bytes);
+    shown.nul = bytes.find('\0') != std::string_view::npos;
+    shown.lines = std::move(lines);
+    shown.cut = longestLine > text::kLongLineLimit && text::cutLongLines(shown.lines);
+    return shown;
+}
 
 // Bytes decoded and characters added to the buffer between two steps of a long load. A turn
 // of the event loop can cost a view a pass over every line, so a large file is added in a
@@ -110,13 +130,9 @@ std::string readBytes(const std::string &path, LoadProgress &progress)
 std::shared_ptr<const ShownLines> readShownLines(const std::string &path, LoadProgress &progress)
 {
     std::string bytes = readBytes(path, progress);
-    auto shown = std::make_shared<ShownLines>();
-    shown->lineEnds = text::lineEndsOf(bytes);
     std::size_t longestLine = 0;
-    shown->lines = decodeInSlices(bytes, progress, longestLine);
-    bytes = std::string();
-    shown->cut = longestLine > text::kLongLineLimit && text::cutLongLines(shown->lines);
-    return shown;
+    std::u16string lines = decodeInSlices(bytes, progress, longestLine);
+    return std::make_shared<const ShownLines>(shownLinesOf(bytes, std::move(lines), longestLine));
 }
 
 } // namespace
@@ -185,10 +201,7 @@ bool Document::apply(const std::string &path, const FileText &file, LoadProgress
 
 void Document::setBytes(const std::string &bytes)
 {
-    ShownLines shown;
-    shown.lines = text::decodeLines(bytes);
-    shown.cut = text::cutLongLines(shown.lines);
-    shown.lineEnds = text::lineEndsOf(bytes);
+    const ShownLines shown = shownLinesOf(bytes, text::decodeLines(bytes), text::kLongLineLimit + 1);
     // Set directly: the editor's own setPlainText costs a fifth more on a large file.
     buffer_->setPlainText(fromU16(shown.lines));
     buffer_->setModified(false);
@@ -207,8 +220,40 @@ void Document::markOutsideProject()
 
 void Document::takeShape(const ShownLines &shown)
 {
-    lineEnds_ = shown.lineEnds;
-    readOnlyReason_ = shown.cut ? ReadOnlyReason::LinesCut : ReadOnlyReason::None;
+    lineEnds_ = shown.ends.style;
+    newLineEnd_ = shown.ends.common;
+    readOnlyReason_ = shown.cut   ? ReadOnlyReason::LinesCut
+                      : shown.nul ? ReadOnlyReason::NulBytes
+                                  : ReadOnlyReason::None;
+    if (lineEnds_ == text::LineEnds::Mixed && !shown.cut)
+        keepEachLineEnd(shown.ends.each);
+}
+
+void Document::keepEachLineEnd(const std::vector<text::LineEnd> &ends)
+{
+    QTextBlock block = buffer_->begin();
+    for (const text::LineEnd end : ends) {
+        if (!block.isValid())
+            break;
+        block.setUserData(new LineEndData(end));
+        block = block.next();
+    }
+}
+
+std::string Document::fileBytes() const
+{
+    const std::string_view newEnd = text::bytesOf(newLineEnd_);
+    if (lineEnds_ != text::LineEnds::Mixed)
+        return text::encodeLines(u16view(buffer_->toRawText()), kParagraphSeparator.unicode(), newEnd);
+    std::string bytes;
+    for (QTextBlock block = buffer_->begin(); block.isValid(); block = block.next()) {
+        bytes += text::encodeCp1252(u16view(block.text()));
+        if (block.next().isValid()) {
+            const auto *kept = static_cast<const LineEndData *>(block.userData());
+            bytes += kept ? text::bytesOf(kept->end) : newEnd;
+        }
+    }
+    return bytes;
 }
 
 void Document::fill(std::u16string_view lines, LoadProgress &progress)
@@ -265,7 +310,7 @@ void Document::write(const std::string &path, const fileio::ReplaceOnly *only)
 {
     if (isReadOnly())
         throw ShownReadOnlyError(path + " is shown read-only and was not saved");
-    const std::string bytes = text::encodeCp1252(u16view(wholeText()));
+    const std::string bytes = fileBytes();
     try {
         if (only)
             fileio::saveFileSafely(path, bytes, *only);

@@ -67,11 +67,12 @@ public:
 };
 
 // A file's text as a document holds it: lines ('\n' between them) cut where they are too
-// long to lay out, and how the file's lines ended.
+// long to lay out, how the file's lines ended, and whether it holds NUL bytes.
 struct ShownLines {
     std::u16string lines;
     bool cut = false;
-    text::LineEnds lineEnds = text::LineEnds::None;
+    bool nul = false;
+    text::FileLineEnds ends;
 };
 
 // A file read for a document, before anything in the document changes, and the version it
@@ -110,7 +111,7 @@ public:
     // Why the text may not be written back to its file: lines too long to lay out were cut, or
     // the file lies outside the project and was opened by a jump (a diagnostic, a reference, a
     // definition), not chosen for editing.
-    enum class ReadOnlyReason { None, LinesCut, OutsideProject };
+    enum class ReadOnlyReason { None, LinesCut, NulBytes, OutsideProject };
     enum class Encoding { Windows1252 };
 
     // The largest file a document takes: at about ten bytes of memory for each byte of text
@@ -127,6 +128,8 @@ public:
     const std::optional<fileio::FileIdentity> &diskVersion() const { return diskVersion_; }
     Encoding encoding() const { return Encoding::Windows1252; }
     text::LineEnds lineEnds() const { return lineEnds_; }
+    // What new lines end with when the text is written.
+    text::LineEnd newLineEnd() const { return newLineEnd_; }
     ReadOnlyReason readOnlyReason() const { return readOnlyReason_; }
     bool isReadOnly() const { return readOnlyReason_ != ReadOnlyReason::None; }
     // Whether the text differs from what was last read or written; undoing back to it counts
@@ -162,6 +165,9 @@ public:
 
     // The whole text with CR LF line ends.
     QString wholeText() const;
+    // The bytes a save writes: every line with the end it had in the file, new lines with the
+    // file's most common end.
+    std::string fileBytes() const;
     // The length of the whole text, line ends counted as two.
     long long textLength() const;
 
@@ -173,12 +179,14 @@ private:
     void write(const std::string &path, const fileio::ReplaceOnly *only);
     void fill(std::u16string_view lines, LoadProgress &progress);
     void takeShape(const ShownLines &shown);
+    void keepEachLineEnd(const std::vector<text::LineEnd> &ends);
 
     QTextDocument *buffer_;
     std::string writeFailure_;
     std::string path_;
     std::optional<fileio::FileIdentity> diskVersion_;
     text::LineEnds lineEnds_ = text::LineEnds::None;
+    text::LineEnd newLineEnd_ = text::LineEnd::Lf;
     ReadOnlyReason readOnlyReason_ = ReadOnlyReason::None;
     bool keepsSameText_ = false;
     // The text of the last load, while another document may still share it.
