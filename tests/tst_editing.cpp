@@ -584,6 +584,38 @@ private slots:
         QVERIFY(s.errors.texts.isEmpty());
     }
 
+    // Ctrl+S writes the editor whatever "autosave edit" says, even emptied, says so beside the
+    // caret status and clears the mark; on the Nav page it is the button of the general pane.
+    void ctrlSSavesThePaneInFront()
+    {
+        Session s({{"a.qc", "A\n"}, {"notes.txt", "n\n"}});
+        QVERIFY(s.form);
+        const auto save = [&] { return consoleOf([&] { QTest::keyClick(s.form.get(), Qt::Key_S, Qt::ControlModifier); }); };
+        const auto told = [&] { return s.form->saveStatus->text(); };
+        save();
+        QCOMPARE(told(), QString("No file behind this text."));
+        s.open("a.qc");
+        s.form->auto_->setChecked(false);
+        QVERIFY(save().isEmpty());
+        QCOMPARE(told(), QString("a.qc has no changes."));
+        s.typeAtStart("x");
+        QCOMPARE(save(), QString::fromStdString(":: Saved: " + s.path("a.qc") + "\n"));
+        QCOMPARE(told(), QString("Saved a.qc."));
+        QCOMPARE(s.disk("a.qc"), std::string("xA\n"));
+        QCOMPARE(s.editCaption(), QString("a.qc"));
+        QCOMPARE(s.status(), QString("[1/2] - "));
+        QTest::keyClick(s.form->vardo, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(s.form->vardo, Qt::Key_Delete);
+        save();
+        QCOMPARE(s.disk("a.qc"), std::string());
+
+        s.form->TabbedNotebook1->setCurrentIndex(1);
+        clickRow(s.form->listado, rowOf(s.form->listado, "notes.txt"));
+        QTest::keyClicks(s.form->test, "more ");
+        QVERIFY(save().isEmpty());
+        QCOMPARE(readFile(s.path("notes.txt")), std::string("more n\n"));
+    }
+
     void caretStatusAndModificationMark()
     {
         const std::string text = "l1\r\nl2\r\nl3\r\n";

@@ -9,6 +9,7 @@ class QAction;
 class QCheckBox;
 class QFrame;
 class QHeaderView;
+class QLabel;
 class QMenu;
 class QPushButton;
 class QSplitter;
@@ -63,6 +64,8 @@ public:
     TextPane *test;
     QFrame *Panel9;
     QStatusBar *editbar;
+    // What the last Ctrl+S did, for a few seconds at the right of the status bar.
+    QLabel *saveStatus;
     QFrame *Panel11;
     QHeaderView *HeaderControl2;
     IndexComboBox *com;

@@ -10,8 +10,10 @@
 
 #include <QCheckBox>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTimer>
 
 namespace vardo {
 
@@ -133,6 +135,45 @@ bool EditController::autosave()
                          .arg(displayText(edited.path()), displayText(failure.reason())));
         return false;
     }
+}
+
+void EditController::save()
+{
+    Document &edited = document();
+    const QString name = displayText(paths::fileNamePart(edited.path()));
+    if (edited.path().empty())
+        return tellSaved(QStringLiteral("No file behind this text."));
+    if (!edited.isChanged())
+        return tellSaved(QStringLiteral("%1 has no changes.").arg(name));
+    try {
+        switch (writeBack(edited)) {
+        case WriteBack::Written:
+            ConsoleMessage(":: Saved: " + edited.path());
+            tellSaved(QStringLiteral("Saved %1.").arg(name));
+            break;
+        case WriteBack::EditsDiscarded:
+            reload();
+            break;
+        default:
+            break;
+        }
+    } catch (const SaveFailure &failure) {
+        ConsoleMessage("Save fail!!: ");
+        showErrorBox(QStringLiteral("Could not save %1: %2. Your text stays in the editor.")
+                         .arg(displayText(edited.path()), displayText(failure.reason())));
+    }
+}
+
+void EditController::tellSaved(const QString &what)
+{
+    QLabel *label = widgets_.saveStatus;
+    label->setText(what);
+    // A newer message starts its own few seconds.
+    const int shown = ++savesTold_;
+    QTimer::singleShot(4000, label, [this, label, shown] {
+        if (shown == savesTold_)
+            label->clear();
+    });
 }
 
 bool EditController::reload()
