@@ -60,8 +60,17 @@ title="$(xprop -id "$window" _NET_WM_NAME | sed 's/^[^"]*"//; s/"$//')"
 # in the editor below its text.
 read -r left top < <(xdotool getwindowgeometry "$window" | awk '/Position/ { split($2, p, ","); print p[1], p[2] }')
 row_y() { echo $((top + 32 + 15 * $1)); }
-click_at() { xdotool mousemove --sync "$1" "$2" click 1; }
-double_click_row() { xdotool mousemove --sync $((left + 12)) "$(row_y "$1")" click --repeat 2 --delay 60 1; }
+# --sync waits for the pointer to leave the place it was at, so a move to where it already is
+# would wait out xdotool's own timeout: there the move is left out.
+move_to() {
+  local X Y SCREEN WINDOW
+  eval "$(xdotool getmouselocation --shell)"
+  if [ "$X" != "$1" ] || [ "$Y" != "$2" ]; then
+    xdotool mousemove --sync "$1" "$2"
+  fi
+}
+click_at() { move_to "$1" "$2"; xdotool click 1; }
+double_click_row() { move_to $((left + 12)) "$(row_y "$1")"; xdotool click --repeat 2 --delay 60 1; }
 type_in_editor() {
   sleep 0.5
   click_at $((left + 400)) $((top + 400))
