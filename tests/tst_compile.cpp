@@ -16,8 +16,8 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QDir>
-#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,9 +36,20 @@ void writeScript(const std::string &path, const std::string &body)
     ::chmod(path.c_str(), 0755);
 }
 
+// A stopped process whose parent died first stays a zombie until PID 1 reaps it, which in a
+// container may be never: a zombie has stopped all the same.
 bool processAlive(pid_t pid)
 {
-    return ::kill(pid, 0) == 0;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return false;
+    // The state follows the command's name, which is in parentheses and may hold any character.
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos || close + 2 >= line.size())
+        return false;
+    const char state = line[close + 2];
+    return state != 'Z' && state != 'X';
 }
 
 } // namespace
