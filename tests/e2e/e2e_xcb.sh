@@ -71,8 +71,9 @@ move_to() {
 }
 click_at() { move_to "$1" "$2"; xdotool click 1; }
 double_click_row() { move_to $((left + 12)) "$(row_y "$1")"; xdotool click --repeat 2 --delay 60 1; }
+# The editor handles input in the order the X server gives it, and nothing that input starts
+# waits for later: what follows a double click finds the file open.
 type_in_editor() {
-  sleep 0.5
   click_at $((left + 400)) $((top + 400))
   xdotool windowfocus --sync "$window" type --delay 30 "$1"
 }
@@ -98,9 +99,10 @@ printf -v expected_b 'float() second =\r\n{\r\n\treturn 1;\r\n};\r\nx'
 if command -v fteqcc >/dev/null; then
   xdotool windowfocus --sync "$window" key F7
   wait_for '[ -e "$work/mod/fteqcc.log" ]' || fail "fteqcc did not run"
-  sleep 1
+  # The output is complete once the compiler is gone: the editor reaps it on its own thread, in
+  # the same turn that reads the last output and closes the list.
+  wait_for '[ -z "$(ps -o pid= --ppid "$app_pid")" ]' || fail "fteqcc did not end"
   xdotool windowfocus --sync "$window" key F4
-  sleep 0.5
   xdotool windowfocus --sync "$window" type --delay 30 "x = 1;"
   xdotool windowfocus --sync "$window" key F7
   wait_for '[ -s "$work/mod/progs.dat" ]' || fail "the mended mod did not compile: '$(cat -A "$work/mod/sub/bad.qc")'"
