@@ -25,9 +25,9 @@ fail() {
 
 # Polls a condition for up to 20 seconds (sanitizer builds are slow to start).
 wait_for() {
-  for _ in $(seq 200); do
+  for _ in $(seq 400); do
     if eval "$1"; then return 0; fi
-    sleep 0.1
+    sleep 0.05
   done
   return 1
 }
@@ -60,17 +60,22 @@ title="$(xprop -id "$window" _NET_WM_NAME | sed 's/^[^"]*"//; s/"$//')"
 # in the editor below its text.
 read -r left top < <(xdotool getwindowgeometry "$window" | awk '/Position/ { split($2, p, ","); print p[1], p[2] }')
 row_y() { echo $((top + 32 + 15 * $1)); }
-# --sync waits for the pointer to leave the place it was at, so a move to where it already is
-# would wait out xdotool's own timeout: there the move is left out.
-move_to() {
-  local X Y SCREEN WINDOW
-  eval "$(xdotool getmouselocation --shell)"
-  if [ "$X" != "$1" ] || [ "$Y" != "$2" ]; then
-    xdotool mousemove --sync "$1" "$2"
+# Runs xdotool's commands after $3 with the pointer at $1,$2. A synced move waits for the
+# pointer to leave the place it was at, so one to where it already is would wait out xdotool's
+# own timeout: there the move is left out. Nothing but this script moves the pointer.
+pointer=""
+at() {
+  local x="$1" y="$2"
+  shift 2
+  if [ "$pointer" = "$x $y" ]; then
+    xdotool "$@"
+  else
+    pointer="$x $y"
+    xdotool mousemove --sync "$x" "$y" "$@"
   fi
 }
-click_at() { move_to "$1" "$2"; xdotool click 1; }
-double_click_row() { move_to $((left + 12)) "$(row_y "$1")"; xdotool click --repeat 2 --delay 60 1; }
+click_at() { at "$1" "$2" click 1; }
+double_click_row() { at $((left + 12)) "$(row_y "$1")" click --repeat 2 --delay 60 1; }
 # The editor handles input in the order the X server gives it, and nothing that input starts
 # waits for later: what follows a double click finds the file open.
 type_in_editor() {
