@@ -10,6 +10,7 @@
 #include "ui/notebook.h"
 
 #include <QListWidget>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <filesystem>
@@ -154,10 +155,12 @@ private slots:
     {
         Session &s = *session_;
         const std::string world = s.tree / "world.qc";
+        QSignalSpy scans(&s.symbols(), &ProjectSymbols::backgroundUpdateDone);
         s.symbols().updateFromEditorInBackground(world, QStringLiteral("float older;"));
         s.symbols().updateFromEditor(world, QStringLiteral("float newer;\u2029float later;"));
         QVERIFY(!s.symbols().backgroundUpdatePending());
-        QTest::qWait(200);
+        // The older text's scan comes back after the newer text landed.
+        QTRY_COMPARE(scans.count(), 1);
         QVERIFY(s.symbols().index().definitions("older").empty());
         QCOMPARE(s.symbols().index().definitions("later").size(), std::size_t(1));
     }
@@ -203,11 +206,17 @@ private slots:
     void theEditedFileChoosesAmongSeveralLists()
     {
         Session &s = *session_;
+        QSignalSpy rebuilt(&s.symbols(), &ProjectSymbols::rebuilt);
         s.tree.write("csprogs.src", "#output \"../csprogs.dat\"\n#include \"client.qc\"\n");
         s.tree.write("client.qc", "void() CSQC_Init = {};\r\n");
         s.form->qclista->refresh();
+        // The new list alone starts a build; the project is chosen again once it has landed.
+        QTRY_VERIFY(rebuilt.count() > 0);
+        QSignalSpy scans(&s.symbols(), &ProjectSymbols::backgroundUpdateDone);
         s.open("world.qc");
-        QTest::qWait(600);
+        // The edited file is told to the index before its text is scanned; a build that this
+        // started lands before the check.
+        QTRY_VERIFY(scans.count() > 0 && !s.symbols().building());
         QVERIFY(s.symbols().index().definitions("CSQC_Init").empty());
         s.open("client.qc");
         QTRY_COMPARE(s.symbols().index().definitions("CSQC_Init").size(), std::size_t(1));

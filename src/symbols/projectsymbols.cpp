@@ -105,6 +105,7 @@ void ProjectSymbols::updateFromEditorInBackground(const std::string &path, QStri
             this,
             [this, generation, path, text = std::move(text), symbols = std::move(symbols)]() mutable {
                 landBackgroundUpdate(generation, path, std::move(text), std::move(symbols));
+                emit backgroundUpdateDone();
             },
             Qt::QueuedConnection);
     });

@@ -50,6 +50,9 @@ public:
 signals:
     // A build landed: the index is that of the current directory.
     void rebuilt();
+    // An update in the background came back from its scan, whether it landed or a newer text
+    // had taken its place meanwhile.
+    void backgroundUpdateDone();
 
 private:
     struct Result;
