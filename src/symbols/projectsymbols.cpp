@@ -287,8 +287,14 @@ void ProjectSymbols::startRereading()
 void ProjectSymbols::landReread(std::shared_ptr<Reread> reread)
 {
     rereading_ = false;
-    for (auto &[path, scanned] : reread->files)
-        apply(path, std::move(scanned));
+    const std::string edited = editedFromEditor_ ? indexPathOf(editedFile_) : std::string();
+    for (auto &[path, scanned] : reread->files) {
+        // Opened for editing since it was written: the editor's text is the newer one.
+        if (!edited.empty() && indexPathOf(path) == edited)
+            discard(std::move(scanned));
+        else
+            apply(path, std::move(scanned));
+    }
     if (reread->projectChanged)
         startBuild();
     startRereading();

@@ -346,20 +346,26 @@ void SymbolNavigator::complete()
                                           : before == u'$' ? qc::CompletionContext::Frame
                                                            : qc::CompletionContext::Any;
     bringIndexUpToDate();
-    Offer offer;
-    offer.completion = true;
-    if (context == qc::CompletionContext::Any)
-        offer.names = localNamesAtCaret();
-    // The index's names are distinct already: only the locals can repeat one.
-    const QSet<QString> locals(offer.names.begin(), offer.names.end());
+    const QStringList locals = context == qc::CompletionContext::Any ? localNamesAtCaret() : QStringList();
+    // The index's names are distinct already and begin with the prefix: only the locals can
+    // repeat one, and only they need filtering.
+    const QSet<QString> localSet(locals.begin(), locals.end());
     const std::vector<std::string> found = symbols_->index().completions(toBytes(prefix), context);
-    offer.names.reserve(offer.names.size() + static_cast<qsizetype>(found.size()));
+    QStringList project;
+    project.reserve(static_cast<qsizetype>(found.size()));
     for (const std::string &name : found) {
         QString shown = fromBytes(name);
-        if (locals.isEmpty() || !locals.contains(shown))
-            offer.names << std::move(shown);
+        if (localSet.isEmpty() || !localSet.contains(shown))
+            project << std::move(shown);
     }
-    const QStringList offered = completionsFor(offer.names, prefix);
+    // Lists joined only where both have names: a hundred thousand names are not copied for nothing.
+    const auto joined = [](const QStringList &first, const QStringList &second) {
+        return first.isEmpty() ? second : second.isEmpty() ? first : first + second;
+    };
+    const QStringList offered = joined(completionsFor(locals, prefix), project);
+    Offer offer;
+    offer.completion = true;
+    offer.names = joined(locals, project);
     if (offered.isEmpty()) {
         tell(editor_, tr("Nothing in the project begins with %1.").arg(prefix));
         return;

@@ -667,29 +667,40 @@ std::vector<std::string> SymbolIndex::completions(std::string_view prefix, Compl
         return false;
     };
     // Each file's names that begin with the prefix, already in order: one run per file.
-    std::vector<std::string_view> names;
-    std::vector<std::size_t> runs{0};
+    const auto before = [&](std::string_view name) {
+        const int folded = compareFolded(name, prefix);
+        return folded < 0 || (folded == 0 && name.size() < prefix.size());
+    };
+    const auto begins = [&](std::string_view name) {
+        return name.size() >= prefix.size() && compareFolded(name, prefix) == 0;
+    };
+    using Range = std::pair<std::vector<std::uint32_t>::const_iterator, std::vector<std::uint32_t>::const_iterator>;
+    std::vector<Range> ranges;
+    ranges.reserve(files_.size());
+    std::size_t total = 0;
     for (const File &file : files_) {
         const std::vector<Symbol> &symbols = file.symbols.symbols;
         const std::vector<std::uint32_t> &order = file.symbols.byName;
-        auto at = std::partition_point(order.begin(), order.end(), [&](std::uint32_t i) {
-            const std::string_view name = symbols[i].name;
-            const int folded = compareFolded(name, prefix);
-            return folded < 0 || (folded == 0 && name.size() < prefix.size());
-        });
-        for (; at != order.end(); ++at) {
-            const Symbol &s = symbols[*at];
-            if (s.name.size() < prefix.size() || compareFolded(s.name, prefix) != 0)
-                break;
-            if (wanted(s.kind))
-                names.push_back(s.name);
-        }
+        const auto first = std::partition_point(order.begin(), order.end(),
+                                                [&](std::uint32_t i) { return before(symbols[i].name); });
+        const auto last = std::partition_point(first, order.end(), [&](std::uint32_t i) { return begins(symbols[i].name); });
+        ranges.emplace_back(first, last);
+        total += static_cast<std::size_t>(last - first);
+    }
+    std::vector<std::string_view> names;
+    names.reserve(total);
+    std::vector<std::size_t> runs{0};
+    for (std::size_t f = 0; f < files_.size(); ++f) {
+        const std::vector<Symbol> &symbols = files_[f].symbols.symbols;
+        for (auto at = ranges[f].first; at != ranges[f].second; ++at)
+            if (wanted(symbols[*at].kind))
+                names.push_back(symbols[*at].name);
         if (names.size() > runs.back())
             runs.push_back(names.size());
     }
     // The runs merged two by two.
     const auto less = [](std::string_view a, std::string_view b) { return compareNames(a, b) < 0; };
-    std::vector<std::string_view> merged(names.size());
+    std::vector<std::string_view> merged(runs.size() > 2 ? names.size() : 0);
     while (runs.size() > 2) {
         std::vector<std::size_t> next{0};
         for (std::size_t r = 0; r + 1 < runs.size(); r += 2) {
