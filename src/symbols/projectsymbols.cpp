@@ -277,8 +277,12 @@ void ProjectSymbols::startRereading()
             }
         }
         if (names) {
-            const auto now = qc::readProjects(directory, [](const std::string &) { return std::string(); });
-            reread->projectChanged = projectNames(now) != *names;
+            try {
+                const auto now = qc::readProjects(directory, [](const std::string &) { return std::string(); });
+                reread->projectChanged = projectNames(now) != *names;
+            } catch (const std::exception &) {
+                // Out of memory, say: the project stays as it was read last.
+            }
         }
         QMetaObject::invokeMethod(this, [this, reread] { landReread(reread); }, Qt::QueuedConnection);
     });
