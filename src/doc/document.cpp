@@ -258,15 +258,33 @@ std::string Document::fileBytes() const
 
 void Document::fill(std::u16string_view lines, LoadProgress &progress)
 {
-    // The fill is one step of undo: cancelled, that step is taken back and the text keeps its
-    // history; done, the history goes with the text it was about.
-    QTextCursor cursor(buffer_);
-    cursor.beginEditBlock();
+    filling_ = true;
+    const struct Filled {
+        bool &filling;
+        ~Filled() { filling = false; }
+    } filled{filling_};
+    // The fill is recorded for undo while it runs, so that a cancelled one is taken back and the
+    // text keeps its history; a finished one takes the history of the old text with it.
+    const bool undo = buffer_->isUndoRedoEnabled();
+    const int stepsBefore = buffer_->availableUndoSteps();
     // The new text goes after the old one, which stays in view until the new one is whole.
     const int oldEnd = buffer_->characterCount() - 1;
+    QTextCursor cursor(buffer_);
     cursor.movePosition(QTextCursor::End);
     cursor.insertBlock();
     const std::size_t slice = std::max(kFillSlice, lines.size() / kFillSlices);
+    // Removes a range of the text a slice at a time, from its end.
+    const auto removeRange = [&](int from, int to) {
+        progress.stopCancelling();
+        while (to > from) {
+            const int start = std::max<long long>(from, to - static_cast<long long>(slice));
+            cursor.setPosition(start);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            to = start;
+            progress.step(1.0);
+        }
+    };
     try {
         for (std::size_t done = 0; done < lines.size();) {
             const std::size_t count = std::min(slice, lines.size() - done);
@@ -277,18 +295,20 @@ void Document::fill(std::u16string_view lines, LoadProgress &progress)
                               static_cast<double>(lines.size()));
         }
     } catch (const LoadCancelled &) {
+        if (!undo) {
+            removeRange(oldEnd, buffer_->characterCount() - 1);
+            throw;
+        }
         progress.stopCancelling();
-        cursor.endEditBlock();
-        buffer_->undo();
+        while (buffer_->availableUndoSteps() > stepsBefore)
+            buffer_->undo();
         buffer_->clearUndoRedoStacks(QTextDocument::RedoStack);
         throw;
     }
-    progress.stopCancelling();
-    cursor.setPosition(0);
-    cursor.setPosition(oldEnd + 1, QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
-    cursor.endEditBlock();
-    buffer_->clearUndoRedoStacks();
+    // Without undo the removed text is not kept for it.
+    buffer_->setUndoRedoEnabled(false);
+    removeRange(0, oldEnd + 1);
+    buffer_->setUndoRedoEnabled(undo);
 }
 
 void Document::save(const SaveDecision &decision)

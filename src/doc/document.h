@@ -135,6 +135,8 @@ public:
     // Whether the text differs from what was last read or written; undoing back to it counts
     // as unchanged.
     bool isChanged() const;
+    // A load is filling the text: its changes are not the user's.
+    bool isFilling() const { return filling_; }
     // How the file differs from the version the document last read or wrote.
     fileio::DiskChange diskChange() const;
     SaveDecision decideSave() const;
@@ -189,6 +191,7 @@ private:
     text::LineEnd newLineEnd_ = text::LineEnd::Lf;
     ReadOnlyReason readOnlyReason_ = ReadOnlyReason::None;
     bool keepsSameText_ = false;
+    bool filling_ = false;
     // The text of the last load, while another document may still share it.
     std::weak_ptr<const ShownLines> lastLoad_;
 };

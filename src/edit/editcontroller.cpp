@@ -274,6 +274,8 @@ void EditController::showCaretPosition()
 
 void EditController::showModificationMark()
 {
+    if (document().isFilling())
+        return;
     const std::string &path = document().path();
     // A file outside the project shows where it lies.
     const bool outside = document().readOnlyReason() == Document::ReadOnlyReason::OutsideProject;
