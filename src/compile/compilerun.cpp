@@ -5,6 +5,8 @@
 #include "doc/qtext.h"
 #include "lists/outputlist.h"
 
+#include <algorithm>
+
 namespace vardo {
 
 namespace {
@@ -20,6 +22,16 @@ OutputRow messageRow(const QString &text, qc::Severity severity = qc::Severity::
     row.text = text;
     row.severity = severity;
     return row;
+}
+
+// A row holds no more than it can show; the place comes from the whole line.
+QString rowText(const qc::OutputReader::Line &line)
+{
+    const std::string &text = line.text;
+    const bool plain = !line.cut && text.size() <= qc::kShownLength &&
+                       std::ranges::all_of(text, [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\t'; });
+    return plain ? QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()))
+                 : QString::fromStdString(qc::shownText(text, line.cut));
 }
 
 QString commandText(const tools::Command &command)
@@ -74,8 +86,7 @@ void CompileRun::show(std::vector<qc::OutputReader::Line> lines)
 {
     for (qc::OutputReader::Line &line : lines) {
         const qc::Diagnostic &found = line.diagnostic;
-        // A row holds no more than it can show; the place comes from the whole line.
-        OutputRow row = messageRow(QString::fromStdString(qc::shownText(line.text, line.cut)), found.severity);
+        OutputRow row = messageRow(rowText(line), found.severity);
         row.line = found.line;
         row.column = found.column;
         // Absolute now: the user may change directory before going there.
@@ -84,8 +95,8 @@ void CompileRun::show(std::vector<qc::OutputReader::Line> lines)
         pending_.push_back(std::move(row));
     }
     // The list keeps no more rows than this anyway.
-    if (pending_.size() > 2 * static_cast<std::size_t>(OutputList::kMaxRows))
-        pending_.erase(pending_.begin(), pending_.end() - OutputList::kMaxRows);
+    while (pending_.size() > static_cast<std::size_t>(OutputList::kMaxRows))
+        pending_.pop_front();
     if (!pending_.empty() && !flushTimer_.isActive())
         flushTimer_.start();
 }
@@ -95,8 +106,8 @@ void CompileRun::flush()
     flushTimer_.stop();
     if (pending_.empty())
         return;
-    std::vector<OutputRow> rows;
-    rows.swap(pending_);
+    std::vector<OutputRow> rows(std::make_move_iterator(pending_.begin()), std::make_move_iterator(pending_.end()));
+    pending_.clear();
     output_->append(std::move(rows));
 }
 

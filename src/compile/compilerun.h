@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,8 @@ private:
     std::string directory_;
     std::string program_;
     QElapsedTimer clock_;
-    // Rows not yet in the list, and the timer that brings them.
-    std::vector<OutputRow> pending_;
+    // Rows not yet in the list, no more than it keeps, and the timer that brings them.
+    std::deque<OutputRow> pending_;
     QTimer flushTimer_;
 };
 

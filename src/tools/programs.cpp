@@ -621,9 +621,9 @@ void CapturedRun::readOutput()
         emit outputArrived(std::string_view(buffer_.data(), filled));
         // Less next time when the receivers took long over it, more when they were quick.
         const qint64 taken = clock.nsecsElapsed();
-        if (taken > 8'000'000)
+        if (taken > 5'000'000)
             readPerTurn_ = std::max(readPerTurn_ / 2, kLeastReadPerTurn);
-        else if (taken < 2'000'000 && filled == readPerTurn_)
+        else if (taken < 1'000'000 && filled == readPerTurn_)
             readPerTurn_ = std::min(readPerTurn_ * 2, kMostReadPerTurn);
     }
     if (serial != serial_ || !atEnd)
