@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -181,9 +182,9 @@ void openByDefaultAction(const std::string &path)
 
 namespace {
 
-// The helper that runs a captured command. It is forked from the editor, which may have
-// threads, so everything from the fork to the exec, and all of the helper, uses only
-// async-signal-safe calls: system calls, no allocation, no locks.
+// The helper that runs a captured command. It may be a forked copy of the editor, which has
+// threads, so all of it, up to the command's exec, uses only async-signal-safe calls: system
+// calls, no allocation, no locks.
 namespace helper {
 
 // What the helper writes to the editor when the run is over: three ints.
@@ -451,14 +452,18 @@ void onChildSignal(int) {}
 
 } // namespace helper
 
-// A pipe whose ends are above the standard descriptors and closed on exec.
+// The descriptors the helper started by exec finds its pipes at, and the lowest a pipe of the
+// editor's takes, so that putting them in place overwrites none of them.
+constexpr int kHelperOutput = 3, kHelperControl = 4, kHelperReport = 5, kLowestPipe = 10;
+
+// A pipe whose ends are above the helper's descriptors and closed on exec.
 bool makePipe(int (&ends)[2])
 {
     if (::pipe2(ends, O_CLOEXEC) != 0)
         return false;
     for (int &fd : ends) {
-        if (fd <= STDERR_FILENO) {
-            const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        if (fd < kLowestPipe) {
+            const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, kLowestPipe);
             ::close(fd);
             fd = moved;
         }
@@ -477,6 +482,49 @@ void closeFd(int &fd)
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+}
+
+// The helper is started as a program of its own where it can be: the editor's binary again,
+// under this name, which goes straight to helper::run() before main(). A forked copy of the
+// editor would share the editor's memory for the whole run, and every page the editor then
+// wrote (a repaint of the window, say) would be copied.
+constexpr const char *kHelperName = "vardo-captured-run";
+constexpr const char *kHelperMark = "VARDO_CAPTURED_RUN=1";
+
+// Called before main() with the program's arguments (glibc passes them to constructors):
+// "vardo-captured-run DIRECTORY PROGRAM ARGS...", the pipes at 3, 4 and 5.
+[[gnu::constructor]] void helperEntry(int argc, char **argv, char **)
+{
+    if (argc < 3 || std::strcmp(argv[0], kHelperName) != 0 || !std::getenv("VARDO_CAPTURED_RUN"))
+        return;
+    ::unsetenv("VARDO_CAPTURED_RUN");
+    helper::run({argv[2], argv + 2, argv[1], kHelperOutput, kHelperControl, kHelperReport});
+}
+
+// Starts the helper by exec; -1 (errno set) when that cannot be done.
+pid_t spawnHelper(const helper::Launch &launch)
+{
+    std::vector<char *> argv = {const_cast<char *>(kHelperName), const_cast<char *>(launch.directory)};
+    for (char *const *arg = launch.argv; *arg; ++arg)
+        argv.push_back(*arg);
+    argv.push_back(nullptr);
+    std::vector<char *> environment;
+    for (char **variable = environ; *variable; ++variable)
+        environment.push_back(*variable);
+    environment.push_back(const_cast<char *>(kHelperMark));
+    environment.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    if (::posix_spawn_file_actions_init(&actions) != 0)
+        return -1;
+    ::posix_spawn_file_actions_adddup2(&actions, launch.output, kHelperOutput);
+    ::posix_spawn_file_actions_adddup2(&actions, launch.control, kHelperControl);
+    ::posix_spawn_file_actions_adddup2(&actions, launch.report, kHelperReport);
+    pid_t helper = -1;
+    const int error = ::posix_spawn(&helper, "/proc/self/exe", &actions, nullptr, argv.data(), environment.data());
+    ::posix_spawn_file_actions_destroy(&actions);
+    errno = error;
+    return error == 0 ? helper : -1;
 }
 
 } // namespace
@@ -527,9 +575,13 @@ void CapturedRun::start(const Command &command, const std::string &directory)
     ::fcntl(output[0], F_SETPIPE_SZ, 1 << 20);
     const helper::Launch launch{command.program.c_str(), argv.data(), directory.c_str(), output[1], control[0],
                                 report[1]};
-    const pid_t helper = ::fork();
-    if (helper == 0)
-        helper::run(launch);
+    pid_t helper = spawnHelper(launch);
+    if (helper < 0) {
+        // No binary to start it from (no /proc): a forked copy of the editor serves.
+        helper = ::fork();
+        if (helper == 0)
+            helper::run(launch);
+    }
     const int error = errno;
     closeFd(output[1]);
     closeFd(control[0]);

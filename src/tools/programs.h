@@ -60,11 +60,13 @@ void openByDefaultAction(const std::string &path);
 // loop. The program, its arguments and the directory reach the system as the exact bytes
 // given.
 //
-// The command runs under a helper process of its own, forked from the editor, which adopts
-// every process the command starts (PR_SET_CHILD_SUBREAPER), even those that leave its process
-// group or session. When the command exits, is stopped, or the editor goes away, the helper
-// ends all of them before it reports: nothing the command started outlives the run. Programs
-// started with startDetached() have nothing to do with it.
+// The command runs under a helper process of its own, which adopts every process the command
+// starts (PR_SET_CHILD_SUBREAPER), even those that leave its process group or session. When the
+// command exits, is stopped, or the editor goes away, the helper ends all of them before it
+// reports: nothing the command started outlives the run. Programs started with startDetached()
+// have nothing to do with it. The helper is the editor's binary started again under another
+// name, which goes to the helper before main() (a forked copy of the editor where
+// /proc/self/exe cannot be run): a copy would share the editor's memory for the whole run.
 class CapturedRun : public QObject {
     Q_OBJECT
 
