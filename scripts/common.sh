@@ -29,10 +29,15 @@ install_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 }
 
-# build DIR [cmake options...]: configures and builds the project into DIR.
-build() {
+# configure DIR [cmake options...]: configures the project's build in DIR.
+configure() {
   local dir="$1"
   shift
   cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" --parallel "$(nproc)"
+}
+
+# build DIR [cmake options...]: configures and builds the whole project (tests, benchmarks) in DIR.
+build() {
+  configure "$@"
+  cmake --build "$1" --parallel "$(nproc)"
 }

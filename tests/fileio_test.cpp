@@ -299,3 +299,51 @@ TEST_F(SafeSave, IdentityChangesWithEveryOutsideWrite)
     write("new.qc", "x");
     EXPECT_EQ(diskChange(std::nullopt, identityOf(path("new.qc"))), DiskChange::Modified);
 }
+
+// A save that replaces only the version it decided on never loses another program's save that
+// lands while it writes: renamed over the file, written in place, created or removed.
+TEST_F(SafeSave, AnotherProgramsSaveDuringTheWriteIsKept)
+{
+    const std::pair<const char *, std::function<void()>> races[] = {
+        {"renamed over it",
+         [&] {
+             write("other.qc", "theirs");
+             ::rename(path("other.qc").c_str(), path("a.qc").c_str());
+         }},
+        {"written in place", [&] { write("a.qc", "theirs"); }},
+        {"removed", [&] { ::unlink(path("a.qc").c_str()); }},
+    };
+    for (const bool hardLinked : {false, true}) {
+        for (const auto &[what, race] : races) {
+            write("a.qc", "mine before");
+            if (hardLinked) {
+                ASSERT_EQ(::link(path("a.qc").c_str(), path("link.qc").c_str()), 0);
+            }
+            const ReplaceOnly only{identityOf(path("a.qc"))};
+            setBeforeReplaceHook([&](const std::string &) { race(); });
+            EXPECT_THROW(saveFileSafely(path("a.qc"), "mine after", only), ChangedMeanwhileError) << what;
+            setBeforeReplaceHook({});
+            if (std::string(what) != "removed") {
+                EXPECT_EQ(read("a.qc"), "theirs") << what;
+            }
+            ::unlink(path("link.qc").c_str());
+            ::unlink(path("a.qc").c_str());
+            EXPECT_TRUE(entries().empty()) << what << ": no temporary left behind";
+        }
+    }
+
+    // Nothing there when the save decided: a file created meanwhile stands.
+    setBeforeReplaceHook([&](const std::string &) { write("new.qc", "theirs"); });
+    EXPECT_THROW(saveFileSafely(path("new.qc"), "mine", ReplaceOnly{}), ChangedMeanwhileError);
+    setBeforeReplaceHook({});
+    EXPECT_EQ(read("new.qc"), "theirs");
+
+    // The version it decided on is replaced, and the old one leaves nothing behind.
+    write("a.qc", "old");
+    saveFileSafely(path("a.qc"), "new", ReplaceOnly{identityOf(path("a.qc"))});
+    EXPECT_EQ(read("a.qc"), "new");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"a.qc", "new.qc"}));
+    ::unlink(path("a.qc").c_str());
+    saveFileSafely(path("a.qc"), "again", ReplaceOnly{});
+    EXPECT_EQ(read("a.qc"), "again");
+}

@@ -1,3 +1,4 @@
+#include "core/base/paths.h"
 #include "core/files/fileio.h"
 #include "core/qc/sourcelist.h"
 #include "tempdir.h"
@@ -148,4 +149,22 @@ TEST_F(SourceListTest, NamesResolveFromTheIncluderThenTheList)
     EXPECT_EQ(resolveSourceName("nothere.qc", server, root), "");
     EXPECT_EQ(resolveSourceName("server", root, root), "");
     EXPECT_EQ(resolveSourceName("", root, root), "");
+}
+
+// A mod's files are those below its folder and those its list reaches elsewhere.
+TEST_F(SourceListTest, ProjectBoundsHoldTheRootAndWhatTheListNames)
+{
+    for (const char *name : {"mod/defs.qc", "mod/sub/ai.qc", "common/shared.qc", "common/other.qc", "elsewhere.qc"})
+        write(name);
+    write("mod/progs.src", "progs.dat\ndefs.qc\n../common/shared.qc\n");
+    const std::vector<SourceList> projects = readProjects(path("mod"), readFile);
+    const ProjectBounds bounds(path("mod"), projects.front());
+    const std::pair<const char *, bool> cases[] = {
+        {"mod/defs.qc", true},        {"mod/sub/ai.qc", true},       {"mod/not-listed.qc", true},
+        {"common/shared.qc", true},   {"common/other.qc", false},    {"elsewhere.qc", false},
+        {"modified/defs.qc", false},
+    };
+    for (const auto &[name, inside] : cases)
+        EXPECT_EQ(bounds.contains(vardo::paths::canonical(path(name))), inside) << name;
+    EXPECT_FALSE(bounds.contains("/etc/shadow"));
 }

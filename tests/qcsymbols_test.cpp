@@ -3,6 +3,7 @@
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace vardo::qc;
 
@@ -255,6 +256,26 @@ TEST_F(SymbolIndexTest, CompletionByContext)
     EXPECT_EQ(index.completions("", CompletionContext::Field),
               (std::vector<std::string>{"extra_field", "health", "origin", "th_stand", "velocity"}));
     EXPECT_EQ(index.completions("st", CompletionContext::Frame), (std::vector<std::string>{"stand1", "stand2"}));
+}
+
+// Each file's names come in order from its scan; the index merges the files' runs.
+TEST(SymbolIndex, CompletionMergesTheFilesInOneOrder)
+{
+    const std::map<std::string, std::string> files = {
+        {"/p/a.qc", "float ab; float Zed; float abc;\n"},
+        {"/p/b.qc", "float aB; float a; float ab;\n"},
+        {"/p/c.qc", "float Ab; float b;\n"},
+    };
+    SourceList project;
+    project.files = {"/p/a.qc", "/p/b.qc", "/p/c.qc"};
+    const SymbolIndex index = SymbolIndex::build(project, [&](const std::string &path) { return files.at(path); });
+    EXPECT_EQ(index.completions("", CompletionContext::Any),
+              (std::vector<std::string>{"a", "Ab", "aB", "ab", "abc", "b", "Zed"}));
+    EXPECT_EQ(index.completions("AB", CompletionContext::Any), (std::vector<std::string>{"Ab", "aB", "ab", "abc"}));
+    EXPECT_EQ(index.completions("abcd", CompletionContext::Any), std::vector<std::string>{});
+    EXPECT_LT(compareNames("a", "Ab"), 0);
+    EXPECT_LT(compareNames("Ab", "ab"), 0);
+    EXPECT_EQ(compareNames("ab", "ab"), 0);
 }
 
 TEST_F(SymbolIndexTest, UpdateReindexesOneFileFromItsText)

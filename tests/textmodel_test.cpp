@@ -29,6 +29,21 @@ TEST(LineEnds, StyleOfAFile)
         EXPECT_EQ(lineEndsOf(bytes), style) << bytes;
 }
 
+// A file's line ends as a save needs them: the most common for new lines, each one of a file
+// that mixes them.
+TEST(LineEnds, WhatASaveKeeps)
+{
+    const FileLineEnds crlf = fileLineEnds("a\r\nb\r\n\n");
+    EXPECT_EQ(crlf.style, LineEnds::Mixed);
+    EXPECT_EQ(crlf.common, LineEnd::CrLf);
+    EXPECT_EQ(crlf.each, (std::vector{LineEnd::CrLf, LineEnd::CrLf, LineEnd::Lf}));
+    EXPECT_EQ(fileLineEnds("a\rb\nc\n").common, LineEnd::Lf);
+    EXPECT_EQ(fileLineEnds("a\r\nb\n").common, LineEnd::CrLf) << "a tie keeps CR LF";
+    EXPECT_EQ(fileLineEnds("none").common, LineEnd::Lf);
+    EXPECT_TRUE(fileLineEnds("a\nb\n").each.empty()) << "kept only for mixed files";
+    EXPECT_EQ(encodeLines(u"a\u2029\u20AC\u2029\u4E2D", u'\u2029', "\r"), "a\r\x80\r?");
+}
+
 TEST(CodePage, EveryByteRoundTrips)
 {
     std::string all;

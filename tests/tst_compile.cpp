@@ -3,10 +3,13 @@
 #include "widgettesting.h"
 
 #include "compile/compiler.h"
+#include "compile/compilerun.h"
 #include "core/base/paths.h"
 #include "lists/filelistbox.h"
 #include "lists/outputlist.h"
 #include "panes/textpane.h"
+#include "symbols/projectsymbols.h"
+#include "symbols/symbolnavigator.h"
 #include "tools/programs.h"
 #include "ui/notebook.h"
 
@@ -18,6 +21,7 @@
 #include <QDir>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,9 +40,20 @@ void writeScript(const std::string &path, const std::string &body)
     ::chmod(path.c_str(), 0755);
 }
 
+// A stopped process whose parent died first stays a zombie until PID 1 reaps it, which in a
+// container may be never: a zombie has stopped all the same.
 bool processAlive(pid_t pid)
 {
-    return ::kill(pid, 0) == 0;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return false;
+    // The state follows the command's name, which is in parentheses and may hold any character.
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos || close + 2 >= line.size())
+        return false;
+    const char state = line[close + 2];
+    return state != 'Z' && state != 'X';
 }
 
 } // namespace
@@ -93,6 +108,13 @@ private:
         QTest::mouseDClick(output()->viewport(), Qt::LeftButton, {}, at);
     }
     QString selectedText() const { return form_->vardo->textCursor().selectedText(); }
+    CompileRun *compileRun() const
+    {
+        for (QObject *child : form_->findChildren<QObject *>())
+            if (auto *run = dynamic_cast<CompileRun *>(child))
+                return run;
+        return nullptr;
+    }
     // The process id a script wrote into `directory`/`name`, or 0 while it has not.
     static pid_t pidIn(const std::string &directory, const std::string &name)
     {
@@ -250,6 +272,42 @@ private slots:
         QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
     }
 
+    // A diagnostic naming a file outside the mod opens it read-only, never to be written from
+    // there; a file the source list reaches outside the mod opens for editing as any other.
+    void filesOutsideTheModOpenReadOnly()
+    {
+        tree().makeDirectory("common");
+        tree().makeDirectory("outside");
+        tree().write("common/shared.qc", "float shared;\n");
+        tree().write("outside/x.qc", "secret\n");
+        tree().write("mod/progs.src", "progs.dat\n../common/shared.qc\n");
+        const std::string outside = tree() / "outside/x.qc";
+        compiler("echo '" + outside + ":1: error: bait'\necho '../common/shared.qc:1: warning: listed'\n");
+        QVERIFY(start());
+        QTRY_VERIFY(!form_->symbols->symbols().building());
+        compileAndWait();
+        const auto shown = [&](const char *text) {
+            return output()->model()->index(rowWith(text) + 1, 0).data().toString();
+        };
+        QVERIFY(shown("bait").endsWith("[outside the project: opens read-only]"));
+        QVERIFY(!shown("listed").contains("outside"));
+
+        QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(editedFile(*form_), outside);
+        QVERIFY(form_->vardo->isReadOnly() && form_->vardo->hasFocus());
+        QCOMPARE(form_->vardo->notice(),
+                 QString::fromStdString(outside) + " is shown read-only: it lies outside the project, and it is "
+                                                   "not saved from here.");
+        QCOMPARE(form_->Manager->tabText(TForm1::EditPage), QString::fromStdString(outside));
+        QTest::keyClick(form_->vardo, Qt::Key_Return);
+        QTest::keyClicks(form_->vardo, "x");
+        QVERIFY(!form_->vardo->doc()->isChanged());
+        QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(editedFile(*form_), paths::canonical(tree() / "common/shared.qc"));
+        QVERIFY(!form_->vardo->isReadOnly() && form_->vardo->notice().isEmpty());
+        QCOMPARE(readFile(outside), std::string("secret\n"));
+    }
+
     void editorIsWrittenFirstOnlyWhenAutosaveIsOn()
     {
         tree().write("mod/a.qc", "old\n");
@@ -273,7 +331,11 @@ private slots:
         compiler("echo never\n");
         QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
         QCOMPARE(boxes_->texts.size(), 1);
-        QTest::qWait(300);
+        // A compile starts within the press, or from work it queued: after those no compiler runs.
+        QCoreApplication::processEvents();
+        const CompileRun *run = compileRun();
+        QVERIFY(run);
+        QVERIFY(!run->isRunning());
         QCOMPARE(output()->resultRows(), rows);
         QCOMPARE(rowText(0), QString("old new"));
     }

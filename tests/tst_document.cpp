@@ -1,6 +1,7 @@
 #include "widgettesting.h"
 
 #include "doc/document.h"
+#include "panes/writeback.h"
 
 #include <QTest>
 #include <QTextCursor>
@@ -85,7 +86,7 @@ private slots:
                 tree_.write("a.qc", "another program's text");
             if (c.disk == Disk::Removed)
                 QCOMPARE(::unlink((tree_ / "a.qc").c_str()), 0);
-            QCOMPARE(document.planSave(), c.plan);
+            QCOMPARE(document.decideSave().plan, c.plan);
         }
     }
 
@@ -101,7 +102,39 @@ private slots:
         QCOMPARE(document.path(), tree_ / "b.qc");
         QCOMPARE(document.diskVersion(), fileio::identityOf(tree_ / "b.qc"));
         QVERIFY(!document.isChanged());
-        QCOMPARE(document.planSave(), SavePlan::Write);
+        QCOMPARE(document.decideSave().plan, SavePlan::Write);
+    }
+
+    // Another program's save landing while the text is written stands; the text stays unsaved
+    // and the user is asked, as for any outside change, whether to overwrite it.
+    void aRacedSaveKeepsBothVersionsAndAsks()
+    {
+        for (const Choice answer : {Choice::Cancel, Choice::Overwrite}) {
+            QuestionScript questions;
+            questions.answers = {answer};
+            Document document(&buffer_, "failed");
+            tree_.write("a.qc", "one");
+            load(document, tree_ / "a.qc");
+            QTextCursor(&buffer_).insertText("mine ");
+            int saves = 0;
+            fileio::setBeforeReplaceHook([&](const std::string &) {
+                if (saves++ == 0)
+                    tree_.write("a.qc", "theirs");
+            });
+            const WriteBack result = writeBack(document);
+            fileio::setBeforeReplaceHook({});
+            QCOMPARE(questions.asked.size(), 1);
+            QVERIFY(questions.asked[0].startsWith("a.qc was changed on disk"));
+            if (answer == Choice::Cancel) {
+                QCOMPARE(result, WriteBack::Cancelled);
+                QCOMPARE(readFile(tree_ / "a.qc"), std::string("theirs"));
+                QVERIFY(document.isChanged());
+            } else {
+                QCOMPARE(result, WriteBack::Written);
+                QCOMPARE(readFile(tree_ / "a.qc"), std::string("mine one"));
+                QVERIFY(!document.isChanged());
+            }
+        }
     }
 };
 

@@ -247,18 +247,18 @@ private slots:
         QCOMPARE(s.editCaption(), QStringLiteral("b.qc"));
 
         // Opening the edited file again only loads it again; once changed, it is written back
-        // with CR LF line ends.
+        // with the line ends it has.
         QVERIFY(!consoleOf([&] { s.open("b.qc"); }).contains("Autosaved"));
         QCOMPARE(s.disk("b.qc"), std::string("b\nline"));
         s.typeAtStart("y");
         s.open("b.qc");
-        QCOMPARE(s.disk("b.qc"), std::string("yb\r\nline"));
+        QCOMPARE(s.disk("b.qc"), std::string("yb\nline"));
 
         // Unchecked autosave: the switch discards the changes.
         s.form->auto_->setChecked(false);
         s.typeAtStart("lost ");
         s.open("a.qc");
-        QCOMPARE(s.disk("b.qc"), std::string("yb\r\nline"));
+        QCOMPARE(s.disk("b.qc"), std::string("yb\nline"));
         QCOMPARE(s.editorText(), "x" + a);
         s.form->auto_->setChecked(true);
 
@@ -544,7 +544,10 @@ private slots:
     // Esc during a long load leaves the window as it was before the load.
     void escDuringALongLoadChangesNothing()
     {
-        Session s({{"a.qc", "A\r\n"}, {"big.qc", std::string(3000000, 'b')}, {"big2.qc", std::string(3000000, 'c')}});
+        Session s({{"a.qc", "A\r\n"},
+                   {"big.qc", std::string(3000000, 'b')},
+                   {"big2.qc", std::string(3000000, 'c')},
+                   {"big3.qc", std::string(3000000, 'd')}});
         QVERIFY(s.form);
         s.open("a.qc");
         s.preview("a.qc");
@@ -557,15 +560,60 @@ private slots:
         QCOMPARE(s.form->veer->wholeText(), QString("A\r\n"));
         QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QString("a.qc"));
 
+        // The tab never claims a change, and the text keeps its history.
         s.form->Manager->setCurrentIndex(TForm1::NavPage);
+        QStringList captions;
+        connect(s.form->vardo->document(), &QTextDocument::modificationChanged,
+                [&] { captions << s.editCaption(); });
         pressEsc();
         QVERIFY(!consoleOf([&] { QVERIFY(!s.form->openForEdit(s.path("big2.qc"))); }).contains("fail"));
-        BusyLoad::setTiming(-1, -1);
+        QCOMPARE(captions, QStringList());
         QCOMPARE(s.editorText(), std::string("A\r\n"));
+        s.form->auto_->setChecked(false);
+        s.typeAtStart("x");
+        pressEsc();
+        QVERIFY(!s.form->openForEdit(s.path("big3.qc")));
+        BusyLoad::setTiming(-1, -1);
+        QCOMPARE(s.editorText(), std::string("xA\r\n"));
+        s.form->vardo->undo();
+        QCOMPARE(s.editorText(), std::string("A\r\n"));
+        s.form->Manager->setCurrentIndex(TForm1::NavPage);
         QCOMPARE(editedFile(*s.form), s.path("a.qc"));
         QCOMPARE(s.editCaption(), QString("a.qc"));
         QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::NavPage));
         QVERIFY(s.errors.texts.isEmpty());
+    }
+
+    // Ctrl+S writes the editor whatever "autosave edit" says, even emptied, says so beside the
+    // caret status and clears the mark; on the Nav page it is the button of the general pane.
+    void ctrlSSavesThePaneInFront()
+    {
+        Session s({{"a.qc", "A\n"}, {"notes.txt", "n\n"}});
+        QVERIFY(s.form);
+        const auto save = [&] { return consoleOf([&] { QTest::keyClick(s.form.get(), Qt::Key_S, Qt::ControlModifier); }); };
+        const auto told = [&] { return s.form->saveStatus->text(); };
+        save();
+        QCOMPARE(told(), QString("No file behind this text."));
+        s.open("a.qc");
+        s.form->auto_->setChecked(false);
+        QVERIFY(save().isEmpty());
+        QCOMPARE(told(), QString("a.qc has no changes."));
+        s.typeAtStart("x");
+        QCOMPARE(save(), QString::fromStdString(":: Saved: " + s.path("a.qc") + "\n"));
+        QCOMPARE(told(), QString("Saved a.qc."));
+        QCOMPARE(s.disk("a.qc"), std::string("xA\n"));
+        QCOMPARE(s.editCaption(), QString("a.qc"));
+        QCOMPARE(s.status(), QString("[1/2] - "));
+        QTest::keyClick(s.form->vardo, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(s.form->vardo, Qt::Key_Delete);
+        save();
+        QCOMPARE(s.disk("a.qc"), std::string());
+
+        s.form->TabbedNotebook1->setCurrentIndex(1);
+        clickRow(s.form->listado, rowOf(s.form->listado, "notes.txt"));
+        QTest::keyClicks(s.form->test, "more ");
+        QVERIFY(save().isEmpty());
+        QCOMPARE(readFile(s.path("notes.txt")), std::string("more n\n"));
     }
 
     void caretStatusAndModificationMark()

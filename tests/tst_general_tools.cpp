@@ -316,7 +316,8 @@ private slots:
         }
     }
 
-    void binaryFileLoadsAndSavesWithoutCrashing()
+    // A binary loads without harm, read-only: "Save Man -->" says so and never alters it.
+    void binaryFileLoadsAndIsNeverWritten()
     {
         const char head[] = "MZ\x90\0\x03\0\0\0\xff\xfe\r\x80\x81\x9d\n\0\xa0text\0\r\n\xff";
         std::string bytes(head, sizeof head - 1);
@@ -325,10 +326,14 @@ private slots:
         tree().write("prog.exe", bytes);
         QVERIFY(start());
         showAllFiles();
+        ErrorBoxRecorder boxes;
         click(form_->listado, "prog.exe");
         QCOMPARE(generalFile(*form_), tree() / "prog.exe");
+        QVERIFY(form_->test->isReadOnly());
+        QVERIFY(form_->test->notice().startsWith("prog.exe is shown read-only: it holds NUL bytes"));
         QTest::mouseClick(form_->salvaman, Qt::LeftButton);
-        QVERIFY(fileExists(tree() / "prog.exe"));
+        QCOMPARE(boxes.texts, QStringList{displayText(tree() / "prog.exe") + " is shown read-only and was not saved."});
+        QCOMPARE(readFile(tree() / "prog.exe"), bytes);
         QCOMPARE(generalFile(*form_), tree() / "prog.exe");
     }
 

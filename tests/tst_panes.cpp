@@ -291,10 +291,29 @@ private slots:
         pane_->doc()->saveAs(tree_ / "copy.qc");
         QCOMPARE(readFile(tree_ / "copy.qc"), bytes);
 
-        tree_.write("mixed.qc", "a\nb\rc\r\nd\n");
-        pane_->loadFromFile(tree_ / "mixed.qc");
-        pane_->doc()->saveAs(tree_ / "mixed.qc");
-        QCOMPARE(readFile(tree_ / "mixed.qc"), std::string("a\r\nb\r\nc\r\nd\r\n"));
+        // Every line keeps the end it has; new lines take the most common one, LF in a file
+        // without any.
+        const struct {
+            const char *before;
+            const char *typedAtStart;
+            const char *after;
+        } files[] = {
+            {"a\nb\n", "x\n", "x\na\nb\n"},
+            {"a\r\nb", "x\n", "x\r\na\r\nb"},
+            {"a\rb\r", "x\n", "x\ra\rb\r"},
+            {"one line", "x\n", "x\none line"},
+            {"a\nb\rc\r\nd\n", "", "a\nb\rc\r\nd\n"},
+            {"a\nb\rc\r\nd\ne\n", "x\n", "x\na\nb\rc\r\nd\ne\n"},
+            {"a\r\r\nb\r\r\n", "x", "xa\r\r\nb\r\r\n"},
+        };
+        for (const auto &f : files) {
+            tree_.write("ends.qc", f.before);
+            pane_->loadFromFile(tree_ / "ends.qc");
+            pane_->setTextCursor(QTextCursor(pane_->document()));
+            pane_->insertPlainText(QString::fromLatin1(f.typedAtStart));
+            pane_->doc()->saveAs(tree_ / "ends.qc");
+            QCOMPARE(readFile(tree_ / "ends.qc"), std::string(f.after));
+        }
     }
 
     void failuresKeepTheTextAndSayWhy()
@@ -367,7 +386,7 @@ private slots:
         pane_->paste();
         QCOMPARE(pane_->wholeText(), QString::fromUtf8("a\u00E9xy\r\nz"));
         pane_->doc()->saveAs(tree_ / "typed.qc");
-        QCOMPARE(readFile(tree_ / "typed.qc"), std::string("a\xe9xy\r\nz"));
+        QCOMPARE(readFile(tree_ / "typed.qc"), std::string("a\xe9xy\nz"));
     }
 };
 

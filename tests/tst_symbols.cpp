@@ -2,6 +2,7 @@
 // of a name, hover help for a builtin, completion, and an index that follows the typing.
 #include "widgettesting.h"
 
+#include "core/files/fileio.h"
 #include "lists/filelistbox.h"
 #include "lists/outputlist.h"
 #include "panes/textpane.h"
@@ -9,9 +10,12 @@
 #include "symbols/symbolnavigator.h"
 #include "ui/notebook.h"
 
-#include <QListWidget>
+#include <QListView>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QThread>
+#include <atomic>
 #include <filesystem>
 
 using namespace vardo;
@@ -64,6 +68,15 @@ struct Session {
         cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, column);
         form->vardo->setTextCursor(cursor);
         form->vardo->setFocus();
+    }
+    // The rows of the list of choices shown; empty when none is.
+    QStringList choices() const
+    {
+        QStringList rows;
+        if (const QListView *list = form->symbols->choices())
+            for (int i = 0; i < list->model()->rowCount(); ++i)
+                rows << list->model()->index(i, 0).data().toString();
+        return rows;
     }
     int caretLine() const { return form->vardo->textCursor().blockNumber(); }
     QString selected() const { return form->vardo->textCursor().selectedText(); }
@@ -119,15 +132,42 @@ private slots:
         s.open("world.qc");
         s.caret(6, 7);
         s.key(Qt::Key_F12);
-        QListWidget *choices = s.form->symbols->choices();
+        QListView *choices = s.form->symbols->choices();
         QVERIFY(choices);
-        QCOMPARE(choices->count(), 2);
-        QCOMPARE(choices->item(1)->text(), QStringLiteral("other.qc:1: float twice"));
+        QCOMPARE(s.choices().size(), 2);
+        QCOMPARE(s.choices()[1], QStringLiteral("other.qc:1: float twice"));
         QTest::keyClick(choices, Qt::Key_Down);
         QTest::keyClick(choices, Qt::Key_Return);
         QVERIFY(!s.form->symbols->choices());
         QCOMPARE(editedFile(*s.form), s.tree / "other.qc");
         QCOMPARE(s.selected(), QStringLiteral("twice"));
+    }
+
+    // A list of definitions shown after a completion's list closed without Esc (another
+    // window took the focus) is no completion: typed keys do not edit, and Enter takes a row.
+    void aListOfDefinitionsIsNeverACompletion()
+    {
+        Session &s = *session_;
+        s.open("world.qc");
+        s.caret(6, 0);
+        s.key(Qt::Key_Space, Qt::ControlModifier);
+        QListView *choices = s.form->symbols->choices();
+        QVERIFY(choices);
+        choices->close(); // as the toolkit closes a popup when the window loses the focus
+        QVERIFY(!s.form->symbols->choices());
+        s.caret(6, 11); // after "twice", defined here and in other.qc
+        s.key(Qt::Key_F12);
+        choices = s.form->symbols->choices();
+        QVERIFY(choices);
+        QCOMPARE(s.choices().size(), 2);
+        QTest::keyClick(choices, Qt::Key_Backspace);
+        QTest::keyClick(choices, Qt::Key_Return);
+        QVERIFY(!s.form->symbols->choices());
+        QCOMPARE(s.form->vardo->document()->findBlockByNumber(6).text(), QStringLiteral("float twice;"));
+        QCOMPARE(editedFile(*s.form), s.tree / "world.qc");
+        QCOMPARE(s.caretLine(), 6);
+        QCOMPARE(s.selected(), QStringLiteral("twice"));
+        QVERIFY(s.errors.texts.isEmpty());
     }
 
     void theIndexFollowsTheTypingBeforeAnySave()
@@ -154,12 +194,40 @@ private slots:
     {
         Session &s = *session_;
         const std::string world = s.tree / "world.qc";
+        QSignalSpy scans(&s.symbols(), &ProjectSymbols::backgroundWorkLanded);
         s.symbols().updateFromEditorInBackground(world, QStringLiteral("float older;"));
         s.symbols().updateFromEditor(world, QStringLiteral("float newer;\u2029float later;"));
         QVERIFY(!s.symbols().backgroundUpdatePending());
-        QTest::qWait(200);
+        // The older text's scan comes back after the newer text landed.
+        QTRY_VERIFY(scans.count() >= 1);
         QVERIFY(s.symbols().index().definitions("older").empty());
         QCOMPARE(s.symbols().index().definitions("later").size(), std::size_t(1));
+    }
+
+    // F12 in a file too large to scan while the user waits goes by the last finished index; the
+    // newest lines are scanned in the background and count once they land.
+    void aLargeEditedFileIsScannedInTheBackground()
+    {
+        Session &s = *session_;
+        std::string large = "float twice;\r\n";
+        while (large.size() < 200'000)
+            large += "float filler; // a line to make the file too large to scan at once\r\n";
+        s.tree.write("other.qc", large);
+        QTRY_VERIFY(!s.symbols().index().definitions("filler").empty());
+        s.open("other.qc");
+        s.caret(0, 0);
+        QTest::keyClicks(s.form->vardo, "void() fresh = {};");
+        s.key(Qt::Key_Return);
+        QTest::keyClicks(s.form->vardo, "fresh();");
+        s.caret(1, 2);
+        s.key(Qt::Key_F12);
+        QVERIFY(s.symbols().backgroundUpdatePending());
+        QVERIFY(s.symbols().index().definitions("fresh").empty());
+        QCOMPARE(s.caretLine(), 1);
+        QTRY_COMPARE(s.symbols().index().definitions("fresh").size(), std::size_t(1));
+        s.key(Qt::Key_F12);
+        QCOMPARE(s.caretLine(), 0);
+        QCOMPARE(s.selected(), QStringLiteral("fresh"));
     }
 
     void usesOfANameAcrossTheProject()
@@ -200,14 +268,40 @@ private slots:
         QTRY_COMPARE(s.symbols().index().definitions("third").size(), std::size_t(1));
     }
 
+    // A file written outside is read again and scanned off the window's thread.
+    void writtenFilesAreReadOffTheWindowsThread()
+    {
+        Session &s = *session_;
+        auto reads = std::make_shared<std::atomic<int>>(0);
+        auto readsHere = std::make_shared<std::atomic<int>>(0);
+        s.symbols().setFileReader([reads, readsHere, window = QThread::currentThread()](const std::string &path) {
+            ++*reads;
+            if (QThread::currentThread() == window)
+                ++*readsHere;
+            return fileio::readWholeFile(path, 1 << 20);
+        });
+        QSignalSpy landed(&s.symbols(), &ProjectSymbols::backgroundWorkLanded);
+        s.tree.write("other.qc", "float twice;\r\nfloat added;\r\n");
+        QTRY_COMPARE(s.symbols().index().definitions("added").size(), std::size_t(1));
+        QVERIFY(!landed.isEmpty());
+        QVERIFY(reads->load() >= 1);
+        QCOMPARE(readsHere->load(), 0);
+    }
+
     void theEditedFileChoosesAmongSeveralLists()
     {
         Session &s = *session_;
+        QSignalSpy rebuilt(&s.symbols(), &ProjectSymbols::rebuilt);
         s.tree.write("csprogs.src", "#output \"../csprogs.dat\"\n#include \"client.qc\"\n");
         s.tree.write("client.qc", "void() CSQC_Init = {};\r\n");
         s.form->qclista->refresh();
+        // The new list alone starts a build; the project is chosen again once it has landed.
+        QTRY_VERIFY(rebuilt.count() > 0);
+        QSignalSpy scans(&s.symbols(), &ProjectSymbols::backgroundWorkLanded);
         s.open("world.qc");
-        QTest::qWait(600);
+        // The edited file is told to the index before its text is scanned; a build that this
+        // started lands before the check.
+        QTRY_VERIFY(scans.count() > 0 && !s.symbols().building());
         QVERIFY(s.symbols().index().definitions("CSQC_Init").empty());
         s.open("client.qc");
         QTRY_COMPARE(s.symbols().index().definitions("CSQC_Init").size(), std::size_t(1));
@@ -236,16 +330,13 @@ private slots:
         s.caret(3, 1);
         QTest::keyClicks(s.form->vardo, "ma");
         s.key(Qt::Key_J, Qt::ControlModifier);
-        QListWidget *choices = s.form->symbols->choices();
+        QListView *choices = s.form->symbols->choices();
         QVERIFY(choices);
-        QStringList offered;
-        for (int i = 0; i < choices->count(); ++i)
-            offered << choices->item(i)->text();
-        QCOMPARE(offered, (QStringList{QStringLiteral("mark"), QStringLiteral("main"), QStringLiteral("makevectors"),
+        QCOMPARE(s.choices(), (QStringList{QStringLiteral("mark"), QStringLiteral("main"), QStringLiteral("makevectors"),
                                        QStringLiteral("maxhealth")}));
         // Typing on narrows the list; Enter takes the first, which replaces the whole name.
         QTest::keyClick(choices, Qt::Key_X);
-        QCOMPARE(choices->count(), 1);
+        QCOMPARE(s.choices().size(), 1);
         QTest::keyClick(choices, Qt::Key_Return);
         QCOMPARE(s.form->vardo->document()->findBlockByNumber(3).text(), QStringLiteral("\tmaxhealth();"));
         QVERIFY(s.form->Manager->tabText(TForm1::EditPage).startsWith(QStringLiteral("[ &Edit")));
@@ -255,6 +346,22 @@ private slots:
         s.key(Qt::Key_Space, Qt::ControlModifier);
         QVERIFY(!s.form->symbols->choices());
         QCOMPARE(s.form->vardo->document()->findBlockByNumber(4).text(), QStringLiteral("\tself.health = maxhealth;"));
+    }
+
+    // A pane shown read-only (its long lines cut) takes no completion.
+    void completionLeavesAReadOnlyPaneAlone()
+    {
+        Session &s = *session_;
+        s.tree.write("long.qc", "maxh\r\n// " + std::string(20'000, 'x') + "\r\n");
+        s.form->qclista->refresh();
+        s.open("long.qc");
+        QVERIFY(s.form->vardo->isReadOnly());
+        const QString caption = s.form->Manager->tabText(TForm1::EditPage);
+        s.caret(0, 4);
+        s.key(Qt::Key_J, Qt::ControlModifier); // maxhealth would be the one completion
+        QVERIFY(!s.form->symbols->choices());
+        QCOMPARE(s.form->vardo->document()->findBlockByNumber(0).text(), QStringLiteral("maxh"));
+        QCOMPARE(s.form->Manager->tabText(TForm1::EditPage), caption);
     }
 };
 

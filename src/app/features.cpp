@@ -15,14 +15,25 @@
 #include "ui/errorbox.h"
 #include "ui/notebook.h"
 
+#include <QShortcut>
+
 namespace vardo {
 
 void TForm1::buildFeatures()
 {
-    editing = new EditController(*this, {qclista, vardo, veer, editbar, auto_}, this);
+    editing = new EditController(*this, {qclista, vardo, veer, editbar, saveStatus, auto_}, this);
     functionIndex = new IndexController(com, vardo, this);
     connect(editing, &EditController::textLoaded, functionIndex, &IndexController::rebuild);
     general = new GeneralPane(*this, listado, test, salvaman, this);
+    // Ctrl+S saves the pane in front: the editor, or the general pane as its button does.
+    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this, [this] {
+        runGuarded([this] {
+            if (currentPage() == Workbench::Page::Edit)
+                editing->save();
+            else if (currentPage() == Workbench::Page::Nav)
+                general->save();
+        });
+    });
     navigation = new NavigationController(
         {drive, dir, qclista, listado, PopupMenu1, openwithnotepad1, PopupMenu2, shellopen1, ExploreFolder1}, this);
     connect(navigation, &NavigationController::directoryChanged, this, &TForm1::SetWindowCaption);
@@ -39,6 +50,7 @@ void TForm1::buildFeatures()
         runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column); });
     });
     symbols->directoryChanged(dir->directory());
+    output->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
 }
 
 bool TForm1::confirmClose()
@@ -111,6 +123,11 @@ void TForm1::setPageCaption(Workbench::Page page, const QString &caption)
 std::string TForm1::workingDirectory() const
 {
     return tools::workingDirectory();
+}
+
+bool TForm1::isInProject(const std::string &path) const
+{
+    return symbols->isInProject(path);
 }
 
 } // namespace vardo

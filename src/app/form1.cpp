@@ -24,6 +24,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -205,6 +206,8 @@ void TForm1::buildEditPage(QWidget *page)
     Panel9->setFixedHeight(25);
     editbar = named<QStatusBar>("editbar", Panel9);
     editbar->setSizeGripEnabled(false);
+    saveStatus = named<QLabel>("saveStatus", editbar);
+    editbar->addPermanentWidget(saveStatus);
     Panel11 = panel("Panel11", Panel9);
     Panel11->setFixedWidth(156);
     Panel11->setFrameShape(QFrame::Panel);

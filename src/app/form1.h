@@ -9,6 +9,7 @@ class QAction;
 class QCheckBox;
 class QFrame;
 class QHeaderView;
+class QLabel;
 class QMenu;
 class QPushButton;
 class QSplitter;
@@ -63,6 +64,8 @@ public:
     TextPane *test;
     QFrame *Panel9;
     QStatusBar *editbar;
+    // What the last Ctrl+S did, for a few seconds at the right of the status bar.
+    QLabel *saveStatus;
     QFrame *Panel11;
     QHeaderView *HeaderControl2;
     IndexComboBox *com;
@@ -107,6 +110,7 @@ public:
     void showPage(Workbench::Page page) override;
     void setPageCaption(Workbench::Page page, const QString &caption) override;
     std::string workingDirectory() const override;
+    bool isInProject(const std::string &path) const override;
 
 protected:
     void showEvent(QShowEvent *event) override;

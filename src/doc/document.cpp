@@ -4,6 +4,8 @@
 
 #include <QGuiApplication>
 #include <QStyleHints>
+#include <QTextBlock>
+#include <QTextBlockUserData>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
@@ -15,6 +17,24 @@ namespace vardo {
 namespace {
 
 constexpr QChar kParagraphSeparator(0x2029);
+
+// The end a line had in a file that mixes them; lines without one are new and take the
+// file's most common end.
+class LineEndData : public QTextBlockUserData {
+public:
+    explicit LineEndData(text::LineEnd end) : end(end) {}
+    const text::LineEnd end;
+};
+
+ShownLines shownLinesOf(std::string_view bytes, std::u16string lines, std::size_t longestLine)
+{
+    ShownLines shown;
+    shown.ends = text::fileLineEnds(bytes);
+    shown.nul = bytes.find('\0') != std::string_view::npos;
+    shown.lines = std::move(lines);
+    shown.cut = longestLine > text::kLongLineLimit && text::cutLongLines(shown.lines);
+    return shown;
+}
 
 // Bytes decoded and characters added to the buffer between two steps of a long load. A turn
 // of the event loop can cost a view a pass over every line, so a large file is added in a
@@ -110,13 +130,9 @@ std::string readBytes(const std::string &path, LoadProgress &progress)
 std::shared_ptr<const ShownLines> readShownLines(const std::string &path, LoadProgress &progress)
 {
     std::string bytes = readBytes(path, progress);
-    auto shown = std::make_shared<ShownLines>();
-    shown->lineEnds = text::lineEndsOf(bytes);
     std::size_t longestLine = 0;
-    shown->lines = decodeInSlices(bytes, progress, longestLine);
-    bytes = std::string();
-    shown->cut = longestLine > text::kLongLineLimit && text::cutLongLines(shown->lines);
-    return shown;
+    std::u16string lines = decodeInSlices(bytes, progress, longestLine);
+    return std::make_shared<const ShownLines>(shownLinesOf(bytes, std::move(lines), longestLine));
 }
 
 } // namespace
@@ -136,14 +152,15 @@ fileio::DiskChange Document::diskChange() const
     return fileio::diskChange(diskVersion_, fileio::identityOf(path_));
 }
 
-SavePlan Document::planSave() const
+SaveDecision Document::decideSave() const
 {
-    const fileio::DiskChange change = diskChange();
+    const std::optional<fileio::FileIdentity> onDisk = fileio::identityOf(path_);
+    const fileio::DiskChange change = fileio::diskChange(diskVersion_, onDisk);
     if (!isChanged() && change == fileio::DiskChange::Removed)
-        return SavePlan::NotNeeded;
+        return {SavePlan::NotNeeded, onDisk};
     if (change == fileio::DiskChange::Modified)
-        return isChanged() ? SavePlan::AskToOverwrite : SavePlan::DiskIsNewer;
-    return SavePlan::Write;
+        return {isChanged() ? SavePlan::AskToOverwrite : SavePlan::DiskIsNewer, onDisk};
+    return {SavePlan::Write, onDisk};
 }
 
 FileText Document::read(const std::string &path, LoadProgress &progress)
@@ -184,10 +201,7 @@ bool Document::apply(const std::string &path, const FileText &file, LoadProgress
 
 void Document::setBytes(const std::string &bytes)
 {
-    ShownLines shown;
-    shown.lines = text::decodeLines(bytes);
-    shown.cut = text::cutLongLines(shown.lines);
-    shown.lineEnds = text::lineEndsOf(bytes);
+    const ShownLines shown = shownLinesOf(bytes, text::decodeLines(bytes), text::kLongLineLimit + 1);
     // Set directly: the editor's own setPlainText costs a fifth more on a large file.
     buffer_->setPlainText(fromU16(shown.lines));
     buffer_->setModified(false);
@@ -196,35 +210,63 @@ void Document::setBytes(const std::string &bytes)
     emit replaced();
 }
 
+void Document::markOutsideProject()
+{
+    if (readOnlyReason_ != ReadOnlyReason::None)
+        return;
+    readOnlyReason_ = ReadOnlyReason::OutsideProject;
+    emit replaced();
+}
+
 void Document::takeShape(const ShownLines &shown)
 {
-    lineEnds_ = shown.lineEnds;
-    readOnlyReason_ = shown.cut ? ReadOnlyReason::LinesCut : ReadOnlyReason::None;
+    lineEnds_ = shown.ends.style;
+    newLineEnd_ = shown.ends.common;
+    readOnlyReason_ = shown.cut   ? ReadOnlyReason::LinesCut
+                      : shown.nul ? ReadOnlyReason::NulBytes
+                                  : ReadOnlyReason::None;
+    if (lineEnds_ == text::LineEnds::Mixed && !shown.cut)
+        keepEachLineEnd(shown.ends.each);
+}
+
+void Document::keepEachLineEnd(const std::vector<text::LineEnd> &ends)
+{
+    QTextBlock block = buffer_->begin();
+    for (const text::LineEnd end : ends) {
+        if (!block.isValid())
+            break;
+        block.setUserData(new LineEndData(end));
+        block = block.next();
+    }
+}
+
+std::string Document::fileBytes() const
+{
+    const std::string_view newEnd = text::bytesOf(newLineEnd_);
+    if (lineEnds_ != text::LineEnds::Mixed)
+        return text::encodeLines(u16view(buffer_->toRawText()), kParagraphSeparator.unicode(), newEnd);
+    std::string bytes;
+    for (QTextBlock block = buffer_->begin(); block.isValid(); block = block.next()) {
+        bytes += text::encodeCp1252(u16view(block.text()));
+        if (block.next().isValid()) {
+            const auto *kept = static_cast<const LineEndData *>(block.userData());
+            bytes += kept ? text::bytesOf(kept->end) : newEnd;
+        }
+    }
+    return bytes;
 }
 
 void Document::fill(std::u16string_view lines, LoadProgress &progress)
 {
-    const bool undo = buffer_->isUndoRedoEnabled();
-    const bool modified = buffer_->isModified();
-    buffer_->setUndoRedoEnabled(false);
+    // The fill is one step of undo: cancelled, that step is taken back and the text keeps its
+    // history; done, the history goes with the text it was about.
+    QTextCursor cursor(buffer_);
+    cursor.beginEditBlock();
     // The new text goes after the old one, which stays in view until the new one is whole.
     const int oldEnd = buffer_->characterCount() - 1;
-    QTextCursor cursor(buffer_);
     cursor.movePosition(QTextCursor::End);
     cursor.insertBlock();
     const std::size_t slice = std::max(kFillSlice, lines.size() / kFillSlices);
-    // Removes a range of the text a slice at a time, from its end.
-    const auto removeRange = [&](int from, int to) {
-        progress.stopCancelling();
-        while (to > from) {
-            const int start = std::max<long long>(from, to - static_cast<long long>(slice));
-            cursor.setPosition(start);
-            cursor.setPosition(to, QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-            to = start;
-            progress.step(1.0);
-        }
-    };
     try {
         for (std::size_t done = 0; done < lines.size();) {
             const std::size_t count = std::min(slice, lines.size() - done);
@@ -235,26 +277,45 @@ void Document::fill(std::u16string_view lines, LoadProgress &progress)
                               static_cast<double>(lines.size()));
         }
     } catch (const LoadCancelled &) {
-        removeRange(oldEnd, buffer_->characterCount() - 1);
-        buffer_->setUndoRedoEnabled(undo);
-        buffer_->setModified(modified);
+        progress.stopCancelling();
+        cursor.endEditBlock();
+        buffer_->undo();
+        buffer_->clearUndoRedoStacks(QTextDocument::RedoStack);
         throw;
     }
-    removeRange(0, oldEnd + 1);
-    buffer_->setUndoRedoEnabled(undo);
+    progress.stopCancelling();
+    cursor.setPosition(0);
+    cursor.setPosition(oldEnd + 1, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    cursor.endEditBlock();
+    buffer_->clearUndoRedoStacks();
 }
 
-void Document::save()
+void Document::save(const SaveDecision &decision)
 {
-    saveAs(path_);
+    const fileio::ReplaceOnly only{decision.onDisk};
+    try {
+        write(path_, &only);
+    } catch (const fileio::ChangedMeanwhileError &) {
+        throw SaveRaced(path_ + " was saved by another program meanwhile");
+    }
 }
 
 void Document::saveAs(const std::string &path)
 {
+    write(path, nullptr);
+}
+
+void Document::write(const std::string &path, const fileio::ReplaceOnly *only)
+{
     if (isReadOnly())
         throw ShownReadOnlyError(path + " is shown read-only and was not saved");
+    const std::string bytes = fileBytes();
     try {
-        fileio::saveFileSafely(path, text::encodeCp1252(u16view(wholeText())));
+        if (only)
+            fileio::saveFileSafely(path, bytes, *only);
+        else
+            fileio::saveFileSafely(path, bytes);
     } catch (const fileio::SaveError &error) {
         if (error.kind() == fileio::SaveError::Kind::NotRegularFile)
             throw SaveFailure(path + " is not a regular file", error.reason());

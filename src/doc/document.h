@@ -43,6 +43,13 @@ public:
     using AppError::AppError;
 };
 
+// Another program saved the file while the document was being saved: both versions are kept,
+// the file as that program left it, the text unsaved.
+class SaveRaced : public AppError {
+public:
+    using AppError::AppError;
+};
+
 // The user pressed Esc during a long load; everything stays as it was before the load.
 class LoadCancelled : public AppError {
 public:
@@ -60,11 +67,12 @@ public:
 };
 
 // A file's text as a document holds it: lines ('\n' between them) cut where they are too
-// long to lay out, and how the file's lines ended.
+// long to lay out, how the file's lines ended, and whether it holds NUL bytes.
 struct ShownLines {
     std::u16string lines;
     bool cut = false;
-    text::LineEnds lineEnds = text::LineEnds::None;
+    bool nul = false;
+    text::FileLineEnds ends;
 };
 
 // A file read for a document, before anything in the document changes, and the version it
@@ -86,6 +94,12 @@ enum class SavePlan {
     AskToOverwrite,
 };
 
+// A save's plan and the version of the file it was made about: the only one it may replace.
+struct SaveDecision {
+    SavePlan plan;
+    std::optional<fileio::FileIdentity> onDisk;
+};
+
 // One open file: its text (the buffer its views show), its path, which version of the file it
 // holds, how the file is encoded and how its lines end, why it may not be written back, and
 // whether its text was changed since it was read or written. Reading, filling the buffer and
@@ -94,8 +108,10 @@ class Document : public QObject {
     Q_OBJECT
 
 public:
-    // Why the text may not be written back to its file.
-    enum class ReadOnlyReason { None, LinesCut };
+    // Why the text may not be written back to its file: lines too long to lay out were cut, or
+    // the file lies outside the project and was opened by a jump (a diagnostic, a reference, a
+    // definition), not chosen for editing.
+    enum class ReadOnlyReason { None, LinesCut, NulBytes, OutsideProject };
     enum class Encoding { Windows1252 };
 
     // The largest file a document takes: at about ten bytes of memory for each byte of text
@@ -112,6 +128,8 @@ public:
     const std::optional<fileio::FileIdentity> &diskVersion() const { return diskVersion_; }
     Encoding encoding() const { return Encoding::Windows1252; }
     text::LineEnds lineEnds() const { return lineEnds_; }
+    // What new lines end with when the text is written.
+    text::LineEnd newLineEnd() const { return newLineEnd_; }
     ReadOnlyReason readOnlyReason() const { return readOnlyReason_; }
     bool isReadOnly() const { return readOnlyReason_ != ReadOnlyReason::None; }
     // Whether the text differs from what was last read or written; undoing back to it counts
@@ -119,7 +137,7 @@ public:
     bool isChanged() const;
     // How the file differs from the version the document last read or wrote.
     fileio::DiskChange diskChange() const;
-    SavePlan planSave() const;
+    SaveDecision decideSave() const;
 
     // With this, a document given the text it already holds keeps it, and its views their
     // caret: the general pane clicked again on its own file.
@@ -133,17 +151,23 @@ public:
     // unchanged. A long fill serves `progress` between slices; cancelled, the text stays as it
     // was. Returns whether its views start at the top again.
     bool apply(const std::string &path, const FileText &file, LoadProgress &progress);
+    // Keeps the file of a jump outside the project from being written; undone by the next load.
+    void markOutsideProject();
     // Replaces the text with bytes that come from no file, decoded and cut as a read does.
     void setBytes(const std::string &bytes);
-    // Writes the text to its file; the document is then unchanged and remembers the version
-    // it wrote. Throws ShownReadOnlyError for a read-only document, SaveFailure when the
-    // write fails.
-    void save();
+    // Writes the text to its file over the version a decision was made about; the document is
+    // then unchanged and remembers the version it wrote. Throws ShownReadOnlyError for a
+    // read-only document, SaveFailure when the write fails, SaveRaced when the file is no
+    // longer that version.
+    void save(const SaveDecision &decision);
     // The same to another file, which the document then belongs to.
     void saveAs(const std::string &path);
 
     // The whole text with CR LF line ends.
     QString wholeText() const;
+    // The bytes a save writes: every line with the end it had in the file, new lines with the
+    // file's most common end.
+    std::string fileBytes() const;
     // The length of the whole text, line ends counted as two.
     long long textLength() const;
 
@@ -152,14 +176,17 @@ signals:
     void replaced();
 
 private:
+    void write(const std::string &path, const fileio::ReplaceOnly *only);
     void fill(std::u16string_view lines, LoadProgress &progress);
     void takeShape(const ShownLines &shown);
+    void keepEachLineEnd(const std::vector<text::LineEnd> &ends);
 
     QTextDocument *buffer_;
     std::string writeFailure_;
     std::string path_;
     std::optional<fileio::FileIdentity> diskVersion_;
     text::LineEnds lineEnds_ = text::LineEnds::None;
+    text::LineEnd newLineEnd_ = text::LineEnd::Lf;
     ReadOnlyReason readOnlyReason_ = ReadOnlyReason::None;
     bool keepsSameText_ = false;
     // The text of the last load, while another document may still share it.

@@ -10,8 +10,10 @@
 
 #include <QCheckBox>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTimer>
 
 namespace vardo {
 
@@ -135,6 +137,45 @@ bool EditController::autosave()
     }
 }
 
+void EditController::save()
+{
+    Document &edited = document();
+    const QString name = displayText(paths::fileNamePart(edited.path()));
+    if (edited.path().empty())
+        return tellSaved(QStringLiteral("No file behind this text."));
+    if (!edited.isChanged())
+        return tellSaved(QStringLiteral("%1 has no changes.").arg(name));
+    try {
+        switch (writeBack(edited)) {
+        case WriteBack::Written:
+            ConsoleMessage(":: Saved: " + edited.path());
+            tellSaved(QStringLiteral("Saved %1.").arg(name));
+            break;
+        case WriteBack::EditsDiscarded:
+            reload();
+            break;
+        default:
+            break;
+        }
+    } catch (const SaveFailure &failure) {
+        ConsoleMessage("Save fail!!: ");
+        showErrorBox(QStringLiteral("Could not save %1: %2. Your text stays in the editor.")
+                         .arg(displayText(edited.path()), displayText(failure.reason())));
+    }
+}
+
+void EditController::tellSaved(const QString &what)
+{
+    QLabel *label = widgets_.saveStatus;
+    label->setText(what);
+    // A newer message starts its own few seconds.
+    const int shown = ++savesTold_;
+    QTimer::singleShot(4000, label, [this, label, shown] {
+        if (shown == savesTold_)
+            label->clear();
+    });
+}
+
 bool EditController::reload()
 {
     try {
@@ -152,6 +193,11 @@ bool EditController::reload()
 // The new file is read before anything else changes, so that a file that cannot be read
 // leaves the editor, its file and the captions as they were.
 bool EditController::openForEdit(const std::string &path)
+{
+    return open(path, false);
+}
+
+bool EditController::open(const std::string &path, bool outsideProject)
 {
     TextPane *editor = widgets_.editor;
     FileText file;
@@ -178,6 +224,8 @@ bool EditController::openForEdit(const std::string &path)
         workbench_.showPage(page);
         return false;
     }
+    if (outsideProject)
+        document().markOutsideProject();
     emit textLoaded();
     showModificationMark();
     return true;
@@ -192,7 +240,7 @@ bool EditController::goToPlace(const std::string &path, int line, int column)
             showErrorBox(QStringLiteral("Cannot open file ") + displayText(target));
             return false;
         }
-        if (!openForEdit(target))
+        if (!open(target, !workbench_.isInProject(target)))
             return false;
     }
     TextPane *editor = widgets_.editor;
@@ -227,7 +275,9 @@ void EditController::showCaretPosition()
 void EditController::showModificationMark()
 {
     const std::string &path = document().path();
-    const QString name = captionText(paths::fileNamePart(path));
+    // A file outside the project shows where it lies.
+    const bool outside = document().readOnlyReason() == Document::ReadOnlyReason::OutsideProject;
+    const QString name = captionText(outside ? path : paths::fileNamePart(path));
     if (document().isChanged())
         workbench_.setPageCaption(Page::Edit, QStringLiteral("[ &Edit ") + name + QStringLiteral("]"));
     else

@@ -6,6 +6,7 @@
 #include <string>
 
 class QCheckBox;
+class QLabel;
 class QStatusBar;
 
 namespace vardo {
@@ -20,6 +21,7 @@ struct EditWidgets {
     TextPane *editor;
     TextPane *preview;
     QStatusBar *status;    // the caret's line and the line count
+    QLabel *saveStatus;    // what the last save did
     QCheckBox *autosave;   // whether the edited text is written back before another is opened
 };
 
@@ -47,10 +49,15 @@ public:
     // it cannot be read.
     bool reload();
     // Goes to a line (from 1) and column (from 1; 0: none) of a file, its path absolute or
-    // relative to the current directory: opens it for editing unless it is the edited file,
+    // relative to the current directory: opens it for editing unless it is the edited file (a
+    // file outside the project read-only: only the file lists open such a file for editing),
     // selects the line from the column on, places it in the upper third and shows the caret
     // position. A missing file gets the error box. False when the editor did not get there.
     bool goToPlace(const std::string &path, int line, int column);
+    // Writes a changed text to its file when the user asks (Ctrl+S), whatever "autosave edit"
+    // says and also when the text was emptied, with the same care for outside changes as the
+    // autosave; says what it did for a few seconds beside the caret status.
+    void save();
     // Offers to save a changed text before the window closes; false when it must stay open.
     bool confirmClose();
     // Loads the edited file again when another program saved it and the editor holds no edits.
@@ -68,8 +75,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool open(const std::string &path, bool outsideProject);
+    void tellSaved(const QString &what);
+
     Workbench &workbench_;
     EditWidgets widgets_;
+    int savesTold_ = 0;
 };
 
 } // namespace vardo

@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QSplitter>
+#include <functional>
+#include <unordered_map>
 
 namespace vardo {
 
@@ -32,11 +34,20 @@ public:
             return {};
         }
         const OutputRow &row = rows_[static_cast<std::size_t>(index.row() - 1)];
+        const bool outside = (role == Qt::DisplayRole || role == Qt::ToolTipRole) && isOutside(row);
         if (role == Qt::DisplayRole)
-            return row.text;
+            return outside ? row.text + QStringLiteral("   [outside the project: opens read-only]") : row.text;
+        if (role == Qt::ToolTipRole && outside)
+            return QStringLiteral("%1 lies outside the project: it opens read-only.").arg(QString::fromStdString(row.file));
         if (role == Qt::ForegroundRole)
             return colourOf(row.severity);
         return {};
+    }
+
+    void setOutsideMark(std::function<bool(const std::string &)> isOutside)
+    {
+        isOutside_ = std::move(isOutside);
+        outside_.clear();
     }
 
     void reset(const QString &heading)
@@ -44,6 +55,7 @@ public:
         beginResetModel();
         heading_ = heading;
         rows_.clear();
+        outside_.clear();
         limited_ = 0;
         endResetModel();
     }
@@ -96,7 +108,18 @@ private:
         return {};
     }
 
+    // Asked only for the rows shown, once per file of a result.
+    bool isOutside(const OutputRow &row) const
+    {
+        if (!row.hasPlace() || !isOutside_)
+            return false;
+        const auto known = outside_.find(row.file);
+        return known != outside_.end() ? known->second : outside_.emplace(row.file, isOutside_(row.file)).first->second;
+    }
+
     std::size_t limited_ = 0; // rows added by add(), all at the front of rows_
+    std::function<bool(const std::string &)> isOutside_;
+    mutable std::unordered_map<std::string, bool> outside_;
 };
 
 OutputList::OutputList(QWidget *parent) : QListView(parent), model_(new OutputModel(this))
@@ -110,6 +133,11 @@ OutputList::OutputList(QWidget *parent) : QListView(parent), model_(new OutputMo
 }
 
 OutputList::~OutputList() = default;
+
+void OutputList::setOutsideMark(std::function<bool(const std::string &path)> isOutside)
+{
+    model_->setOutsideMark(std::move(isOutside));
+}
 
 void OutputList::showResult(const QString &heading, std::vector<OutputRow> rows)
 {

@@ -4,6 +4,7 @@
 
 #include <QListView>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,9 @@ public:
     int resultRows() const;
     const OutputRow &resultRow(int index) const;
     QString heading() const;
+
+    // Marks the rows whose files lie outside the project: they open read-only.
+    void setOutsideMark(std::function<bool(const std::string &path)> isOutside);
 
     // Moves to the next (previous) row with a place after (before) the current one, wrapping
     // around, and goes there. False when no row has a place.

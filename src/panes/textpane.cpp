@@ -69,6 +69,29 @@ TextPane::TextPane(Kind kind, QWidget *parent)
     layoutWidth_ = viewport()->width();
 }
 
+namespace {
+
+QString noticeText(const Document &document)
+{
+    const QString name = displayText(paths::fileNamePart(document.path()));
+    switch (document.readOnlyReason()) {
+    case Document::ReadOnlyReason::OutsideProject:
+        return QStringLiteral("%1 is shown read-only: it lies outside the project, and it is not saved from here.")
+            .arg(displayText(document.path()));
+    case Document::ReadOnlyReason::NulBytes:
+        return QStringLiteral("%1 is shown read-only: it holds NUL bytes, which a text pane cannot keep, and it "
+                              "is not saved from here.")
+            .arg(name);
+    default:
+        return QStringLiteral("%1 is shown read-only: lines longer than %2 characters are cut, and it is not "
+                              "saved from here.")
+            .arg(name)
+            .arg(text::kLongLineLimit);
+    }
+}
+
+} // namespace
+
 void TextPane::showReadOnlyState()
 {
     const bool shown = doc_->isReadOnly();
@@ -83,10 +106,7 @@ void TextPane::showReadOnlyState()
         notice_ = new NoticeLine(this);
     if (!notice_)
         return;
-    notice_->setText(QStringLiteral("%1 is shown read-only: lines longer than %2 characters are cut, "
-                                    "and it is not saved from here.")
-                         .arg(displayText(paths::fileNamePart(doc_->path())))
-                         .arg(text::kLongLineLimit));
+    notice_->setText(noticeText(*doc_));
     notice_->setVisible(shown);
     setViewportMargins(0, shown ? static_cast<NoticeLine *>(notice_)->lineHeight() : 0, 0, 0);
     static_cast<NoticeLine *>(notice_)->place();

@@ -20,30 +20,37 @@ QString nameOf(const std::string &path)
 
 WriteBack writeBack(Document &document)
 {
-    switch (document.planSave()) {
-    case SavePlan::NotNeeded:
-        return WriteBack::NotNeeded;
-    case SavePlan::DiskIsNewer:
-        return WriteBack::DiskIsNewer;
-    case SavePlan::AskToOverwrite: {
-        const QString question = QStringLiteral("%1 was changed on disk since it was opened. Overwrite it "
-                                                "with your version?")
-                                     .arg(nameOf(document.path()));
-        switch (askUser(question, {Choice::Overwrite, Choice::DiscardMyEdits, Choice::Cancel})) {
-        case Choice::Overwrite:
+    // A save raced by another program's keeps both versions and decides again: the text
+    // then holds edits and the file changed, so the user is asked.
+    for (;;) {
+        const SaveDecision decision = document.decideSave();
+        switch (decision.plan) {
+        case SavePlan::NotNeeded:
+            return WriteBack::NotNeeded;
+        case SavePlan::DiskIsNewer:
+            return WriteBack::DiskIsNewer;
+        case SavePlan::AskToOverwrite:
+            switch (askUser(QStringLiteral("%1 was changed on disk since it was opened. Overwrite it "
+                                           "with your version?")
+                                .arg(nameOf(document.path())),
+                            {Choice::Overwrite, Choice::DiscardMyEdits, Choice::Cancel})) {
+            case Choice::Overwrite:
+                break;
+            case Choice::DiscardMyEdits:
+                return WriteBack::EditsDiscarded;
+            default:
+                return WriteBack::Cancelled;
+            }
             break;
-        case Choice::DiscardMyEdits:
-            return WriteBack::EditsDiscarded;
-        default:
-            return WriteBack::Cancelled;
+        case SavePlan::Write:
+            break;
         }
-        break;
+        try {
+            document.save(decision);
+            return WriteBack::Written;
+        } catch (const SaveRaced &) {
+        }
     }
-    case SavePlan::Write:
-        break;
-    }
-    document.save();
-    return WriteBack::Written;
 }
 
 bool offerToSave(Document &document, const QString &place)

@@ -5,10 +5,11 @@
 #include "doc/document.h"
 #include "doc/qtext.h"
 
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QThreadPool>
 #include <filesystem>
-#include <QFileInfo>
+#include <type_traits>
 
 namespace vardo {
 
@@ -27,17 +28,6 @@ std::string editorBytes(QString editorText)
     return text::encodeCp1252(u16view(editorText));
 }
 
-} // namespace
-
-struct ProjectSymbols::Result {
-    std::vector<qc::SourceList> projects;
-    std::size_t chosen = 0;
-    qc::SymbolIndex index;
-    std::map<std::string, std::string> byCanonicalPath;
-};
-
-namespace {
-
 std::string canonicalPath(const std::string &path)
 {
     std::error_code error;
@@ -45,12 +35,46 @@ std::string canonicalPath(const std::string &path)
     return error ? path : canonical.native();
 }
 
+// What a change of the directory's entries must alter for the project to be read anew: a list
+// that comes or goes, or, in a directory without one, a source. Saves come and go through
+// temporary files, which alter nothing here.
+std::vector<std::string> projectNames(const std::vector<qc::SourceList> &projects)
+{
+    std::vector<std::string> out;
+    for (const qc::SourceList &p : projects)
+        out.push_back(p.listFile);
+    if (projects.size() == 1 && projects[0].listFile.empty())
+        out.insert(out.end(), projects[0].files.begin(), projects[0].files.end());
+    return out;
+}
+
 } // namespace
 
+struct ProjectSymbols::Result {
+    std::vector<qc::SourceList> projects;
+    std::size_t chosen = 0;
+    qc::SymbolIndex index;
+    std::map<std::string, std::string> byCanonicalPath;
+    std::shared_ptr<const std::vector<std::string>> names;
+};
+
+struct ProjectSymbols::Reread {
+    std::vector<std::pair<std::string, Scanned>> files; // those that could be read
+    bool projectChanged = false;
+};
+
+template <class T> void ProjectSymbols::discard(T &&value)
+{
+    auto box = std::make_shared<std::decay_t<T>>(std::forward<T>(value));
+    reader_->start([box = std::move(box)]() mutable { box.reset(); });
+}
+
 ProjectSymbols::ProjectSymbols(QObject *parent)
-    : QObject(parent), watcher_(new QFileSystemWatcher(this)), scanner_(new QThreadPool(this))
+    : QObject(parent), read_(readSource), watcher_(new QFileSystemWatcher(this)), scanner_(new QThreadPool(this)),
+      reader_(new QThreadPool(this))
 {
     scanner_->setMaxThreadCount(1);
+    reader_->setMaxThreadCount(1);
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, &ProjectSymbols::fileChanged);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &ProjectSymbols::directoryChanged);
 }
@@ -58,9 +82,16 @@ ProjectSymbols::ProjectSymbols(QObject *parent)
 ProjectSymbols::~ProjectSymbols()
 {
     scanner_->clear();
+    reader_->clear();
     scanner_->waitForDone();
+    reader_->waitForDone();
     if (worker_.joinable())
         worker_.join();
+}
+
+void ProjectSymbols::setFileReader(qc::ReadFile read)
+{
+    read_ = std::move(read);
 }
 
 void ProjectSymbols::setDirectory(const std::string &directory, const std::string &editedFile)
@@ -70,8 +101,9 @@ void ProjectSymbols::setDirectory(const std::string &directory, const std::strin
     startBuild();
 }
 
-void ProjectSymbols::setEditedFile(const std::string &editedFile)
+void ProjectSymbols::setEditedFile(const std::string &editedFile, bool fromEditor)
 {
+    editedFromEditor_ = fromEditor;
     if (editedFile == editedFile_)
         return;
     editedFile_ = editedFile;
@@ -83,10 +115,8 @@ void ProjectSymbols::updateFile(const std::string &path, std::string text)
 {
     ++updateGeneration_;
     backgroundPending_ = false;
-    if (building())
-        pending_[path] = std::move(text);
-    else
-        index_.update(indexPathOf(path), std::move(text));
+    qc::FileSymbols symbols = qc::scanSymbols(text);
+    apply(path, {std::move(text), std::move(symbols)});
 }
 
 void ProjectSymbols::updateFromEditor(const std::string &path, const QString &editorText)
@@ -99,27 +129,37 @@ void ProjectSymbols::updateFromEditorInBackground(const std::string &path, QStri
     const unsigned generation = ++updateGeneration_;
     backgroundPending_ = true;
     scanner_->start([this, generation, path, editorText = std::move(editorText)]() mutable {
-        std::string text = editorBytes(std::move(editorText));
-        qc::FileSymbols symbols = qc::scanSymbols(text);
+        Scanned scanned;
+        scanned.text = editorBytes(std::move(editorText));
+        scanned.symbols = qc::scanSymbols(scanned.text);
         QMetaObject::invokeMethod(
             this,
-            [this, generation, path, text = std::move(text), symbols = std::move(symbols)]() mutable {
-                landBackgroundUpdate(generation, path, std::move(text), std::move(symbols));
+            [this, generation, path, scanned = std::move(scanned)]() mutable {
+                landBackgroundUpdate(generation, path, std::move(scanned));
             },
             Qt::QueuedConnection);
     });
 }
 
-void ProjectSymbols::landBackgroundUpdate(unsigned generation, const std::string &path, std::string text,
-                                          qc::FileSymbols symbols)
+void ProjectSymbols::landBackgroundUpdate(unsigned generation, const std::string &path, Scanned scanned)
 {
-    if (generation != updateGeneration_)
+    if (generation == updateGeneration_) {
+        backgroundPending_ = false;
+        apply(path, std::move(scanned));
+    } else {
+        discard(std::move(scanned));
+    }
+    emit backgroundWorkLanded();
+}
+
+void ProjectSymbols::apply(const std::string &path, Scanned scanned)
+{
+    if (building()) {
+        pending_[path] = std::move(scanned);
         return;
-    backgroundPending_ = false;
-    if (building())
-        pending_[path] = std::move(text);
-    else
-        index_.replace(indexPathOf(path), std::move(text), std::move(symbols));
+    }
+    index_.exchange(indexPathOf(path), scanned.text, scanned.symbols);
+    discard(std::move(scanned));
 }
 
 std::string ProjectSymbols::indexPathOf(const std::string &path) const
@@ -140,17 +180,18 @@ void ProjectSymbols::startBuild()
         worker_.join();
     landed_ = false;
     again_ = false;
-    worker_ = std::thread([this, directory = directory_, edited = editedFile_] {
+    worker_ = std::thread([this, directory = directory_, edited = editedFile_, read = read_] {
         auto result = std::make_shared<Result>();
         try {
-            result->projects = qc::readProjects(directory, readSource);
+            result->projects = qc::readProjects(directory, read);
             result->chosen = qc::chooseProject(result->projects, edited);
-            result->index = qc::SymbolIndex::build(result->projects[result->chosen], readSource);
+            result->index = qc::SymbolIndex::build(result->projects[result->chosen], read);
             for (const std::string &path : result->index.paths())
                 result->byCanonicalPath.emplace(canonicalPath(path), path);
+            result->names = std::make_shared<const std::vector<std::string>>(projectNames(result->projects));
         } catch (const std::exception &) {
             // Out of memory, say: the window keeps working without an index.
-            *result = Result{{qc::SourceList{}}, 0, {}, {}};
+            *result = Result{{qc::SourceList{}}, 0, {}, {}, {}};
         }
         QMetaObject::invokeMethod(this, [this, result] { land(result); }, Qt::QueuedConnection);
     });
@@ -160,15 +201,17 @@ void ProjectSymbols::land(std::shared_ptr<Result> result)
 {
     landed_ = true;
     if (again_) {
+        discard(std::move(*result));
         startBuild();
         return;
     }
-    projects_ = std::move(result->projects);
+    discard(std::exchange(projects_, std::move(result->projects)));
     project_ = projects_[result->chosen];
-    index_ = std::move(result->index);
+    discard(std::exchange(index_, std::move(result->index)));
     byCanonicalPath_ = std::move(result->byCanonicalPath);
-    for (auto &[path, text] : pending_)
-        index_.update(indexPathOf(path), std::move(text));
+    projectNames_ = std::move(result->names);
+    for (auto &[path, scanned] : pending_)
+        apply(path, std::move(scanned));
     pending_.clear();
     watchProject();
     emit rebuilt();
@@ -191,19 +234,8 @@ void ProjectSymbols::watchProject()
 
 void ProjectSymbols::directoryChanged()
 {
-    // Saves come and go through temporary files; only a new or vanished list counts, or, in a
-    // directory without one, a new or vanished source.
-    const auto names = [](const std::vector<qc::SourceList> &projects) {
-        std::vector<std::string> out;
-        for (const qc::SourceList &p : projects)
-            out.push_back(p.listFile);
-        if (projects.size() == 1 && projects[0].listFile.empty())
-            out.insert(out.end(), projects[0].files.begin(), projects[0].files.end());
-        return out;
-    };
-    const auto now = qc::readProjects(directory_, [](const std::string &) { return std::string(); });
-    if (names(now) != names(projects_))
-        startBuild();
+    directoryChanged_ = true;
+    startRereading();
 }
 
 void ProjectSymbols::fileChanged(const QString &changed)
@@ -216,13 +248,61 @@ void ProjectSymbols::fileChanged(const QString &changed)
         startBuild();
         return;
     }
-    if (path == indexPathOf(editedFile_))
+    if (editedFromEditor_ && path == indexPathOf(editedFile_))
         return; // the editor's text is newer than any write and is indexed from there
-    try {
-        updateFile(path, readSource(path));
-    } catch (const std::exception &) {
-        // A file that went away keeps its last symbols until the next build.
+    changedFiles_.insert(path);
+    startRereading();
+}
+
+void ProjectSymbols::startRereading()
+{
+    if (rereading_ || (changedFiles_.empty() && !directoryChanged_))
+        return;
+    rereading_ = true;
+    std::shared_ptr<const std::vector<std::string>> names = directoryChanged_ ? projectNames_ : nullptr;
+    if (directoryChanged_ && !names)
+        names = std::make_shared<const std::vector<std::string>>(); // no build has landed yet
+    directoryChanged_ = false;
+    reader_->start([this, files = std::exchange(changedFiles_, {}), names = std::move(names), read = read_,
+                    directory = directory_] {
+        auto reread = std::make_shared<Reread>();
+        for (const std::string &path : files) {
+            try {
+                Scanned scanned;
+                scanned.text = read(path);
+                scanned.symbols = qc::scanSymbols(scanned.text);
+                reread->files.emplace_back(path, std::move(scanned));
+            } catch (const std::exception &) {
+                // A file that went away keeps its last symbols until the next build.
+            }
+        }
+        if (names) {
+            try {
+                const auto now = qc::readProjects(directory, [](const std::string &) { return std::string(); });
+                reread->projectChanged = projectNames(now) != *names;
+            } catch (const std::exception &) {
+                // Out of memory, say: the project stays as it was read last.
+            }
+        }
+        QMetaObject::invokeMethod(this, [this, reread] { landReread(reread); }, Qt::QueuedConnection);
+    });
+}
+
+void ProjectSymbols::landReread(std::shared_ptr<Reread> reread)
+{
+    rereading_ = false;
+    const std::string edited = editedFromEditor_ ? indexPathOf(editedFile_) : std::string();
+    for (auto &[path, scanned] : reread->files) {
+        // Opened for editing since it was written: the editor's text is the newer one.
+        if (!edited.empty() && indexPathOf(path) == edited)
+            discard(std::move(scanned));
+        else
+            apply(path, std::move(scanned));
     }
+    if (reread->projectChanged)
+        startBuild();
+    startRereading();
+    emit backgroundWorkLanded();
 }
 
 } // namespace vardo

@@ -7,6 +7,7 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,7 +20,8 @@ namespace vardo {
 // The symbol index of the working directory's project, kept up to date off the window's
 // thread: built on a change of directory, brought up to date when a file of the project is
 // written, and for the edited file from the editor's text. Until the first build lands the
-// index is empty; the window never waits for it.
+// index is empty; the window never waits for it. The window's thread reads no file and scans
+// no text here but through updateFile(), which the caller keeps to small texts.
 class ProjectSymbols : public QObject {
     Q_OBJECT
 
@@ -29,9 +31,12 @@ public:
 
     // Reads the directory's project anew; `editedFile` chooses among several source lists.
     void setDirectory(const std::string &directory, const std::string &editedFile);
-    // The edited file changed: with several lists, the project may be another one.
-    void setEditedFile(const std::string &editedFile);
-    // Re-indexes a file of the project from a text that is newer than the disk's.
+    // The edited file changed: with several lists, the project may be another one. With
+    // `fromEditor`, its symbols come from the editor's text and writes of it are not read back;
+    // without (a text too large to take from the editor), they come from each write of it.
+    void setEditedFile(const std::string &editedFile, bool fromEditor = true);
+    // Re-indexes a file of the project from a text that is newer than the disk's, scanning it
+    // on the caller's thread: for small texts only.
     void updateFile(const std::string &path, std::string text);
     // The same from the editor's text as its document holds it (paragraphs end in U+2029).
     void updateFromEditor(const std::string &path, const QString &editorText);
@@ -40,6 +45,8 @@ public:
     void updateFromEditorInBackground(const std::string &path, QString editorText);
     // An update in the background has not landed yet.
     bool backgroundUpdatePending() const { return backgroundPending_; }
+    // What reads the project's files (on the background threads only); tests watch it.
+    void setFileReader(qc::ReadFile read);
 
     const qc::SymbolIndex &index() const { return index_; }
     const std::string &directory() const { return directory_; }
@@ -50,27 +57,47 @@ public:
 signals:
     // A build landed: the index is that of the current directory.
     void rebuilt();
+    // Work done off the window's thread landed: an editor's text scanned, changed files read
+    // again and scanned, the directory read after a change of its entries.
+    void backgroundWorkLanded();
 
 private:
     struct Result;
+    struct Reread;
+    struct Scanned {
+        std::string text;
+        qc::FileSymbols symbols;
+    };
     void startBuild();
     void land(std::shared_ptr<Result> result);
-    void landBackgroundUpdate(unsigned generation, const std::string &path, std::string text,
-                              qc::FileSymbols symbols);
+    void landBackgroundUpdate(unsigned generation, const std::string &path, Scanned scanned);
+    // Puts a scanned text in the index, or keeps it for the build that is running.
+    void apply(const std::string &path, Scanned scanned);
     void fileChanged(const QString &path);
     void directoryChanged();
+    // Reads again, off the window's thread, the files and the directory that changed since the
+    // last reading started; one reading at a time, which takes all that piled up meanwhile.
+    void startRereading();
+    void landReread(std::shared_ptr<Reread> reread);
     void watchProject();
     // The index's own spelling of a path written another way (through a link, say).
     std::string indexPathOf(const std::string &path) const;
+    // Frees a large value on a background thread.
+    template <class T> void discard(T &&value);
 
     std::string directory_;
     std::string editedFile_;
+    bool editedFromEditor_ = true;
     std::vector<qc::SourceList> projects_;
+    // What a change of the directory's entries is compared with: the lists, or the sources of a
+    // directory without one.
+    std::shared_ptr<const std::vector<std::string>> projectNames_;
     qc::SourceList project_;
     qc::SymbolIndex index_;
     std::map<std::string, std::string> byCanonicalPath_;
     // Texts that arrived while a build was running, applied when it lands.
-    std::map<std::string, std::string> pending_;
+    std::map<std::string, Scanned> pending_;
+    qc::ReadFile read_;
     std::thread worker_;
     bool landed_ = true;
     bool again_ = false; // another build was asked for while one was running
@@ -79,6 +106,11 @@ private:
     QThreadPool *scanner_;
     unsigned updateGeneration_ = 0;
     bool backgroundPending_ = false;
+    // One thread for reading changed files and the directory again, and for freeing.
+    QThreadPool *reader_;
+    std::set<std::string> changedFiles_;
+    bool directoryChanged_ = false;
+    bool rereading_ = false;
 };
 
 } // namespace vardo

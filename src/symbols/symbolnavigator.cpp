@@ -1,5 +1,6 @@
 #include "symbols/symbolnavigator.h"
 
+#include "core/base/paths.h"
 #include "core/qc/lexer.h"
 #include "core/text/textmodel.h"
 #include "doc/qtext.h"
@@ -13,12 +14,16 @@
 #include <QCoreApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
-#include <QListWidget>
+#include <QListView>
+#include <QSet>
+#include <QStringListModel>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
+#include <algorithm>
+#include <numeric>
 
 namespace vardo {
 
@@ -26,6 +31,17 @@ namespace {
 
 // How long typing must pause before the edited file is indexed from the editor's text.
 constexpr int kTypingPauseMs = 400;
+// The largest editor's text (in characters) a lookup scans while the user waits for it, in a
+// few milliseconds; a larger one is scanned in the background and the lookup goes by the last
+// finished index.
+constexpr int kScanWhileWaiting = 128 * 1024;
+// The largest editor's text the index takes from the editor at all: copying a larger one out of
+// the editor would hold up the window. Such a file's symbols come from its writes instead.
+constexpr int kEditorTextLimit = 2 * 1024 * 1024;
+// How far above the caret completion looks for the function's parameters and locals.
+constexpr int kLocalsWindow = 64 * 1024;
+// The rows whose widths the list of choices is fitted to: the longest ones.
+constexpr int kMeasuredRows = 32;
 // The most definitions a hover shows.
 constexpr std::size_t kHoverDefinitions = 3;
 
@@ -51,6 +67,9 @@ std::string toBytes(const QString &text)
 
 QString fromBytes(const std::string &bytes)
 {
+    // ASCII, as names nearly always are, is the same in the code page and in Latin-1.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return fromU16(text::decodeCp1252(bytes));
 }
 
@@ -78,6 +97,7 @@ SymbolNavigator::SymbolNavigator(Workbench &workbench, TextPane *editor, TextPan
     connect(editor, &QPlainTextEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
     // A fresh index knows only the disk: the editor may hold newer lines.
     connect(symbols_, &ProjectSymbols::rebuilt, this, indexInBackground);
+    connect(symbols_, &ProjectSymbols::rebuilt, this, [this] { bounds_.reset(); });
 
     const auto bind = [this](TextPane *pane, QKeySequence keys, std::function<void()> action) {
         auto *a = new QAction(pane);
@@ -97,8 +117,25 @@ SymbolNavigator::SymbolNavigator(Workbench &workbench, TextPane *editor, TextPan
     bind(editor, QKeySequence(Qt::CTRL | Qt::Key_J), [this] { complete(); });
 }
 
+bool SymbolNavigator::isInProject(const std::string &path) const
+{
+    if (!bounds_)
+        bounds_.emplace(symbols_->directory(), symbols_->project());
+    return bounds_->contains(paths::canonical(path));
+}
+
+SymbolNavigator::~SymbolNavigator()
+{
+    offer_.reset();
+    if (choices_) {
+        choices_->removeEventFilter(this);
+        delete choices_;
+    }
+}
+
 void SymbolNavigator::directoryChanged(const std::string &directory)
 {
+    bounds_.reset();
     symbols_->setDirectory(directory, workbench_.editedDocument().path());
 }
 
@@ -108,7 +145,10 @@ void SymbolNavigator::indexEditorText(bool inBackground)
     const std::string &path = workbench_.editedDocument().path();
     if (path.empty())
         return;
-    symbols_->setEditedFile(path);
+    const bool fromEditor = editor_->document()->characterCount() <= kEditorTextLimit;
+    symbols_->setEditedFile(path, fromEditor);
+    if (!fromEditor)
+        return;
     const QString text = editor_->document()->toRawText();
     if (inBackground)
         symbols_->updateFromEditorInBackground(path, text);
@@ -118,8 +158,12 @@ void SymbolNavigator::indexEditorText(bool inBackground)
 
 void SymbolNavigator::bringIndexUpToDate()
 {
-    if (typingPause_->isActive() || symbols_->backgroundUpdatePending())
+    if (!typingPause_->isActive() && !symbols_->backgroundUpdatePending())
+        return;
+    if (editor_->document()->characterCount() <= kScanWhileWaiting)
         indexEditorText(false);
+    else if (typingPause_->isActive())
+        indexEditorText(true); // the lookup goes by the last finished index meanwhile
 }
 
 NameAt SymbolNavigator::nameAtCaret(TextPane *pane) const
@@ -153,15 +197,15 @@ void SymbolNavigator::goToDefinition(TextPane *pane)
         jumpToDefinition(found.front());
         return;
     }
-    QStringList labels;
+    Offer offer;
     for (const qc::Definition &d : found)
-        labels << QStringLiteral("%1:%2: %3")
-                      .arg(shownPath(d.path, symbols_->directory()))
-                      .arg(d.symbol.line + 1)
-                      .arg(fromBytes(d.symbol.declaration));
-    showChoices(pane, labels, [this, found, labels](const QString &label) {
-        jumpToDefinition(found[static_cast<std::size_t>(labels.indexOf(label))]);
-    });
+        offer.labels << QStringLiteral("%1:%2: %3")
+                            .arg(shownPath(d.path, symbols_->directory()))
+                            .arg(d.symbol.line + 1)
+                            .arg(fromBytes(d.symbol.declaration));
+    offer.definitions = found;
+    const QStringList rows = offer.labels;
+    showChoices(pane, rows, std::move(offer));
 }
 
 void SymbolNavigator::jumpToDefinition(const qc::Definition &definition)
@@ -300,6 +344,9 @@ void SymbolNavigator::findReferences(TextPane *pane)
 
 void SymbolNavigator::complete()
 {
+    // A pane shown read-only takes no completion: its changes could never be saved.
+    if (editor_->isReadOnly())
+        return;
     QTextCursor cursor = editor_->textCursor();
     const QString line = cursor.block().text();
     const int begin = prefixColumn();
@@ -309,14 +356,26 @@ void SymbolNavigator::complete()
                                           : before == u'$' ? qc::CompletionContext::Frame
                                                            : qc::CompletionContext::Any;
     bringIndexUpToDate();
-    completionNames_.clear();
-    if (context == qc::CompletionContext::Any)
-        for (const std::string &local : qc::localNames(toBytes(editor_->toPlainText()), cursor.blockNumber()))
-            completionNames_ << fromBytes(local);
-    for (const std::string &name : symbols_->index().completions(toBytes(prefix), context))
-        if (!completionNames_.contains(fromBytes(name)))
-            completionNames_ << fromBytes(name);
-    const QStringList offered = completionsFor(prefix);
+    const QStringList locals = context == qc::CompletionContext::Any ? localNamesAtCaret() : QStringList();
+    // The index's names are distinct already and begin with the prefix: only the locals can
+    // repeat one, and only they need filtering.
+    const QSet<QString> localSet(locals.begin(), locals.end());
+    const std::vector<std::string> found = symbols_->index().completions(toBytes(prefix), context);
+    QStringList project;
+    project.reserve(static_cast<qsizetype>(found.size()));
+    for (const std::string &name : found) {
+        QString shown = fromBytes(name);
+        if (localSet.isEmpty() || !localSet.contains(shown))
+            project << std::move(shown);
+    }
+    // Lists joined only where both have names: a hundred thousand names are not copied for nothing.
+    const auto joined = [](const QStringList &first, const QStringList &second) {
+        return first.isEmpty() ? second : second.isEmpty() ? first : first + second;
+    };
+    const QStringList offered = joined(completionsFor(locals, prefix), project);
+    Offer offer;
+    offer.completion = true;
+    offer.names = joined(locals, project);
     if (offered.isEmpty()) {
         tell(editor_, tr("Nothing in the project begins with %1.").arg(prefix));
         return;
@@ -325,14 +384,35 @@ void SymbolNavigator::complete()
         insertCompletion(offered.front());
         return;
     }
-    completing_ = true;
-    showChoices(editor_, offered, [this](const QString &label) { insertCompletion(label); });
+    showChoices(editor_, offered, std::move(offer));
 }
 
-QStringList SymbolNavigator::completionsFor(const QString &prefix) const
+QStringList SymbolNavigator::localNamesAtCaret() const
+{
+    // From the line that starts the window above the caret to the end of the caret's line.
+    const QTextCursor cursor = editor_->textCursor();
+    const QTextBlock last = cursor.block();
+    QTextBlock first = last;
+    int length = last.length();
+    while (first.previous().isValid() && length + first.previous().length() <= kLocalsWindow) {
+        first = first.previous();
+        length += first.length();
+    }
+    QTextCursor lines(first);
+    lines.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+    QString text = lines.selectedText();
+    text.replace(QChar(0x2029), u'\n');
+    QStringList out;
+    for (const std::string &local :
+         qc::localNames(toBytes(text), static_cast<std::uint32_t>(last.blockNumber() - first.blockNumber())))
+        out << fromBytes(local);
+    return out;
+}
+
+QStringList SymbolNavigator::completionsFor(const QStringList &names, const QString &prefix)
 {
     QStringList out;
-    for (const QString &name : completionNames_)
+    for (const QString &name : names)
         if (name.startsWith(prefix, Qt::CaseInsensitive))
             out << name;
     return out;
@@ -350,6 +430,8 @@ int SymbolNavigator::prefixColumn() const
 
 void SymbolNavigator::insertCompletion(const QString &name)
 {
+    if (editor_->isReadOnly())
+        return;
     // The whole name at the caret makes way, not only its part before the caret.
     QTextCursor cursor = editor_->textCursor();
     const QString line = cursor.block().text();
@@ -364,56 +446,82 @@ void SymbolNavigator::insertCompletion(const QString &name)
 
 void SymbolNavigator::refilterCompletion()
 {
+    if (!completing() || !choices_)
+        return;
     const QTextCursor cursor = editor_->textCursor();
     const int begin = prefixColumn();
-    const QStringList offered = completionsFor(cursor.block().text().mid(begin, cursor.positionInBlock() - begin));
+    const QStringList offered =
+        completionsFor(offer_->names, cursor.block().text().mid(begin, cursor.positionInBlock() - begin));
     if (offered.isEmpty()) {
         hideChoices();
         return;
     }
-    choices_->clear();
-    choices_->addItems(offered);
-    choices_->setCurrentRow(0);
+    rows_->setStringList(offered);
+    choices_->setCurrentIndex(rows_->index(0));
 }
 
-void SymbolNavigator::showChoices(TextPane *pane, const QStringList &labels, std::function<void(const QString &)> chosen)
+void SymbolNavigator::showChoices(TextPane *pane, const QStringList &rows, Offer offer)
 {
     if (!choices_) {
-        choices_ = new QListWidget(editor_->window());
+        choices_ = new QListView(editor_->window());
         choices_->setObjectName(QStringLiteral("choices"));
         choices_->setWindowFlags(Qt::Popup);
         choices_->setUniformItemSizes(true);
+        choices_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        rows_ = new QStringListModel(choices_);
+        choices_->setModel(rows_);
         choices_->installEventFilter(this);
-        connect(choices_, &QListWidget::itemActivated, this, [this] { choose(); });
+        connect(choices_, &QListView::activated, this, [this] { choose(); });
     }
-    chosen_ = std::move(chosen);
-    choices_->clear();
-    choices_->addItems(labels);
-    choices_->setCurrentRow(0);
-    const int rows = std::min(static_cast<int>(labels.size()), 10);
+    offer_.reset();
+    rows_->setStringList(rows);
+    choices_->setCurrentIndex(rows_->index(0));
+    // Fitted to its longest rows: measuring every one of a hundred thousand names would keep
+    // the user waiting.
+    std::vector<int> longest(static_cast<std::size_t>(rows.size()));
+    std::iota(longest.begin(), longest.end(), 0);
+    const auto measured = longest.begin() + std::min<qsizetype>(kMeasuredRows, rows.size());
+    std::partial_sort(longest.begin(), measured, longest.end(),
+                      [&](int a, int b) { return rows[a].size() > rows[b].size(); });
+    int width = 0;
+    for (auto row = longest.begin(); row != measured; ++row)
+        width = std::max(width, choices_->sizeHintForIndex(rows_->index(*row)).width());
+    const int shown = std::min(static_cast<int>(rows.size()), 10);
     const int frame = 2 * choices_->frameWidth();
-    choices_->resize(std::min(choices_->sizeHintForColumn(0) + frame + choices_->verticalScrollBar()->sizeHint().width(), 800),
-                     rows * choices_->sizeHintForRow(0) + frame);
+    choices_->resize(std::min(width + frame + choices_->verticalScrollBar()->sizeHint().width(), 800),
+                     shown * choices_->sizeHintForRow(0) + frame);
     choices_->move(pane->viewport()->mapToGlobal(pane->cursorRect().bottomLeft()));
     choices_->show();
     choices_->setFocus();
+    offer_ = std::move(offer);
 }
 
 void SymbolNavigator::hideChoices()
 {
-    completing_ = false;
+    offer_.reset();
     if (choices_)
         choices_->hide();
 }
 
 void SymbolNavigator::choose()
 {
-    const QListWidgetItem *item = choices_->currentItem();
-    const QString label = item ? item->text() : QString();
-    const auto chosen = chosen_;
+    if (!choices_)
+        return;
+    const QModelIndex current = choices_->currentIndex();
+    const int row = current.isValid() ? current.row() : -1;
+    const QString text = current.data().toString();
+    const std::optional<Offer> offer = std::exchange(offer_, std::nullopt);
     hideChoices();
-    if (!label.isEmpty() && chosen)
-        runGuarded([&] { chosen(label); });
+    if (!offer || text.isEmpty())
+        return;
+    // A choice is one of the offer's entries, or nothing.
+    if (offer->completion) {
+        if (offer->names.contains(text))
+            runGuarded([&] { insertCompletion(text); });
+    } else if (row >= 0 && row < offer->labels.size() && offer->labels[row] == text &&
+               static_cast<std::size_t>(row) < offer->definitions.size()) {
+        runGuarded([&] { jumpToDefinition(offer->definitions[static_cast<std::size_t>(row)]); });
+    }
 }
 
 bool SymbolNavigator::choicesKey(QKeyEvent *key)
@@ -424,7 +532,7 @@ bool SymbolNavigator::choicesKey(QKeyEvent *key)
         choose();
         return true;
     case Qt::Key_Tab:
-        if (completing_)
+        if (completing())
             choose();
         return true;
     case Qt::Key_Escape:
@@ -438,7 +546,7 @@ bool SymbolNavigator::choicesKey(QKeyEvent *key)
     case Qt::Key_End:
         return false;
     default:
-        if (!completing_)
+        if (!completing())
             return false;
         // Typing goes on in the editor while the list follows what is typed.
         QCoreApplication::sendEvent(editor_, key);
@@ -447,15 +555,19 @@ bool SymbolNavigator::choicesKey(QKeyEvent *key)
     }
 }
 
-QListWidget *SymbolNavigator::choices() const
+QListView *SymbolNavigator::choices() const
 {
     return choices_ && choices_->isVisible() ? choices_ : nullptr;
 }
 
 bool SymbolNavigator::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == choices_ && event->type() == QEvent::KeyPress)
-        return choicesKey(static_cast<QKeyEvent *>(event));
+    if (choices_ && watched == choices_) {
+        // However the list went away, what it offered goes with it.
+        if (event->type() == QEvent::Hide)
+            offer_.reset();
+        return event->type() == QEvent::KeyPress && choicesKey(static_cast<QKeyEvent *>(event));
+    }
     auto *pane = watched->parent() ? qobject_cast<TextPane *>(watched->parent()) : nullptr;
     if (!pane)
         return false;

@@ -4,6 +4,7 @@
 #include "workbench/workbench.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -12,7 +13,8 @@
 #include <vector>
 
 class QKeyEvent;
-class QListWidget;
+class QListView;
+class QStringListModel;
 class QTimer;
 
 namespace vardo {
@@ -45,11 +47,15 @@ class SymbolNavigator : public QObject {
 
 public:
     SymbolNavigator(Workbench &workbench, TextPane *editor, TextPane *preview, QObject *parent = nullptr);
+    ~SymbolNavigator() override;
 
     // The working directory changed: read its project anew.
     void directoryChanged(const std::string &directory);
 
     ProjectSymbols &symbols() { return *symbols_; }
+    // Whether a file belongs to the project being read (its path absolute or relative to the
+    // current directory).
+    bool isInProject(const std::string &path) const;
 
     void goToDefinition(TextPane *pane);
     void findReferences(TextPane *pane);
@@ -62,7 +68,7 @@ public:
     // What hovering a name shows: its declarations, comments and places; empty for none.
     QString hoverText(const NameAt &name) const;
     // The list of choices shown for several definitions or completions; null when none is shown.
-    QListWidget *choices() const;
+    QListView *choices() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -73,20 +79,34 @@ private:
         int line;   // from 0
         int column; // from 0
     };
+    // What the list of choices offers while it is shown, and only then: hidden for any reason
+    // (a choice, Esc, a click elsewhere, another window taking the focus), it offers nothing.
+    struct Offer {
+        // Completion: typing goes on in the editor and narrows the list to the names that
+        // begin with what is typed. Otherwise each row is one definition, in order.
+        bool completion = false;
+        QStringList names;                   // completion: every name that can be offered
+        QStringList labels;                  // definitions: the rows shown
+        std::vector<qc::Definition> definitions; // one per label
+    };
     std::optional<Place> editorPlace() const;
     bool jumpTo(const std::string &path, int line, int column, int length);
     void jumpToDefinition(const qc::Definition &definition);
     void walk(std::vector<Place> &from, std::vector<Place> &to);
-    void showChoices(TextPane *pane, const QStringList &labels, std::function<void(const QString &)> chosen);
+    void showChoices(TextPane *pane, const QStringList &rows, Offer offer);
     void hideChoices();
     void choose();
     bool choicesKey(QKeyEvent *key);
-    QStringList completionsFor(const QString &prefix) const;
+    bool completing() const { return offer_ && offer_->completion; }
+    // The names of the offer that begin with a prefix, ignoring case.
+    static QStringList completionsFor(const QStringList &names, const QString &prefix);
+    // The names of the parameters and locals declared above the caret in its function.
+    QStringList localNamesAtCaret() const;
     // The column in the caret's line where the name before the caret begins.
     int prefixColumn() const;
     void tell(TextPane *pane, const QString &message);
     // The index follows the editor's text: in the background after a pause in typing, at once
-    // when a lookup needs lines the index has not seen yet.
+    // when a lookup needs lines the index has not seen yet and the text is small enough.
     void indexEditorText(bool inBackground);
     void bringIndexUpToDate();
     NameAt nameAtCaret(TextPane *pane) const;
@@ -97,11 +117,13 @@ private:
     TextPane *editor_;
     ProjectSymbols *symbols_;
     QTimer *typingPause_;
-    QListWidget *choices_ = nullptr;
-    std::function<void(const QString &)> chosen_;
-    QStringList completionNames_;
-    bool completing_ = false;
+    // The one list of choices, made on first use and owned here.
+    QPointer<QListView> choices_;
+    QStringListModel *rows_ = nullptr; // the list's rows
+    std::optional<Offer> offer_;
     std::vector<Place> back_, forward_;
+    // The project's bounds, made when first asked after the project changed.
+    mutable std::optional<qc::ProjectBounds> bounds_;
 };
 
 } // namespace vardo

@@ -38,6 +38,8 @@ public:
     virtual void showPage(Page page) = 0;
     virtual void setPageCaption(Page page, const QString &caption) = 0;
     virtual std::string workingDirectory() const = 0;
+    // Whether a file belongs to the project: below its folder, or named by its source list.
+    virtual bool isInProject(const std::string &path) const = 0;
 };
 
 } // namespace vardo

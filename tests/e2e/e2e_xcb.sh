@@ -25,9 +25,9 @@ fail() {
 
 # Polls a condition for up to 20 seconds (sanitizer builds are slow to start).
 wait_for() {
-  for _ in $(seq 200); do
+  for _ in $(seq 400); do
     if eval "$1"; then return 0; fi
-    sleep 0.1
+    sleep 0.05
   done
   return 1
 }
@@ -60,10 +60,25 @@ title="$(xprop -id "$window" _NET_WM_NAME | sed 's/^[^"]*"//; s/"$//')"
 # in the editor below its text.
 read -r left top < <(xdotool getwindowgeometry "$window" | awk '/Position/ { split($2, p, ","); print p[1], p[2] }')
 row_y() { echo $((top + 32 + 15 * $1)); }
-click_at() { xdotool mousemove --sync "$1" "$2" click 1; }
-double_click_row() { xdotool mousemove --sync $((left + 12)) "$(row_y "$1")" click --repeat 2 --delay 60 1; }
+# Runs xdotool's commands after $3 with the pointer at $1,$2. A synced move waits for the
+# pointer to leave the place it was at, so one to where it already is would wait out xdotool's
+# own timeout: there the move is left out. Nothing but this script moves the pointer.
+pointer=""
+at() {
+  local x="$1" y="$2"
+  shift 2
+  if [ "$pointer" = "$x $y" ]; then
+    xdotool "$@"
+  else
+    pointer="$x $y"
+    xdotool mousemove --sync "$x" "$y" "$@"
+  fi
+}
+click_at() { at "$1" "$2" click 1; }
+double_click_row() { at $((left + 12)) "$(row_y "$1")" click --repeat 2 --delay 60 1; }
+# The editor handles input in the order the X server gives it, and nothing that input starts
+# waits for later: what follows a double click finds the file open.
 type_in_editor() {
-  sleep 0.5
   click_at $((left + 400)) $((top + 400))
   xdotool windowfocus --sync "$window" type --delay 30 "$1"
 }
@@ -89,9 +104,10 @@ printf -v expected_b 'float() second =\r\n{\r\n\treturn 1;\r\n};\r\nx'
 if command -v fteqcc >/dev/null; then
   xdotool windowfocus --sync "$window" key F7
   wait_for '[ -e "$work/mod/fteqcc.log" ]' || fail "fteqcc did not run"
-  sleep 1
+  # The output is complete once the compiler is gone: the editor reaps it on its own thread, in
+  # the same turn that reads the last output and closes the list.
+  wait_for '[ -z "$(ps -o pid= --ppid "$app_pid")" ]' || fail "fteqcc did not end"
   xdotool windowfocus --sync "$window" key F4
-  sleep 0.5
   xdotool windowfocus --sync "$window" type --delay 30 "x = 1;"
   xdotool windowfocus --sync "$window" key F7
   wait_for '[ -s "$work/mod/progs.dat" ]' || fail "the mended mod did not compile: '$(cat -A "$work/mod/sub/bad.qc")'"

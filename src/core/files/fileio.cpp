@@ -90,6 +90,54 @@ int reserveSpace(int fd, std::size_t size)
     return error == EOPNOTSUPP || error == ENOSYS ? 0 : error;
 }
 
+std::function<void(const std::string &)> &beforeReplaceHook()
+{
+    static std::function<void(const std::string &)> hook;
+    return hook;
+}
+
+// The last look at the file before its bytes are replaced.
+void checkVersion(const std::string &target, const ReplaceOnly *only)
+{
+    if (beforeReplaceHook())
+        beforeReplaceHook()(target);
+    if (only && identityOf(target) != only->version)
+        throw ChangedMeanwhileError(target);
+}
+
+[[noreturn]] void changedMeanwhile(const std::string &temp, const std::string &target)
+{
+    ::unlink(temp.c_str());
+    throw ChangedMeanwhileError(target);
+}
+
+// Puts the written temporary file in the target's place. With a version to replace, the two
+// are swapped atomically and what was swapped out is checked, so that a save of another
+// program that lands between the last look and the swap is never lost; a file system that
+// cannot swap gets a plain rename after the last look. False with errno set on failure.
+bool replaceWith(const std::string &temp, const std::string &target, const ReplaceOnly *only)
+{
+    if (only) {
+        const unsigned flags = only->version ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+        if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), flags) == 0) {
+            if (!only->version)
+                return true;
+            if (identityOf(temp) == only->version) {
+                // What is left is the replaced version; failing to remove it loses nothing.
+                ::unlink(temp.c_str());
+                return true;
+            }
+            ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE);
+            changedMeanwhile(temp, target);
+        }
+        if (errno == EEXIST || errno == ENOENT)
+            changedMeanwhile(temp, target);
+        if (errno != EINVAL && errno != ENOSYS)
+            return false;
+    }
+    return ::rename(temp.c_str(), target.c_str()) == 0;
+}
+
 [[noreturn]] void notRegularFile(const std::string &path)
 {
     throw SaveError(SaveError::Kind::NotRegularFile, path, 0);
@@ -97,8 +145,9 @@ int reserveSpace(int fd, std::size_t size)
 
 // The open does not block on a FIFO nor truncate anything before the file is known to be a
 // regular file with room for the new bytes; only then is it cut to size and overwritten.
-void saveInPlace(const std::string &target, std::string_view bytes)
+void saveInPlace(const std::string &target, std::string_view bytes, const ReplaceOnly *only)
 {
+    checkVersion(target, only);
     Fd fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid() && errno == ENXIO)
         notRegularFile(target);
@@ -116,7 +165,8 @@ void saveInPlace(const std::string &target, std::string_view bytes)
         writeFailed(target);
 }
 
-void saveViaRename(const std::string &target, std::string_view bytes, const struct stat *old)
+void saveViaRename(const std::string &target, std::string_view bytes, const struct stat *old,
+                   const ReplaceOnly *only)
 {
     std::string temp = directoryOf(target) + "/.vardo-save-XXXXXX";
     Fd fd(::mkstemp(temp.data()));
@@ -125,18 +175,49 @@ void saveViaRename(const std::string &target, std::string_view bytes, const stru
     const mode_t mode = old ? old->st_mode : (0666 & ~currentUmask());
     if (old && old->st_gid != ::getegid() && ::fchown(fd.get(), (uid_t)-1, old->st_gid) != 0) {
         ::unlink(temp.c_str());
-        saveInPlace(target, bytes);
+        saveInPlace(target, bytes, only);
         return;
     }
     const bool written = ::fchmod(fd.get(), mode & 07777) == 0 && writeAll(fd.get(), bytes) &&
                          ::fsync(fd.get()) == 0 && fd.close() == 0;
-    if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
+    if (written) {
+        try {
+            checkVersion(target, only);
+        } catch (const ChangedMeanwhileError &) {
+            changedMeanwhile(temp, target);
+        }
+    }
+    if (!written || !replaceWith(temp, target, only)) {
         const int error = errno;
         ::unlink(temp.c_str());
         errno = error;
         writeFailed(target);
     }
 }
+
+void saveSafely(const std::string &path, std::string_view bytes, const ReplaceOnly *only)
+{
+    const std::string target = resolveTarget(path);
+    const std::string directory = directoryOf(target);
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) {
+        if (errno != ENOENT || !isWritable(directory))
+            cannotCreate(path);
+        saveViaRename(target, bytes, nullptr, only);
+        return;
+    }
+    if (!S_ISREG(st.st_mode))
+        notRegularFile(path);
+    if (!isWritable(target))
+        cannotCreate(path);
+    const bool renameKeepsFile = st.st_nlink == 1 &&
+                                 st.st_uid == ::geteuid() && isWritable(directory);
+    if (renameKeepsFile)
+        saveViaRename(target, bytes, &st, only);
+    else
+        saveInPlace(target, bytes, only);
+}
+
 
 } // namespace
 
@@ -236,25 +317,17 @@ DiskChange diskChange(const std::optional<FileIdentity> &remembered, const std::
 
 void saveFileSafely(const std::string &path, std::string_view bytes)
 {
-    const std::string target = resolveTarget(path);
-    const std::string directory = directoryOf(target);
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) {
-        if (errno != ENOENT || !isWritable(directory))
-            cannotCreate(path);
-        saveViaRename(target, bytes, nullptr);
-        return;
-    }
-    if (!S_ISREG(st.st_mode))
-        notRegularFile(path);
-    if (!isWritable(target))
-        cannotCreate(path);
-    const bool renameKeepsFile = st.st_nlink == 1 &&
-                                 st.st_uid == ::geteuid() && isWritable(directory);
-    if (renameKeepsFile)
-        saveViaRename(target, bytes, &st);
-    else
-        saveInPlace(target, bytes);
+    saveSafely(path, bytes, nullptr);
+}
+
+void saveFileSafely(const std::string &path, std::string_view bytes, const ReplaceOnly &only)
+{
+    saveSafely(path, bytes, &only);
+}
+
+void setBeforeReplaceHook(std::function<void(const std::string &target)> hook)
+{
+    beforeReplaceHook() = std::move(hook);
 }
 
 void replaceEntry(const std::string &path, std::string_view bytes)
@@ -264,7 +337,7 @@ void replaceEntry(const std::string &path, std::string_view bytes)
         errno = EISDIR;
         cannotCreate(path);
     }
-    saveViaRename(path, bytes, nullptr);
+    saveViaRename(path, bytes, nullptr, nullptr);
 }
 
 } // namespace vardo::fileio

@@ -81,6 +81,19 @@ DiskChange diskChange(const std::optional<FileIdentity> &remembered, const std::
 // failure.
 bool writeAll(int fd, std::string_view bytes);
 
+// The file was not the version a save was to replace: another program wrote, replaced,
+// created or removed it meanwhile. Nothing was replaced.
+class ChangedMeanwhileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The version of a file that a save may replace: a file of this identity, or, with none, no
+// file at all.
+struct ReplaceOnly {
+    std::optional<FileIdentity> version;
+};
+
 // Replaces the file's contents with `bytes` so that a failure leaves the old contents whole:
 // a temporary file in the same directory is written, flushed and renamed over the target,
 // keeping its permission bits; a symbolic link is followed. Where a rename would change the
@@ -88,6 +101,14 @@ bool writeAll(int fd, std::string_view bytes);
 // new size was reserved so that a full disk fails before the old bytes are touched. Only a
 // regular file is ever written (or a new one created).
 void saveFileSafely(const std::string &path, std::string_view bytes);
+// The same, replacing only the version named: the file's identity is checked again just before
+// the new bytes take its place and, where the file system can swap the two atomically, once
+// more right after the swap (swapping back when it was another version). Throws
+// ChangedMeanwhileError when the file changed; it then stays as the other program left it.
+void saveFileSafely(const std::string &path, std::string_view bytes, const ReplaceOnly &only);
+
+// Called just before a save checks the version it replaces, for tests; empty removes it.
+void setBeforeReplaceHook(std::function<void(const std::string &target)> hook);
 
 // Creates or replaces `path` with a new plain file holding `bytes`. Whatever entry has that
 // name (a file, a symbolic link, a FIFO, a socket) is replaced, never opened or written

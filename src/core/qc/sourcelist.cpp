@@ -1,5 +1,6 @@
 #include "core/qc/sourcelist.h"
 
+#include "core/base/paths.h"
 #include "core/qc/lexer.h"
 #include "core/qc/textlines.h"
 
@@ -384,6 +385,31 @@ std::size_t chooseProject(const std::vector<SourceList> &projects, const std::st
         if (equalsIgnoringCase(fs::path(projects[i].listFile).filename().native(), kSourceListNames.front()))
             return i;
     return 0;
+}
+
+namespace {
+
+bool below(const std::string &path, const std::string &root)
+{
+    return path.compare(0, root.size(), root) == 0;
+}
+
+} // namespace
+
+ProjectBounds::ProjectBounds(const std::string &root, const SourceList &project) : root_(paths::canonical(root))
+{
+    if (root_.empty() || root_.back() != '/')
+        root_ += '/';
+    // Only names that leave the root are resolved: a folder of 100,000 files costs nothing.
+    for (const std::string &file : project.files)
+        if (!below(file, root_) || file.find("/../") != std::string::npos)
+            if (std::string resolved = paths::canonical(file); !below(resolved, root_))
+                elsewhere_.insert(std::move(resolved));
+}
+
+bool ProjectBounds::contains(const std::string &path) const
+{
+    return below(path, root_) || elsewhere_.contains(path);
 }
 
 } // namespace vardo::qc

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,5 +53,20 @@ std::vector<SourceList> readProjects(const std::string &directory, const ReadFil
 // The project an edited file belongs to: the first whose files hold it, else that of
 // progs.src, else the first. `projects` must not be empty.
 std::size_t chooseProject(const std::vector<SourceList> &projects, const std::string &editedFile);
+
+// Which files belong to a project: those below its root, and those its list names elsewhere
+// (lists that reach a shared "../common" folder are normal).
+class ProjectBounds {
+public:
+    ProjectBounds() = default;
+    ProjectBounds(const std::string &root, const SourceList &project);
+
+    // Whether a file belongs to the project; `path` is canonical.
+    bool contains(const std::string &path) const;
+
+private:
+    std::string root_; // canonical, ending in '/'
+    std::set<std::string> elsewhere_;
+};
 
 } // namespace vardo::qc

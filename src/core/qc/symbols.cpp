@@ -13,6 +13,38 @@ namespace vardo::qc {
 
 namespace {
 
+char foldCase(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The first of `a` and `b` without regard to case, over at most their common length: negative,
+// zero or positive.
+int compareFolded(std::string_view a, std::string_view b)
+{
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(foldCase(a[i]));
+        const auto y = static_cast<unsigned char>(foldCase(b[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int compareNames(std::string_view a, std::string_view b)
+{
+    if (const int folded = compareFolded(a, b))
+        return folded;
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    return a.compare(b);
+}
+
+namespace {
+
 // A token of a whole file.
 struct Tok {
     TokenKind kind;
@@ -68,6 +100,12 @@ public:
         // Directive lines are read while lexing, declarations after: put them in text order.
         std::stable_sort(out_.symbols.begin(), out_.symbols.end(), [](const Symbol &a, const Symbol &b) {
             return a.line != b.line ? a.line < b.line : a.column < b.column;
+        });
+        out_.byName.resize(out_.symbols.size());
+        for (std::uint32_t i = 0; i < out_.byName.size(); ++i)
+            out_.byName[i] = i;
+        std::stable_sort(out_.byName.begin(), out_.byName.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return compareNames(out_.symbols[a].name, out_.symbols[b].name) < 0;
         });
         return std::move(out_);
     }
@@ -541,11 +579,16 @@ bool SymbolIndex::update(const std::string &path, std::string text)
 
 bool SymbolIndex::replace(const std::string &path, std::string text, FileSymbols symbols)
 {
+    return exchange(path, text, symbols);
+}
+
+bool SymbolIndex::exchange(const std::string &path, std::string &text, FileSymbols &symbols)
+{
     for (File &file : files_) {
         if (file.path != path)
             continue;
-        file.symbols = std::move(symbols);
-        file.text = std::move(text);
+        std::swap(file.symbols, symbols);
+        std::swap(file.text, text);
         return true;
     }
     return false;
@@ -615,11 +658,6 @@ std::vector<Reference> SymbolIndex::references(std::string_view name, bool frame
 
 std::vector<std::string> SymbolIndex::completions(std::string_view prefix, CompletionContext context) const
 {
-    const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    const auto begins = [&](const std::string &name) {
-        return name.size() >= prefix.size() &&
-               std::equal(prefix.begin(), prefix.end(), name.begin(), [&](char a, char b) { return fold(a) == fold(b); });
-    };
     const auto wanted = [&](SymbolKind kind) {
         switch (context) {
         case CompletionContext::Field: return kind == SymbolKind::Field;
@@ -628,22 +666,57 @@ std::vector<std::string> SymbolIndex::completions(std::string_view prefix, Compl
         }
         return false;
     };
-    std::vector<std::string> names;
-    for (const File &file : files_)
-        for (const Symbol &s : file.symbols.symbols)
-            if (wanted(s.kind) && begins(s.name))
-                names.push_back(s.name);
-    // Sorted as a reader looks for them: without regard to case first.
-    std::sort(names.begin(), names.end(), [&](const std::string &a, const std::string &b) {
-        const auto folded = [&](char x, char y) { return fold(x) < fold(y); };
-        if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded))
-            return true;
-        if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded))
-            return false;
-        return a < b;
-    });
+    // Each file's names that begin with the prefix, already in order: one run per file.
+    const auto before = [&](std::string_view name) {
+        const int folded = compareFolded(name, prefix);
+        return folded < 0 || (folded == 0 && name.size() < prefix.size());
+    };
+    const auto begins = [&](std::string_view name) {
+        return name.size() >= prefix.size() && compareFolded(name, prefix) == 0;
+    };
+    using Range = std::pair<std::vector<std::uint32_t>::const_iterator, std::vector<std::uint32_t>::const_iterator>;
+    std::vector<Range> ranges;
+    ranges.reserve(files_.size());
+    std::size_t total = 0;
+    for (const File &file : files_) {
+        const std::vector<Symbol> &symbols = file.symbols.symbols;
+        const std::vector<std::uint32_t> &order = file.symbols.byName;
+        const auto first = std::partition_point(order.begin(), order.end(),
+                                                [&](std::uint32_t i) { return before(symbols[i].name); });
+        const auto last = std::partition_point(first, order.end(), [&](std::uint32_t i) { return begins(symbols[i].name); });
+        ranges.emplace_back(first, last);
+        total += static_cast<std::size_t>(last - first);
+    }
+    std::vector<std::string_view> names;
+    names.reserve(total);
+    std::vector<std::size_t> runs{0};
+    for (std::size_t f = 0; f < files_.size(); ++f) {
+        const std::vector<Symbol> &symbols = files_[f].symbols.symbols;
+        for (auto at = ranges[f].first; at != ranges[f].second; ++at)
+            if (wanted(symbols[*at].kind))
+                names.push_back(symbols[*at].name);
+        if (names.size() > runs.back())
+            runs.push_back(names.size());
+    }
+    // The runs merged two by two.
+    const auto less = [](std::string_view a, std::string_view b) { return compareNames(a, b) < 0; };
+    std::vector<std::string_view> merged(runs.size() > 2 ? names.size() : 0);
+    while (runs.size() > 2) {
+        std::vector<std::size_t> next{0};
+        for (std::size_t r = 0; r + 1 < runs.size(); r += 2) {
+            const std::size_t end = r + 2 < runs.size() ? runs[r + 2] : runs[r + 1];
+            std::merge(names.begin() + static_cast<std::ptrdiff_t>(runs[r]),
+                       names.begin() + static_cast<std::ptrdiff_t>(runs[r + 1]),
+                       names.begin() + static_cast<std::ptrdiff_t>(runs[r + 1]),
+                       names.begin() + static_cast<std::ptrdiff_t>(end),
+                       merged.begin() + static_cast<std::ptrdiff_t>(runs[r]), less);
+            next.push_back(end);
+        }
+        names.swap(merged);
+        runs.swap(next);
+    }
     names.erase(std::unique(names.begin(), names.end()), names.end());
-    return names;
+    return {names.begin(), names.end()};
 }
 
 } // namespace vardo::qc

@@ -38,7 +38,15 @@ struct Symbol {
 struct FileSymbols {
     std::vector<Symbol> symbols;
     std::vector<std::string> includes; // the names of its #include lines, as written
+    // The symbols' indices in the order completion offers names: without regard to case first
+    // (see compareNames), so that a look-up needs no sort of its own.
+    std::vector<std::uint32_t> byName;
 };
+
+// The order completion offers names in, as a reader looks for them: without regard to the case
+// of ASCII letters first, then byte by byte. Negative, zero or positive as `a` comes first,
+// equals `b`, or comes after it.
+int compareNames(std::string_view a, std::string_view b);
 
 // The definitions of one file's text. Bodies are skipped; a body left open while typing ends
 // at the next line that starts with a type in its first column, so what follows still counts.
@@ -78,6 +86,9 @@ public:
     bool update(const std::string &path, std::string text);
     // The same with the text's symbols already scanned.
     bool replace(const std::string &path, std::string text, FileSymbols symbols);
+    // The same, handing back in `text` and `symbols` what the file held before, for the caller
+    // to free where it suits it.
+    bool exchange(const std::string &path, std::string &text, FileSymbols &symbols);
 
     bool contains(const std::string &path) const;
     // The files indexed, in project order.

@@ -81,21 +81,74 @@ std::u16string decodeLines(std::string_view bytes)
     return text;
 }
 
-LineEnds lineEndsOf(std::string_view bytes)
+namespace {
+
+// Calls `each` with every line end of the bytes, in order.
+template <typename Each>
+void forEachLineEnd(std::string_view bytes, Each each)
 {
-    LineEnds found = LineEnds::None;
     for (std::size_t i = bytes.find_first_of("\r\n"); i != std::string_view::npos;
          i = bytes.find_first_of("\r\n", i + 1)) {
-        LineEnds end = LineEnds::Lf;
+        LineEnd end = LineEnd::Lf;
         if (bytes[i] == '\r') {
-            end = i + 1 < bytes.size() && bytes[i + 1] == '\n' ? LineEnds::CrLf : LineEnds::Cr;
-            i += end == LineEnds::CrLf;
+            end = i + 1 < bytes.size() && bytes[i + 1] == '\n' ? LineEnd::CrLf : LineEnd::Cr;
+            i += end == LineEnd::CrLf;
         }
-        if (found != LineEnds::None && found != end)
-            return LineEnds::Mixed;
-        found = end;
+        each(end);
     }
-    return found;
+}
+
+LineEnds styleOf(LineEnd end)
+{
+    return end == LineEnd::CrLf ? LineEnds::CrLf : end == LineEnd::Lf ? LineEnds::Lf : LineEnds::Cr;
+}
+
+} // namespace
+
+LineEnds lineEndsOf(std::string_view bytes)
+{
+    return fileLineEnds(bytes).style;
+}
+
+std::string_view bytesOf(LineEnd end)
+{
+    return end == LineEnd::CrLf ? "\r\n" : end == LineEnd::Lf ? "\n" : "\r";
+}
+
+FileLineEnds fileLineEnds(std::string_view bytes)
+{
+    FileLineEnds ends;
+    std::array<std::size_t, 3> counts{};
+    std::size_t total = 0;
+    forEachLineEnd(bytes, [&](LineEnd end) {
+        ++counts[static_cast<std::size_t>(end)];
+        ++total;
+    });
+    const auto most = std::max_element(counts.begin(), counts.end());
+    if (total == 0)
+        return ends;
+    ends.common = static_cast<LineEnd>(most - counts.begin());
+    ends.style = *most == total ? styleOf(ends.common) : LineEnds::Mixed;
+    if (ends.style == LineEnds::Mixed) {
+        ends.each.reserve(total);
+        forEachLineEnd(bytes, [&](LineEnd end) { ends.each.push_back(end); });
+    }
+    return ends;
+}
+
+std::string encodeLines(std::u16string_view text, char16_t separator, std::string_view end)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (const char16_t c : text) {
+        if (c == separator) {
+            out += end;
+        } else {
+            const int b = byteForCodePoint(c);
+            out += static_cast<char>(b < 0 ? '?' : b);
+        }
+    }
+    return out;
 }
 
 bool cutLongLines(std::u16string &lines, std::size_t limit)

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The text model shared by every pane: bytes in the Windows-1252 code page,
 // lines separated by CR LF, positions counting a line end as two characters.
@@ -30,6 +31,24 @@ std::u16string decodeLines(std::string_view bytes);
 // line end; a lone CR and a lone LF are line ends of their own.
 enum class LineEnds { None, CrLf, Lf, Cr, Mixed };
 LineEnds lineEndsOf(std::string_view bytes);
+
+// One line end.
+enum class LineEnd : unsigned char { CrLf, Lf, Cr };
+std::string_view bytesOf(LineEnd end);
+
+// How the lines of a file's bytes end, as a save needs to know to write them back as they were.
+struct FileLineEnds {
+    LineEnds style = LineEnds::None;
+    // What new lines end with: the file's most common end (CR LF first on a tie, then LF); LF
+    // for a file without any.
+    LineEnd common = LineEnd::Lf;
+    // Each line end in order, kept only when the file mixes them.
+    std::vector<LineEnd> each;
+};
+FileLineEnds fileLineEnds(std::string_view bytes);
+
+// Encodes text to Windows-1252 as encodeCp1252 does, with each `separator` written as `end`.
+std::string encodeLines(std::u16string_view text, char16_t separator, std::string_view end);
 
 // Decodes Windows-1252; its five unassigned bytes map to the code points of the same value,
 // so every byte string decodes and encodes back unchanged.
