@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
     ensureCurrentDirectory();
     QApplication application(argc, argv);
     vardo::prepareApplication();
-    const std::string file = vardo::enterStartPlace(QApplication::arguments());
+    const std::string file = vardo::enterStartPlace(argc, argv);
     vardo::TForm1 form;
     form.show();
     if (!file.empty())

@@ -142,18 +142,104 @@ TEST(CompilerOutput, FatalStopWithoutEarlierErrorsCountsOne)
     EXPECT_EQ(reader.warnings(), 1);
 }
 
-TEST(CompilerOutput, EscapesAreRemovedAndEndlessLinesCut)
+// What is left of a line: every kind of control sequence goes, in its 7-bit and 8-bit forms.
+const struct {
+    const char *name;
+    std::string line, text;
+} kStripped[] = {
+    {"CSI colours", "\x1b[1;31mred\x1b[0m \x1b[Kplain", "red plain"},
+    {"CSI private", "\x1b[?25lhidden\x1b[?25h", "hidden"},
+    {"nF and Fp escapes", "\x1b(Ba\x1b=b\x1b" "7c\x1b#8d", "abcd"},
+    {"OSC title, BEL", "\x1b]0;PWNED TITLE\x07world.qc:3: error: x", "world.qc:3: error: x"},
+    {"OSC title, ST", "\x1b]2;title\x1b\\text", "text"},
+    {"OSC 8 hyperlink", "\x1b]8;;file:///etc/passwd\x1b\\link\x1b]8;;\x1b\\", "link"},
+    {"DCS", "\x1bPq#0;2;0;0;0#0~~\x1b\\after", "after"},
+    {"SOS, PM, APC", "\x1bXs\x1b\\a\x1b^p\x07" "b\x1b_apc\x1b\\c", "abc"},
+    {"C1 CSI", "\x9b" "31mred\x9b" "0m", "red"},
+    {"C1 OSC and ST", "\x9d" "0;t\x9cok", "ok"},
+    {"C1 DCS ended by ESC \\", "\x90q\x1b\\ok", "ok"},
+    {"C1 as UTF-8", "\xc2\x9b" "31mred\xc2\x9d" "0;t\xc2\x9cok", "redok"},
+    {"ESC inside a string begins anew", "\x1b]0;t\x1b[31mok", "ok"},
+    {"an open string ends with its line", "\x1b]0;never ended", ""},
+    {"UTF-8 with C1-like bytes", "\xc4\x9b \xe2\x9b\x94 \xc2\xa0", "\xc4\x9b \xe2\x9b\x94 \xc2\xa0"},
+    {"UTF-8 in a title", "\x1b]0;\xc5\x9c\x07ok", "ok"},
+    {"CR overwrites", "10%\r20%\rdone", "done"},
+    {"CR before a sequence", "text\r\x1b[0m", "text"},
+    {"CRs at the end", "line\r\r", "line"},
+    {"other controls kept", "a\x07" "b\x08" "c\x85", "a\x07" "b\x08" "c\x85"},
+    {"U+0085 kept", "a\xc2\x85" "b", "a\xc2\x85" "b"},
+    {"broken UTF-8 kept", "bad\xffname\xc3", "bad\xffname\xc3"},
+    {"a control breaks a sequence", "\x1b[31\x07x", "\x07x"},
+    {"a lone ESC", "end\x1b", "end"},
+};
+
+TEST(CompilerOutput, ControlSequencesAreRemovedWhereverTheChunksBreak)
 {
-    EXPECT_EQ(withoutEscapes("\x1b[1;31mred\x1b[0m \x1b[Kplain\x1b(B\x1b"), "red plainB");
+    for (const auto &c : kStripped) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(withoutEscapes(c.line), c.text);
+        OutputReader reader;
+        std::vector<OutputReader::Line> lines;
+        for (const char byte : c.line + "\n") {
+            auto part = reader.feed(std::string_view(&byte, 1));
+            lines.insert(lines.end(), part.begin(), part.end());
+        }
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].text, c.text);
+    }
+    // A sequence does not reach past its line.
+    OutputReader reader;
+    EXPECT_EQ(texts(reader.feed("\x1b]0;t\nnext\n\x1b[3\nafter\n")), (std::vector<std::string>{"", "next", "", "after"}));
+    // CR LF and the CR CR LF of wine end a line.
+    EXPECT_EQ(texts(reader.feed("a\r\nb\r\r\nc\n")), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST(CompilerOutput, RowsShowControlsAndBrokenUtf8AsEscapes)
+{
+    const struct {
+        std::string line, shown;
+    } cases[] = {
+        {"a\x07" "b", "a\\x07b"},
+        {"bad\xffname", "bad\\xFFname"},
+        {"tab\there \xc3\xa9", "tab\there \xc3\xa9"},
+        {"\xc2\x85\x7f", "\\x85\\x7F"},
+        {"\xed\xa0\x80", "\\xED\\xA0\\x80"},   // a surrogate
+        {"\xe2\x82", "\\xE2\\x82"},            // cut short
+        {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(shownText(c.line), c.shown) << c.line;
+    EXPECT_EQ(shownText("abcdef", false, 4), "abcd\u2026");
+    EXPECT_EQ(shownText("abcd", false, 4), "abcd");
+    EXPECT_EQ(shownText("abcd", true, 4), "abcd\u2026");
+    EXPECT_EQ(shownText("\xff\xff\xff", false, 2), "\\xFF\\xFF\u2026");
+}
+
+TEST(CompilerOutput, LongLinesAreKeptUpToTheLimitAndOneRowEach)
+{
     OutputReader reader;
     const std::string endless(OutputReader::kLongestLine * 2 + 5, 'x');
-    auto lines = reader.feed(endless);
+    EXPECT_TRUE(reader.feed(endless).empty());
+    auto lines = reader.feed("\x1b[0m tail\nworld.qc:1: error: after\n");
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].text.size(), OutputReader::kLongestLine);
-    lines = reader.finish();
+    EXPECT_EQ(lines[0].text, std::string(OutputReader::kLongestLine, 'x'));
+    EXPECT_TRUE(lines[0].cut);
+    EXPECT_FALSE(lines[1].cut);
+    EXPECT_EQ(lines[1].diagnostic.line, 1);
+    EXPECT_EQ(shownText(lines[0].text, lines[0].cut), std::string(kShownLength, 'x') + "\u2026");
+    // A place far into a long line is still found.
+    const std::string place = "world.qc:7: error: " + std::string(50000, 'y') + "\n";
+    lines = reader.feed(place);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].text, "xxxxx");
+    EXPECT_EQ(lines[0].diagnostic, (Diagnostic{Severity::Error, "world.qc", 7, 0}));
+    // A CR starts a cut line over.
+    EXPECT_TRUE(reader.feed(endless).empty());
+    lines = reader.feed("\rshort\n");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "short");
+    EXPECT_FALSE(lines[0].cut);
     EXPECT_TRUE(reader.finish().empty());
+    EXPECT_EQ(reader.errors(), 2);
 }
 
 } // namespace

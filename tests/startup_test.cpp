@@ -51,6 +51,28 @@ TEST(StartPlaceTest, DirectoryOrFileFromTheArgument)
     fs::remove_all(root);
 }
 
+// A folder whose name is not UTF-8 is entered by its bytes, not by a sibling spelled with U+FFFD.
+TEST(StartPlaceTest, ArgumentBytesAreThePath)
+{
+    std::string pattern = (fs::temp_directory_path() / "vardo-start-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const std::string root = fs::canonical(pattern).string();
+    const std::string bad = root + "/bad\xffname";
+    fs::create_directory(bad);
+    fs::create_directory(root + "/bad\xef\xbf\xbdname");
+    std::ofstream(bad + "/a.qc") << "void() main = {};";
+    const std::string saved = fs::current_path().string();
+    ASSERT_EQ(::chdir(root.c_str()), 0);
+
+    std::string program = "vardo", argument = "bad\xffname/a.qc";
+    char *argv[] = {program.data(), argument.data(), nullptr};
+    EXPECT_EQ(enterStartPlace(2, argv), bad + "/a.qc");
+    EXPECT_EQ(fs::current_path().string(), bad);
+
+    ASSERT_EQ(::chdir(saved.c_str()), 0);
+    fs::remove_all(root);
+}
+
 TEST(WindowPlacementTest, DesignWhereItFitsElseShrunkAndMovedOntoTheScreen)
 {
     const QRect design(78, 156, 855, 564);

@@ -10,6 +10,7 @@
 #include "panes/textpane.h"
 #include "symbols/projectsymbols.h"
 #include "symbols/symbolnavigator.h"
+#include "tools/programs.h"
 #include "ui/notebook.h"
 
 #include <QCheckBox>
@@ -18,6 +19,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QDir>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -113,6 +115,12 @@ private:
                 return run;
         return nullptr;
     }
+    // The process id a script wrote into `directory`/`name`, or 0 while it has not.
+    static pid_t pidIn(const std::string &directory, const std::string &name)
+    {
+        const std::string text = fileExists(directory + "/" + name) ? readFile(directory + "/" + name) : "";
+        return text.empty() || text.back() != '\n' ? 0 : std::stoi(text);
+    }
 
 private slots:
     void init()
@@ -132,6 +140,8 @@ private slots:
         qputenv("PATH", savedPath_);
         boxes_.reset();
         guard_.reset();
+        // By bytes: the toolkit cannot name what is not UTF-8.
+        std::filesystem::remove_all(tree().path());
         tree_.reset();
     }
 
@@ -166,7 +176,7 @@ private slots:
         tree().write("mod/world.qc", "void() main =\n{\n};\n");
         tree().write("mod/sub/ai.qc", "float() CheckAttack =\n{\n\treturn FALSE;\n};\n");
         compiler("echo 'compiling world.qc'\n"
-                 "printf '\\033[31msub/ai.qc:3: error: Unknown value \"FALSE\".\\033[0m\\r\\n' >&2\n"
+                 "printf '\\033]0;PWNED TITLE\\007\\033[31msub/ai.qc:3: error: Unknown value \"FALSE\".\\033[0m\\r\\n' >&2\n"
                  "echo 'world.qc:2:5: warning: odd brace [-Wodd]'\n"
                  "echo 'defs.qc:5:    dprint  is defined here'\n"
                  "echo 'void() made = {};' > made.qc\n"
@@ -364,6 +374,95 @@ private slots:
         form_.reset();
         QVERIFY(!processAlive(second));
         QTRY_VERIFY(!processAlive(secondChild));
+    }
+
+    // Every process a compile starts ends with it: those left in its process group and those
+    // that made a session of their own, when the compiler exits, when F7 starts it over, and
+    // when the window closes. A program started detached is none of them.
+    void processesTheCompileStartedEndWithIt()
+    {
+        // The grouped one waits for its own end, a stand-in for `(sleep 1002) &`.
+        compiler("sh -c 'echo $$ > grouped; exec sleep 1002' &\n"
+                 "setsid sh -c 'echo $$ > escaped; exec sleep 1003' &\n"
+                 "while [ ! -s grouped ] || [ ! -s escaped ]; do sleep 0.01; done\n"
+                 "[ -e stay ] && exec sleep 1001\n"
+                 "echo started\n");
+        QVERIFY(start());
+        pid_t grouped = 0, escaped = 0;
+        const auto started = [&] {
+            return QTest::qWaitFor([&] {
+                grouped = pidIn(mod(), "grouped");
+                escaped = pidIn(mod(), "escaped");
+                return grouped != 0 && escaped != 0;
+            }, 10000);
+        };
+        const auto removePids = [this] {
+            std::filesystem::remove(mod() + "/grouped");
+            std::filesystem::remove(mod() + "/escaped");
+        };
+
+        compileAndWait();
+        QVERIFY2(lastRow().startsWith("0 errors, 0 warnings, exit code 0"), qPrintable(lastRow()));
+        QVERIFY(started());
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(grouped) && !processAlive(escaped), 5000);
+
+        tree().write("mod/stay", "");
+        removePids();
+        QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
+        QVERIFY(started());
+        tools::startDetached({"/bin/sh", {"-c", "echo $$ > detached; exec /bin/sleep 1004"}});
+        QTRY_VERIFY_WITH_TIMEOUT(pidIn(mod(), "detached") != 0, 10000);
+        const pid_t detached = pidIn(mod(), "detached");
+        removePids();
+        QTest::mouseClick(form_->qccarranca, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(grouped) && !processAlive(escaped), 5000);
+        QVERIFY(started());
+        QVERIFY(!finished());
+
+        form_.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(grouped) && !processAlive(escaped), 5000);
+        QVERIFY(processAlive(detached));
+        ::kill(detached, SIGKILL);
+    }
+
+    // A folder whose name is not UTF-8, beside one spelled with U+FFFD, and a compiler in such a
+    // folder too: the compile runs in the very folder, the program and its arguments are the
+    // very bytes, and the places it names lead there.
+    void foldersAndProgramsTravelAsBytes()
+    {
+        const std::string bad = tree() / "bad\xffname", sibling = tree() / "bad\xef\xbf\xbdname",
+                          oddBin = tree() / "bin\xfe";
+        for (const std::string &directory : {bad, sibling, oddBin})
+            QVERIFY(::mkdir(directory.c_str(), 0755) == 0);
+        qputenv("PATH", QByteArray::fromStdString(oddBin));
+        writeScript(oddBin + "/fteqcc", "pwd > here\nprintf 'w\\377rld.qc:2: error: odd\\n'\n");
+        form_ = startForm(bad);
+        QVERIFY(form_);
+        compileAndWait();
+        QCOMPARE(readFile(bad + "/here"), bad + "\n");
+        QVERIFY(!fileExists(sibling + "/here"));
+        QCOMPARE(rowText(0), QString("w\\xFFrld.qc:2: error: odd"));
+        QCOMPARE(output()->resultRow(0).file, bad + "/w\xffrld.qc");
+        QVERIFY(lastRow().startsWith("1 error, 0 warnings, exit code 0"));
+
+        // A Windows compiler in the folder, run through wine with its path as the argument.
+        tree().write("bad\xffname/frikqcc2.exe", "MZ\x90");
+        writeScript(oddBin + "/wine", "[ -f \"$1\" ] && echo \"wine ran $1\"\n");
+        compileAndWait();
+        QCOMPARE(rowText(0), "wine ran " + QString::fromStdString(tree().path()) + "/bad\\xFFname/frikqcc2.exe");
+    }
+
+    void longLinesAreCutInTheirRows()
+    {
+        compiler("head -c 100000 /dev/zero | tr '\\0' x\necho\n"
+                 "printf 'world.qc:4: error: '; head -c 70000 /dev/zero | tr '\\0' y; echo\n");
+        QVERIFY(start());
+        compileAndWait();
+        QCOMPARE(output()->resultRows(), 3);
+        QCOMPARE(rowText(0), QString(qc::kShownLength, u'x') + QChar(0x2026));
+        QCOMPARE(rowText(1).size(), qsizetype(qc::kShownLength + 1));
+        QCOMPARE(output()->resultRow(1).line, 4);
+        QCOMPARE(output()->resultRow(1).file, mod() + "/world.qc");
     }
 
     void longOutputKeepsTheLastRowsAndNoCompilerIsSaid()

@@ -6,7 +6,6 @@
 #include "ui/fonts.h"
 
 #include <QApplication>
-#include <QFile>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -49,13 +48,13 @@ void prepareApplication()
     registerWindowsFonts();
 }
 
-std::string enterStartPlace(const QStringList &arguments)
+std::string enterStartPlace(int argc, char **argv)
 {
     std::string file;
-    if (arguments.size() < 2)
+    if (argc < 2 || !argv[1])
         return file;
     runGuarded([&] {
-        const StartPlace place = startPlaceFor(QFile::encodeName(arguments.at(1)).toStdString());
+        const StartPlace place = startPlaceFor(argv[1]);
         if (::chdir(place.directory.c_str()) != 0)
             throw AppError("Cannot open " + place.directory + ": " + std::strerror(errno));
         file = place.file;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QStringList>
 #include <string>
 
 namespace vardo {
@@ -21,7 +20,8 @@ void prepareApplication();
 
 // Enters the place the program's arguments name, before the window is built, and returns the
 // file to open for editing once it is shown (empty for none). A bad argument goes to the error
-// box and the start goes on where it would have without one.
-std::string enterStartPlace(const QStringList &arguments);
+// box and the start goes on where it would have without one. The arguments are main()'s after
+// the QApplication took its own: their bytes are the path, whatever the locale.
+std::string enterStartPlace(int argc, char **argv);
 
 } // namespace vardo

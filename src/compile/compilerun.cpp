@@ -5,6 +5,8 @@
 #include "doc/qtext.h"
 #include "lists/outputlist.h"
 
+#include <algorithm>
+
 namespace vardo {
 
 namespace {
@@ -20,6 +22,16 @@ OutputRow messageRow(const QString &text, qc::Severity severity = qc::Severity::
     row.text = text;
     row.severity = severity;
     return row;
+}
+
+// A row holds no more than it can show; the place comes from the whole line.
+QString rowText(const qc::OutputReader::Line &line)
+{
+    const std::string &text = line.text;
+    const bool plain = !line.cut && text.size() <= qc::kShownLength &&
+                       std::ranges::all_of(text, [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\t'; });
+    return plain ? QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()))
+                 : QString::fromStdString(qc::shownText(text, line.cut));
 }
 
 QString commandText(const tools::Command &command)
@@ -46,12 +58,17 @@ CompileRun::CompileRun(OutputList *output, QObject *parent) : QObject(parent), o
     connect(&run_, &tools::CapturedRun::outputArrived, this,
             [this](std::string_view chunk) { show(reader_.feed(chunk)); });
     connect(&run_, &tools::CapturedRun::ended, this, &CompileRun::end);
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(kShowEvery);
+    connect(&flushTimer_, &QTimer::timeout, this, &CompileRun::flush);
 }
 
 void CompileRun::start(const std::string &directory)
 {
     run_.stop();
     reader_ = {};
+    pending_.clear();
+    flushTimer_.stop();
     directory_ = directory;
     const auto command = build::findCompiler();
     if (!command) {
@@ -67,24 +84,37 @@ void CompileRun::start(const std::string &directory)
 
 void CompileRun::show(std::vector<qc::OutputReader::Line> lines)
 {
-    std::vector<OutputRow> rows;
-    rows.reserve(lines.size());
     for (qc::OutputReader::Line &line : lines) {
         const qc::Diagnostic &found = line.diagnostic;
-        OutputRow row = messageRow(QString::fromUtf8(line.text), found.severity);
+        OutputRow row = messageRow(rowText(line), found.severity);
         row.line = found.line;
         row.column = found.column;
         // Absolute now: the user may change directory before going there.
         if (found.hasPlace())
             row.file = found.file.starts_with('/') ? found.file : paths::join(directory_, found.file);
-        rows.push_back(std::move(row));
+        pending_.push_back(std::move(row));
     }
+    // The list keeps no more rows than this anyway.
+    while (pending_.size() > static_cast<std::size_t>(OutputList::kMaxRows))
+        pending_.pop_front();
+    if (!pending_.empty() && !flushTimer_.isActive())
+        flushTimer_.start();
+}
+
+void CompileRun::flush()
+{
+    flushTimer_.stop();
+    if (pending_.empty())
+        return;
+    std::vector<OutputRow> rows(std::make_move_iterator(pending_.begin()), std::make_move_iterator(pending_.end()));
+    pending_.clear();
     output_->append(std::move(rows));
 }
 
 void CompileRun::end(tools::CapturedRun::End how, int exitCode, const std::string &error)
 {
     show(reader_.finish());
+    flush();
     if (how == tools::CapturedRun::End::FailedToStart) {
         output_->finish(messageRow(
             QStringLiteral("Could not start %1: %2").arg(displayText(program_), QString::fromStdString(error)),

@@ -1,22 +1,27 @@
 #pragma once
 
 #include "core/qc/compileroutput.h"
+#include "lists/outputlist.h"
 #include "tools/programs.h"
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
+#include <deque>
 #include <string>
+#include <vector>
 
 namespace vardo {
 
-class OutputList;
-
 // One compile at a time in a directory, its output streamed into the output list as it
-// arrives and closed by a summary row. Owned by the window: destroying it stops the compiler.
+// arrives (gathered for up to kShowEvery, so that a flood of output is not painted line by
+// line) and closed by a summary row. Owned by the window: destroying it stops the compiler.
 class CompileRun : public QObject {
     Q_OBJECT
 
 public:
+    static constexpr int kShowEvery = 50; // milliseconds
+
     CompileRun(OutputList *output, QObject *parent);
 
     // Finds the compiler and starts it in `directory`; a compile still running is stopped
@@ -30,6 +35,7 @@ signals:
 
 private:
     void show(std::vector<qc::OutputReader::Line> lines);
+    void flush();
     void end(tools::CapturedRun::End how, int exitCode, const std::string &error);
 
     OutputList *output_;
@@ -38,6 +44,9 @@ private:
     std::string directory_;
     std::string program_;
     QElapsedTimer clock_;
+    // Rows not yet in the list, no more than it keeps, and the timer that brings them.
+    std::deque<OutputRow> pending_;
+    QTimer flushTimer_;
 };
 
 // The closing row of a compile, e.g. "2 errors, 1 warning, exit code 1, 0.25 s".

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -8,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-class QProcess;
+class QSocketNotifier;
 
 // Starting other programs, the one place that does: finding a program, starting it detached,
 // and running it with its output captured. Arguments are passed as exact byte strings and
@@ -55,14 +56,28 @@ void setStartSeam(std::function<void(const Command &, const std::string &directo
 void openByDefaultAction(const std::string &path);
 
 // Runs a command in a directory with its standard output and error merged into one stream,
-// without waiting: the output and the end are reported through the callbacks from the event
-// loop. The command runs in a process group of its own, so that stopping it also ends the
-// programs it started in turn.
+// without waiting: the output and the end are reported through the signals from the event
+// loop. The program, its arguments and the directory reach the system as the exact bytes
+// given.
+//
+// The command runs under a helper process of its own, which adopts every process the command
+// starts (PR_SET_CHILD_SUBREAPER), even those that leave its process group or session. When the
+// command exits, is stopped, or the editor goes away, the helper ends all of them before it
+// reports: nothing the command started outlives the run. Programs started with startDetached()
+// have nothing to do with it. The helper is the editor's binary started again under another
+// name, which goes to the helper before main() (a forked copy of the editor where
+// /proc/self/exe cannot be run): a copy would share the editor's memory for the whole run.
 class CapturedRun : public QObject {
     Q_OBJECT
 
 public:
     enum class End { Exited, Crashed, FailedToStart };
+
+    // How much output is read and handed on in one turn of the event loop: as much as the
+    // receivers handle in a few milliseconds, so that a flood of output leaves the window
+    // answering, between these bounds.
+    static constexpr std::size_t kLeastReadPerTurn = 16 * 1024;
+    static constexpr std::size_t kMostReadPerTurn = 1024 * 1024;
 
     CapturedRun();
     // Stops a command still running.
@@ -72,17 +87,40 @@ public:
 
     // Starts the command; one still running is stopped first, and reports nothing more.
     void start(const Command &command, const std::string &directory);
-    // Ends the running command and its process group at once; no end is reported.
+    // Ends the running command and every process it started, and waits until they are gone;
+    // no end is reported.
     void stop();
-    bool isRunning() const;
+    // Started and its end not yet reported.
+    bool isRunning() const { return running_; }
 
 signals:
     void outputArrived(std::string_view chunk);
-    // How it ended, the exit code, and the system's words for a failed start.
+    // How it ended, the exit code, and the system's words for a failed start. Everything the
+    // command started has ended by then.
     void ended(vardo::tools::CapturedRun::End end, int exitCode, const std::string &error);
 
 private:
-    std::unique_ptr<QProcess> process_;
+    void readOutput();
+    void readReport();
+    void endIfDone();
+    void closeOutput();
+    void closeReport();
+    void failToStart(const std::string &error);
+
+    int helper_ = -1;
+    int output_ = -1;  // the merged output, read end
+    int report_ = -1;  // the helper's report, read end
+    int control_ = -1; // closed to tell the helper to stop
+    QSocketNotifier *outputNotifier_;
+    QSocketNotifier *reportNotifier_;
+    bool running_ = false;
+    // Counts starts and stops, so that a slot that starts or stops the run is noticed.
+    unsigned serial_ = 0;
+    // The helper's report as it arrives.
+    std::array<char, 12> reportBytes_{};
+    std::size_t reportLength_ = 0;
+    std::vector<char> buffer_;
+    std::size_t readPerTurn_ = 64 * 1024;
 };
 
 } // namespace vardo::tools
