@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <algorithm>
 
 using namespace vardo;
 using namespace vardo::testing;
@@ -53,7 +54,14 @@ struct Window {
     }
     QString selected() const { return form->vardo->textCursor().selectedText(); }
     int selectionStart() const { return form->vardo->textCursor().selectionStart(); }
-    int marks() const { return static_cast<int>(form->vardo->extraSelections().size()); }
+    // The find bar's marks, not the editor's own background of the caret's line.
+    int marks() const
+    {
+        const QList<QTextEdit::ExtraSelection> all = form->vardo->extraSelections();
+        return static_cast<int>(std::count_if(all.begin(), all.end(), [](const QTextEdit::ExtraSelection &mark) {
+            return !mark.format.hasProperty(QTextFormat::FullWidthSelection);
+        }));
+    }
 };
 
 } // namespace

@@ -61,6 +61,21 @@ private slots:
         QCOMPARE(form->Memos[7]->font().family(), QStringLiteral("Comic Sans MS"));
     }
 
+    // The line numbers measure in the pane's font at the scaled size, and the text starts past
+    // them.
+    void lineNumbersFitTheirFont()
+    {
+        const std::unique_ptr<TForm1> form = startForm(tree_.path());
+        QVERIFY(form);
+        for (TextPane *pane : {form->vardo, form->veer}) {
+            pane->setPlainText(QString(1234, u'\n'));
+            const QWidget *gutter = pane->findChild<QWidget *>(QStringLiteral("lineNumbers"));
+            QVERIFY(gutter);
+            QVERIFY(gutter->width() > pane->fontMetrics().horizontalAdvance(QStringLiteral("1235")));
+            QCOMPARE(pane->viewport()->x(), gutter->geometry().right() + 1);
+        }
+    }
+
     void windowFitsTheScreen()
     {
         const std::unique_ptr<TForm1> form = startForm(tree_.path());

@@ -3,6 +3,7 @@
 
 #include "compile/compilecontroller.h"
 #include "edit/editcontroller.h"
+#include "edit/indenting.h"
 #include "edit/indexcontroller.h"
 #include "find/findcontroller.h"
 #include "general/generalpane.h"
@@ -21,6 +22,9 @@ namespace vardo {
 
 void TForm1::buildFeatures()
 {
+    // Made first, so that the editing workflow, whose filter then runs before it, still sees
+    // every key the indentation takes over.
+    new Indenter(vardo, this);
     editing = new EditController(*this, {qclista, vardo, veer, editbar, saveStatus, auto_}, this);
     functionIndex = new IndexController(com, vardo, this);
     connect(editing, &EditController::textLoaded, functionIndex, &IndexController::rebuild);

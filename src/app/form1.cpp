@@ -193,6 +193,8 @@ void TForm1::buildEditPage(QWidget *page)
     vardo->setTabChangesFocus(false);
     vardo->setHideSelection(false);
     setRichEditTabStops(vardo);
+    vardo->setLineNumbersShown(true);
+    vardo->setCurrentLineShown(true);
     output = named<OutputList>("output", page);
     output->hide();
     Splitter1 = named<QSplitter>("Splitter1", Qt::Vertical, page);
@@ -230,6 +232,7 @@ void TForm1::buildViewPage(QWidget *page)
     veer->setTabChangesFocus(true);
     veer->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     veer->setHideSelection(true);
+    veer->setLineNumbersShown(true);
     QPalette palette = veer->palette();
     palette.setColor(QPalette::Base, QColor(212, 208, 200));
     veer->setPalette(palette);

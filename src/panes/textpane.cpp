@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -108,8 +109,160 @@ void TextPane::showReadOnlyState()
         return;
     notice_->setText(noticeText(*doc_));
     notice_->setVisible(shown);
-    setViewportMargins(0, shown ? static_cast<NoticeLine *>(notice_)->lineHeight() : 0, 0, 0);
-    static_cast<NoticeLine *>(notice_)->place();
+    placeMargins();
+}
+
+// Drawn by its pane, which alone knows where its lines are.
+class LineNumberArea : public QWidget {
+public:
+    explicit LineNumberArea(TextPane *pane) : QWidget(pane), pane_(pane)
+    {
+        setObjectName(QStringLiteral("lineNumbers"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override { pane_->paintLineNumbers(event); }
+    void mousePressEvent(QMouseEvent *event) override
+    {
+        if (event->button() == Qt::LeftButton)
+            pane_->selectLineAt(event->position().toPoint().y());
+    }
+
+private:
+    TextPane *pane_;
+};
+
+namespace {
+
+// A mark of this pane's own among the extra selections, which other features add to as well.
+constexpr int kCurrentLineMark = QTextFormat::UserProperty + 16;
+constexpr int kGutterPadding = 4;
+
+} // namespace
+
+int TextPane::gutterWidth() const
+{
+    if (!gutter_)
+        return 0;
+    int digits = 1;
+    for (int n = std::max(1, document()->blockCount()); n >= 10; n /= 10)
+        ++digits;
+    return 2 * kGutterPadding + digits * fontMetrics().horizontalAdvance(u'9');
+}
+
+void TextPane::placeMargins()
+{
+    const bool noticeShown = notice_ && shownReadOnly_;
+    const int top = noticeShown ? static_cast<NoticeLine *>(notice_)->lineHeight() : 0;
+    setViewportMargins(gutterWidth(), top, 0, 0);
+    if (notice_)
+        static_cast<NoticeLine *>(notice_)->place();
+    if (gutter_) {
+        const QRect view = viewport()->geometry();
+        gutter_->setGeometry(view.left() - gutterWidth(), view.top(), gutterWidth(), view.height());
+    }
+}
+
+void TextPane::setLineNumbersShown(bool shown)
+{
+    if (shown == lineNumbersShown())
+        return;
+    if (shown) {
+        gutter_ = new LineNumberArea(this);
+        gutter_->show();
+        connect(this, &QPlainTextEdit::blockCountChanged, gutter_, [this] {
+            if (gutter_->width() != gutterWidth())
+                placeMargins();
+        });
+        connect(this, &QPlainTextEdit::updateRequest, gutter_, [this](const QRect &rect, int dy) {
+            if (dy)
+                gutter_->scroll(0, dy);
+            else
+                gutter_->update(0, rect.y(), gutter_->width(), rect.height());
+        });
+    } else {
+        delete gutter_;
+        gutter_ = nullptr;
+    }
+    placeMargins();
+}
+
+void TextPane::paintLineNumbers(QPaintEvent *event)
+{
+    QPainter painter(gutter_);
+    const QPalette &colours = palette();
+    painter.fillRect(event->rect(), colours.color(QPalette::Base));
+    // A quiet grey: halfway between the text and its background.
+    const QColor text = colours.color(QPalette::Text), base = colours.color(QPalette::Base);
+    painter.setPen(QColor((text.red() + base.red()) / 2, (text.green() + base.green()) / 2,
+                          (text.blue() + base.blue()) / 2));
+    painter.setFont(font());
+    const int lineHeight = fontMetrics().height();
+    const int right = gutter_->width() - kGutterPadding;
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
+        if (box.top() > event->rect().bottom())
+            break;
+        if (block.isVisible() && box.bottom() >= event->rect().top())
+            painter.drawText(0, int(box.top()), right, lineHeight, Qt::AlignRight,
+                             QString::number(block.blockNumber() + 1));
+    }
+}
+
+void TextPane::selectLineAt(int y)
+{
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
+        if (box.top() > y)
+            break;
+        if (y < box.bottom()) {
+            QTextCursor cursor(block);
+            const QTextBlock next = block.next();
+            cursor.setPosition(next.isValid() ? next.position() : block.position() + block.length() - 1,
+                               QTextCursor::KeepAnchor);
+            setTextCursor(cursor);
+            return;
+        }
+    }
+}
+
+void TextPane::setCurrentLineShown(bool shown)
+{
+    if (shown == currentLineShown_)
+        return;
+    currentLineShown_ = shown;
+    if (shown)
+        connect(this, &QPlainTextEdit::cursorPositionChanged, this, &TextPane::showCurrentLine);
+    else
+        disconnect(this, &QPlainTextEdit::cursorPositionChanged, this, &TextPane::showCurrentLine);
+    showCurrentLine();
+}
+
+void TextPane::showCurrentLine()
+{
+    // Under the other marks, which are drawn after it.
+    QList<QTextEdit::ExtraSelection> marks;
+    if (currentLineShown_) {
+        QTextEdit::ExtraSelection line;
+        const QColor highlight = palette().color(QPalette::Highlight);
+        line.format.setBackground(QColor(highlight.red(), highlight.green(), highlight.blue(), 24));
+        line.format.setProperty(QTextFormat::FullWidthSelection, true);
+        line.format.setProperty(kCurrentLineMark, true);
+        line.cursor = textCursor();
+        line.cursor.clearSelection();
+        marks << line;
+    }
+    for (const QTextEdit::ExtraSelection &selection : extraSelections())
+        if (!selection.format.hasProperty(kCurrentLineMark))
+            marks << selection;
+    setExtraSelections(marks);
+}
+
+void TextPane::changeEvent(QEvent *event)
+{
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange && gutter_)
+        placeMargins();
 }
 
 QString TextPane::notice() const
@@ -315,10 +468,12 @@ void TextPane::resizeEvent(QResizeEvent *event)
     if (lineWrapMode() != NoWrap || width == event->oldSize().width() || width < layoutWidth_) {
         layoutWidth_ = width;
         QPlainTextEdit::resizeEvent(event);
-        return;
+    } else {
+        QResizeEvent heightOnly(event->size(), QSize(width, event->oldSize().height()));
+        QPlainTextEdit::resizeEvent(&heightOnly);
     }
-    QResizeEvent heightOnly(event->size(), QSize(width, event->oldSize().height()));
-    QPlainTextEdit::resizeEvent(&heightOnly);
+    if (gutter_)
+        placeMargins();
 }
 
 void TextPane::focus()

@@ -8,6 +8,8 @@
 
 namespace vardo {
 
+class LineNumberArea;
+
 // A plain-text pane: the editor, the preview, the general pane and the help memos.
 // Positions count every line end as two characters (CR LF), as in the saved file.
 class TextPane : public QPlainTextEdit {
@@ -63,14 +65,24 @@ public:
     Border border() const { return border_; }
     // Hides the selection while the pane does not have the focus.
     void setHideSelection(bool hide);
+    // A gutter of line numbers left of the text; a click on a number selects its line.
+    void setLineNumbersShown(bool shown);
+    bool lineNumbersShown() const { return gutter_ != nullptr; }
+    // The width the line numbers take; 0 without them.
+    int gutterWidth() const;
+    // A faint background behind the caret's line.
+    void setCurrentLineShown(bool shown);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    friend class LineNumberArea;
+
     long long documentPosition(long long panePosition) const;
     long long panePosition(int documentPosition) const;
     // Follows the document's read-only state: not editable, with a notice above the text.
@@ -78,6 +90,11 @@ private:
     void apply(const std::string &path, const FileText &file, LoadProgress &progress);
     // The caret at the start and the view at the top, as after a load.
     void showStart();
+    // The margins around the view: the line numbers on the left, the notice on top.
+    void placeMargins();
+    void paintLineNumbers(QPaintEvent *event);
+    void selectLineAt(int y);
+    void showCurrentLine();
 
     Kind kind_;
     Document *doc_;
@@ -86,6 +103,8 @@ private:
     bool ownReadOnly_ = false;
     QLabel *notice_ = nullptr;
     int layoutWidth_ = 0;
+    LineNumberArea *gutter_ = nullptr;
+    bool currentLineShown_ = false;
 };
 
 // Drops the characters the code page cannot hold and makes every line end a single '\n'.

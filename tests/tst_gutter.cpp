@@ -1,0 +1,120 @@
+// The line numbers beside the editor and the preview, and the editor's current line.
+#include "widgettesting.h"
+
+#include "lists/filelistbox.h"
+#include "panes/textpane.h"
+
+#include <QTest>
+#include <QTextBlock>
+
+using namespace vardo;
+using namespace vardo::testing;
+
+namespace {
+
+std::string lines(int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += "x;\r\n";
+    return text;
+}
+
+QWidget *gutterOf(TextPane *pane)
+{
+    return pane->findChild<QWidget *>(QStringLiteral("lineNumbers"), Qt::FindDirectChildrenOnly);
+}
+
+struct Session {
+    CurrentDirectoryGuard guard;
+    TempTree tree;
+    std::unique_ptr<TForm1> form;
+
+    explicit Session(std::initializer_list<std::pair<std::string, std::string>> files)
+    {
+        for (const auto &[name, bytes] : files)
+            tree.write(name, bytes);
+        form = startForm(tree.path());
+    }
+    void open(const char *name) { doubleClickRow(form->qclista, rowOf(form->qclista, QString::fromLatin1(name))); }
+    void preview(const char *name) { clickRow(form->qclista, rowOf(form->qclista, QString::fromLatin1(name))); }
+};
+
+} // namespace
+
+class Gutter : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The numbers sit left of the text, as wide as the largest, in both panes that show files.
+    void numbersBesideTheText()
+    {
+        Session s({{"short.qc", lines(8)}, {"long.qc", lines(120)}});
+        QVERIFY(s.form);
+        for (TextPane *pane : {s.form->vardo, s.form->veer}) {
+            QWidget *gutter = gutterOf(pane);
+            QVERIFY(gutter);
+            QCOMPARE(pane->viewport()->x(), gutter->geometry().right() + 1);
+            QCOMPARE(gutter->height(), pane->viewport()->height());
+        }
+        QVERIFY(!gutterOf(s.form->test));
+
+        s.open("short.qc");
+        const int oneDigit = gutterOf(s.form->vardo)->width();
+        s.open("long.qc");
+        const int threeDigits = gutterOf(s.form->vardo)->width();
+        QCOMPARE(threeDigits - oneDigit, 2 * s.form->vardo->fontMetrics().horizontalAdvance(u'9'));
+        QCOMPARE(s.form->vardo->viewport()->x(), threeDigits);
+    }
+
+    // A read-only file's notice above and the numbers beside share the margins.
+    void numbersBelowTheNotice()
+    {
+        Session s({{"nul.qc", std::string("a\0b\r\nc\r\n", 8)}});
+        QVERIFY(s.form);
+        s.open("nul.qc");
+        TextPane *pane = s.form->vardo;
+        QVERIFY(!pane->notice().isEmpty());
+        QWidget *notice = pane->findChild<QWidget *>(QStringLiteral("notice"));
+        QVERIFY(notice && notice->isVisible());
+        QCOMPARE(pane->viewport()->y(), notice->geometry().bottom() + 1);
+        QCOMPARE(gutterOf(pane)->y(), pane->viewport()->y());
+        QCOMPARE(pane->viewport()->x(), gutterOf(pane)->width());
+    }
+
+    void clickSelectsTheLine()
+    {
+        Session s({{"a.qc", "first\r\nsecond\r\nthird\r\n"}});
+        QVERIFY(s.form);
+        s.open("a.qc");
+        TextPane *pane = s.form->vardo;
+        const QTextBlock second = pane->document()->findBlockByNumber(1);
+        const int y = pane->cursorRect(QTextCursor(second)).center().y();
+        QTest::mouseClick(gutterOf(pane), Qt::LeftButton, {}, QPoint(2, y));
+        QCOMPARE(pane->textCursor().selectedText(), QStringLiteral("second") + QChar(0x2029));
+    }
+
+    // Only the editor marks its current line, under the marks others add, which it keeps.
+    void currentLineUnderOtherMarks()
+    {
+        Session s({{"a.qc", "one\r\ntwo\r\n"}});
+        QVERIFY(s.form);
+        s.open("a.qc");
+        s.preview("a.qc");
+        TextPane *pane = s.form->vardo;
+        QTextEdit::ExtraSelection other;
+        other.cursor = QTextCursor(pane->document());
+        other.format.setProperty(QTextFormat::UserProperty + 1, true);
+        pane->setExtraSelections(pane->extraSelections() << other);
+        pane->setTextCursor(QTextCursor(pane->document()->findBlockByNumber(1)));
+        const QList<QTextEdit::ExtraSelection> marks = pane->extraSelections();
+        QCOMPARE(marks.size(), 2);
+        QVERIFY(marks[0].format.hasProperty(QTextFormat::FullWidthSelection));
+        QCOMPARE(marks[0].cursor.blockNumber(), 1);
+        QVERIFY(marks[1].format.hasProperty(QTextFormat::UserProperty + 1));
+        QVERIFY(s.form->veer->extraSelections().isEmpty());
+    }
+};
+
+QTEST_MAIN(Gutter)
+#include "tst_gutter.moc"
