@@ -210,6 +210,8 @@ void TForm1::buildEditPage(QWidget *page)
     editbar->setSizeGripEnabled(false);
     saveStatus = named<QLabel>("saveStatus", editbar);
     editbar->addPermanentWidget(saveStatus);
+    // Shown only while it has something to say: the caret status is drawn up to it.
+    saveStatus->hide();
     Panel11 = panel("Panel11", Panel9);
     Panel11->setFixedWidth(156);
     Panel11->setFrameShape(QFrame::Panel);

@@ -168,11 +168,14 @@ void EditController::tellSaved(const QString &what)
 {
     QLabel *label = widgets_.saveStatus;
     label->setText(what);
+    label->show();
     // A newer message starts its own few seconds.
     const int shown = ++savesTold_;
     QTimer::singleShot(4000, label, [this, label, shown] {
-        if (shown == savesTold_)
+        if (shown == savesTold_) {
             label->clear();
+            label->hide();
+        }
     });
 }
 
