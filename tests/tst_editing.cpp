@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
@@ -592,7 +593,10 @@ private slots:
         QVERIFY(s.form);
         const auto save = [&] { return consoleOf([&] { QTest::keyClick(s.form.get(), Qt::Key_S, Qt::ControlModifier); }); };
         const auto told = [&] { return s.form->saveStatus->text(); };
+        // Hidden while it has nothing to say: the caret status is drawn up to it.
+        QVERIFY(s.form->saveStatus->isHidden());
         save();
+        QVERIFY(!s.form->saveStatus->isHidden());
         QCOMPARE(told(), QString("No file behind this text."));
         s.open("a.qc");
         s.form->auto_->setChecked(false);
