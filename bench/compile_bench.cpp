@@ -58,6 +58,27 @@ void writeMod(const std::string &directory)
     writeFile(directory + "/progs.src", progs);
 }
 
+// Keeps `longest` at the longest the event loop went without a turn while the watch lives.
+class StallWatch {
+public:
+    explicit StallWatch(double &longest) : longest_(longest)
+    {
+        sinceTick_.start();
+        QObject::connect(&ticker_, &QTimer::timeout, [this] {
+            note();
+            sinceTick_.restart();
+        });
+        ticker_.start(1);
+    }
+    // Counts the time since the last turn, as when work ends without one.
+    void note() { longest_ = std::max(longest_, static_cast<double>(sinceTick_.nsecsElapsed()) / 1e6); }
+
+private:
+    double &longest_;
+    QElapsedTimer sinceTick_;
+    QTimer ticker_;
+};
+
 struct Run {
     double wall = 0; // seconds
     double cpu = 0;  // the editor's own seconds
@@ -191,16 +212,8 @@ void BM_HundredThousandOutputLines(benchmark::State &state)
     double longestStall = 0;
     for (auto _ : state) {
         const Run floor = bareRun(compiler, root + "/mod");
-        QElapsedTimer sinceTick;
-        sinceTick.start();
-        QTimer ticker;
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            longestStall = std::max(longestStall, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
-            sinceTick.restart();
-        });
-        ticker.start(1);
+        StallWatch stalls(longestStall);
         const Run window = windowRun(*form);
-        ticker.stop();
         state.SetIterationTime(window.wall);
         totals.add(floor, window);
     }
@@ -234,19 +247,11 @@ void floodFromFile(benchmark::State &state, const std::string &bytes)
     double longestStall = 0;
     for (auto _ : state) {
         const Run floor = bareRun(compiler, root + "/mod");
-        QElapsedTimer sinceTick;
-        sinceTick.start();
-        QTimer ticker;
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            longestStall = std::max(longestStall, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
-            sinceTick.restart();
-        });
-        ticker.start(1);
+        StallWatch stalls(longestStall);
         const Run window = windowRun(*form);
         // The last rows painted.
         form->output->viewport()->repaint();
-        longestStall = std::max(longestStall, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
-        ticker.stop();
+        stalls.note();
         state.SetIterationTime(window.wall);
         totals.add(floor, window);
     }

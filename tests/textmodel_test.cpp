@@ -26,7 +26,7 @@ TEST(LineEnds, StyleOfAFile)
         {"\r\n\r\n", LineEnds::CrLf},
     };
     for (const auto &[bytes, style] : cases)
-        EXPECT_EQ(lineEndsOf(bytes), style) << bytes;
+        EXPECT_EQ(fileLineEnds(bytes).style, style) << bytes;
 }
 
 // A file's line ends as a save needs them: the most common for new lines, each one of a file

@@ -105,11 +105,6 @@ LineEnds styleOf(LineEnd end)
 
 } // namespace
 
-LineEnds lineEndsOf(std::string_view bytes)
-{
-    return fileLineEnds(bytes).style;
-}
-
 std::string_view bytesOf(LineEnd end)
 {
     return end == LineEnd::CrLf ? "\r\n" : end == LineEnd::Lf ? "\n" : "\r";

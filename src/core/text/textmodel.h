@@ -30,7 +30,6 @@ std::u16string decodeLines(std::string_view bytes);
 // How a file's lines end: all alike, several kinds, or no line end at all. A CR LF pair is one
 // line end; a lone CR and a lone LF are line ends of their own.
 enum class LineEnds { None, CrLf, Lf, Cr, Mixed };
-LineEnds lineEndsOf(std::string_view bytes);
 
 // One line end.
 enum class LineEnd : unsigned char { CrLf, Lf, Cr };
