@@ -168,3 +168,22 @@ TEST_F(SourceListTest, ProjectBoundsHoldTheRootAndWhatTheListNames)
         EXPECT_EQ(bounds.contains(vardo::paths::canonical(path(name))), inside) << name;
     EXPECT_FALSE(bounds.contains("/etc/shadow"));
 }
+
+TEST_F(SourceListTest, ProjectRootIsTheNearestFolderWithAList)
+{
+    write("mod/progs.src", "progs.dat\ndefs.qc\n");
+    write("mod/monsters/deep/ogre.qc");
+    write("mod/sub/csprogs.src");
+    write("plain/a.qc");
+    const struct {
+        std::string from, root;
+    } cases[] = {
+        {"mod", "mod"},
+        {"mod/", "mod"},
+        {"mod/monsters/deep", "mod"},
+        {"mod/sub", "mod/sub"},
+        {"plain", "plain"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(findProjectRoot(path(c.from)), path(c.root)) << c.from;
+}

@@ -2,6 +2,7 @@
 #include "app/form1.h"
 
 #include "compile/compilecontroller.h"
+#include "core/qc/sourcelist.h"
 #include "edit/editcontroller.h"
 #include "edit/indenting.h"
 #include "edit/indexcontroller.h"
@@ -127,6 +128,11 @@ void TForm1::setPageCaption(Workbench::Page page, const QString &caption)
 std::string TForm1::workingDirectory() const
 {
     return tools::workingDirectory();
+}
+
+std::string TForm1::projectRoot() const
+{
+    return qc::findProjectRoot(workingDirectory());
 }
 
 bool TForm1::isInProject(const std::string &path) const

@@ -110,6 +110,7 @@ public:
     void showPage(Workbench::Page page) override;
     void setPageCaption(Workbench::Page page, const QString &caption) override;
     std::string workingDirectory() const override;
+    std::string projectRoot() const override;
     bool isInProject(const std::string &path) const override;
 
 protected:

@@ -38,6 +38,9 @@ public:
     virtual void showPage(Page page) = 0;
     virtual void setPageCaption(Page page, const QString &caption) = 0;
     virtual std::string workingDirectory() const = 0;
+    // The folder of the working directory's project: the nearest at or above it with a source
+    // list, else the working directory.
+    virtual std::string projectRoot() const = 0;
     // Whether a file belongs to the project: below its folder, or named by its source list.
     virtual bool isInProject(const std::string &path) const = 0;
 };

@@ -346,6 +346,25 @@ SourceList parseSourceList(std::string_view text, const std::string &directory)
     return std::move(builder.list());
 }
 
+std::string findProjectRoot(const std::string &directory)
+{
+    fs::path start = fs::path(directory).lexically_normal();
+    if (start.has_relative_path() && start.filename().empty())
+        start = start.parent_path(); // "mod/" names the same folder as "mod"
+    for (fs::path folder = start;; folder = folder.parent_path()) {
+        std::error_code error;
+        fs::directory_iterator probe(folder, error);
+        if (error)
+            break;
+        for (std::string_view name : kSourceListNames)
+            if (!resolveSourceName(name, folder.native(), folder.native()).empty())
+                return folder.native();
+        if (folder == folder.root_path() || !folder.has_relative_path())
+            break;
+    }
+    return start.native();
+}
+
 std::vector<SourceList> readProjects(const std::string &directory, const ReadFile &read)
 {
     std::vector<SourceList> projects;

@@ -50,6 +50,11 @@ std::string resolveSourceName(std::string_view name, const std::string &fromDire
 // (sorted by name). A list that cannot be read counts as empty.
 std::vector<SourceList> readProjects(const std::string &directory, const ReadFile &read);
 
+// The folder of the project `directory` belongs to: the nearest at or above it that holds a
+// source list, else `directory` itself. The search stops below a folder it cannot read. Both
+// are given and returned lexically normal and absolute.
+std::string findProjectRoot(const std::string &directory);
+
 // The project an edited file belongs to: the first whose files hold it, else that of
 // progs.src, else the first. `projects` must not be empty.
 std::size_t chooseProject(const std::vector<SourceList> &projects, const std::string &editedFile);
