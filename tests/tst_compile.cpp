@@ -237,24 +237,25 @@ private slots:
         QCOMPARE(form_->editbar->currentMessage(), QString("[3/5] - "));
         QVERIFY(form_->vardo->hasFocus());
 
-        // F4 walks on from there, the column taken where given; Shift+F4 walks back.
-        QTest::keyClick(form_->vardo, Qt::Key_F4);
-        QCOMPARE(editedFile(*form_), mod() + "/world.qc");
-        QCOMPARE(selectedText(), QString("float x;"));
-        QCOMPARE(form_->vardo->textCursor().positionInBlock(), 7);
+        // F4 walks the errors on from there, then the warnings; Shift+F4 walks back.
         // A file that is not there: the error box, and the editor stays as it was.
         QTest::keyClick(form_->vardo, Qt::Key_F4);
         QCOMPARE(boxes_->texts, QStringList{"Cannot open file " + QString::fromStdString(mod() + "/gone.qc") + "."});
-        QCOMPARE(editedFile(*form_), mod() + "/world.qc");
-        QCOMPARE(selectedText(), QString("float x;"));
-        // A line past the end goes to the last line; then the walk wraps around.
+        QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
+        QCOMPARE(selectedText(), QString("\treturn FALSE;"));
+        // A line past the end goes to the last line.
         QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(editedFile(*form_), mod() + "/world.qc");
         QCOMPARE(selectedText(), QString("};"));
+        // The warning after the errors, the column taken where given; then the walk wraps around.
+        QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(selectedText(), QString("float x;"));
+        QCOMPARE(form_->vardo->textCursor().positionInBlock(), 7);
         QTest::keyClick(form_->vardo, Qt::Key_F4);
         QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
         QTest::keyClick(form_->vardo, Qt::Key_F4, Qt::ShiftModifier);
         QCOMPARE(editedFile(*form_), mod() + "/world.qc");
-        QCOMPARE(selectedText(), QString("};"));
+        QCOMPARE(selectedText(), QString("float x;"));
 
         // Enter on a row; the edited file reached by another name is not loaded again.
         QTest::keyClicks(form_->vardo, "// typed");
@@ -502,9 +503,17 @@ private slots:
         rows[2].text = "a.qc:3: three";
         rows[2].file = mod() + "/a.qc";
         rows[2].line = 3;
+        // Tabs show as spaces up to the next stop of four, the marked name moving with them.
+        rows[2].text = "a.qc:3:\tx\tthree";
+        rows[2].markFrom = 10;
+        rows[2].markLength = 5;
         output()->showResult("References of two", rows);
         QVERIFY(output()->isVisible());
         QCOMPARE(output()->heading(), QString("References of two"));
+        const QModelIndex third = output()->model()->index(3, 0);
+        QCOMPARE(third.data().toString(), QString("a.qc:3: x   three"));
+        QCOMPARE(third.data(OutputList::kMarkRole).toPoint(), QPoint(12, 5));
+        QCOMPARE(output()->model()->index(1, 0).data(OutputList::kMarkRole), QVariant());
         QTest::keyClick(form_->vardo, Qt::Key_F4, Qt::ShiftModifier);
         QCOMPARE(selectedText(), QString("three"));
         QTest::keyClick(form_->vardo, Qt::Key_F4, Qt::ShiftModifier);

@@ -2,12 +2,14 @@
 #include "app/form1.h"
 
 #include "compile/compilecontroller.h"
+#include "edit/brackets.h"
 #include "core/qc/sourcelist.h"
 #include "edit/editcontroller.h"
 #include "edit/indenting.h"
 #include "edit/indexcontroller.h"
 #include "find/findcontroller.h"
 #include "general/generalpane.h"
+#include "help/helppages.h"
 #include "lists/directorylistbox.h"
 #include "lists/outputlist.h"
 #include "nav/navigationcontroller.h"
@@ -26,6 +28,7 @@ void TForm1::buildFeatures()
     // Made first, so that the editing workflow, whose filter then runs before it, still sees
     // every key the indentation takes over.
     new Indenter(vardo, this);
+    new BracketMarks(vardo, this);
     editing = new EditController(*this, {qclista, vardo, veer, editbar, saveStatus, auto_}, this);
     functionIndex = new IndexController(com, vardo, this);
     connect(editing, &EditController::textLoaded, functionIndex, &IndexController::rebuild);
@@ -39,6 +42,12 @@ void TForm1::buildFeatures()
                 general->save();
         });
     });
+    // F1 lists the keys.
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, [this] {
+        showPage(Workbench::Page::Help);
+        TabbedNotebook2->setCurrentIndex(help::kKeysPage);
+        Memos[help::kKeysPage]->setFocus();
+    });
     navigation = new NavigationController(
         {drive, dir, qclista, listado, PopupMenu1, openwithnotepad1, PopupMenu2, shellopen1, ExploreFolder1}, this);
     connect(navigation, &NavigationController::directoryChanged, this, &TForm1::SetWindowCaption);
@@ -50,9 +59,11 @@ void TForm1::buildFeatures()
         connect(notebook, &QTabWidget::currentChanged, finding, &FindController::frontPaneChanged);
     symbols = new SymbolNavigator(*this, vardo, veer, this);
     connect(navigation, &NavigationController::directoryChanged, symbols, &SymbolNavigator::directoryChanged);
+    // Another project's uses and messages would lead nowhere useful.
+    connect(navigation, &NavigationController::directoryChanged, output, &OutputList::clear);
     // A row's jump joins the walk back and forth.
     connect(output, &OutputList::goToRequested, symbols, [this](const OutputRow &row) {
-        runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column); });
+        runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column, row.length); });
     });
     symbols->directoryChanged(dir->directory());
     output->setOutsideMark([this](const std::string &path) { return !isInProject(path); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "help/helppages.h"
 #include "workbench/workbench.h"
 
 #include <QWidget>
@@ -75,7 +76,7 @@ public:
     TextPane *veer;
     TabbedNotebook *TabbedNotebook2;
     // The help panes, made when the Help page is first shown; null until then.
-    std::array<TextPane *, 8> Memos{};
+    std::array<TextPane *, vardo::help::kMemoCount> Memos{};
     QMenu *PopupMenu1;
     QAction *openwithnotepad1;
     QMenu *PopupMenu2;
