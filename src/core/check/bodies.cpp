@@ -268,7 +268,7 @@ void FileChecker::Impl::localDeclaration(int depth)
     for (;;) {
         const Token &name = next();
         if (name.kind != Tok::Name) {
-            error(name, "expected a name for the local, found '" + std::string(name.text) + "'");
+            error(name, "expected a name for the local" + found(name));
             skipStatement();
             return;
         }
@@ -566,7 +566,7 @@ Value FileChecker::Impl::call(const Token &at, const Value &callee, int depth)
             break;
     }
     if (!accept(")")) {
-        error(peek(), "expected ')' to end the arguments, found '" + std::string(peek().text) + "'");
+        error(peek(), "expected ')' to end the arguments" + found(peek()));
         return unknown();
     }
     const TypeInfo &f = types_[callee.type];
@@ -597,7 +597,7 @@ Value FileChecker::Impl::field(const Value &object, int depth)
     }
     const Token &t = next();
     if (t.kind != Tok::Name) {
-        error(t, "expected a field name after '.', found '" + std::string(t.text) + "'");
+        error(t, "expected a field name after '.'" + found(t));
         return unknown();
     }
     const Base on = types_[object.type].base;

@@ -41,6 +41,7 @@ private:
     bool accept(std::string_view punct);
     bool expect(std::string_view punct, const char *what);
     bool atEnd() const { return at_ >= end_; }
+    std::string found(const Token &t) const;
     void error(const Token &t, std::string message);
     void warning(const Token &t, std::string message);
     void missingAfter(const Token &previous, std::string_view what);

@@ -92,8 +92,16 @@ bool FileChecker::Impl::expect(std::string_view punct, const char *what)
     if (accept(punct))
         return true;
     const Token &t = peek();
-    error(t, std::string("expected ") + what + (t.kind == Tok::End ? " at the end of the file" : ", found '" + std::string(t.text) + "'"));
+    error(t, std::string("expected ") + what + found(t));
     return false;
+}
+
+// What stands where something else was expected.
+std::string FileChecker::Impl::found(const Token &t) const
+{
+    if (t.kind != Tok::End)
+        return ", found '" + std::string(t.text) + "'";
+    return end_ < tokens_.size() ? ", found the '}' that ends the function" : " at the end of the file";
 }
 
 void FileChecker::Impl::error(const Token &t, std::string message)
@@ -205,7 +213,7 @@ TypeId FileChecker::Impl::type(bool &ok)
         if (peek().is("{"))
             at_ = matching(at_) + 1;
     } else {
-        error(t, t.kind == Tok::End ? "expected a type at the end of the file" : "expected a type, found '" + std::string(t.text) + "'");
+        error(t, "expected a type" + found(t));
         ok = false;
         return 0;
     }
@@ -256,7 +264,7 @@ TypeId FileChecker::Impl::parameterList(TypeId result, bool &ok)
             break;
     }
     if (ok && !accept(")")) {
-        error(peek(), "expected ')' to end the parameters, found '" + std::string(peek().text) + "'");
+        error(peek(), "expected ')' to end the parameters" + found(peek()));
         ok = false;
     }
     return types_.function(result, std::move(list), required, varargs);
@@ -286,7 +294,7 @@ void FileChecker::Impl::globalDeclaration()
         next();
     if (!isTypedef && !startsType()) {
         error(t, t.kind == Tok::Name ? "unknown type '" + std::string(t.text) + "'" + globals_.nearName(t.text, false)
-                                     : "expected a declaration, found '" + std::string(t.text) + "'");
+                                     : "expected a declaration" + found(t));
         skipStatement();
         return;
     }
@@ -304,7 +312,7 @@ void FileChecker::Impl::declarator(TypeId base, bool isTypedef)
     for (;;) {
         const Token &name = peek();
         if (name.kind != Tok::Name) {
-            error(name, name.kind == Tok::End ? "expected a name at the end of the file" : "expected a name, found '" + std::string(name.text) + "'");
+            error(name, "expected a name" + found(name));
             skipStatement();
             return;
         }
@@ -319,12 +327,9 @@ void FileChecker::Impl::declarator(TypeId base, bool isTypedef)
             parameters = typeParameters_; // "void(float a) f" declares them in its type
         }
         bool isArray = false;
-        if (peek().is("[")) {
+        if (accept("[")) {
             isArray = true;
             skipPast("]");
-            ++at_;
-            if (!tokens_[at_ - 1].is("]"))
-                --at_;
         }
         if (!ok) {
             skipStatement();
@@ -405,7 +410,7 @@ bool FileChecker::Impl::initialiser(std::int32_t global, std::size_t parameters)
 }
 
 // The closing '}' of a body, or where it must have been missing: a line that begins in the
-// first column with the start of another function.
+// first column with a global declaration, which code inside a body never does.
 std::size_t FileChecker::Impl::bodyEnd(std::size_t open, bool &closed)
 {
     int depth = 0;
@@ -416,8 +421,9 @@ std::size_t FileChecker::Impl::bodyEnd(std::size_t open, bool &closed)
         } else if (t.is("}")) {
             if (--depth == 0)
                 return i;
-        } else if (t.lineStart && t.column == 1 && baseOf(t) && i + 1 < end_ &&
-                   (tokens_[i + 1].is("(") || (tokens_[i + 1].kind == Tok::Name && i + 2 < end_ && tokens_[i + 2].is("(")))) {
+        } else if (t.lineStart && t.column == 1 && i + 1 < end_ &&
+                   ((baseOf(t) && (tokens_[i + 1].is("(") || tokens_[i + 1].kind == Tok::Name)) ||
+                    (t.is(".") && baseOf(tokens_[i + 1])))) {
             missingAfter(tokens_[i - 1], "}");
             closed = false;
             return i;
@@ -462,7 +468,7 @@ void FileChecker::Impl::enumeration()
     while (!atEnd() && !peek().is("}")) {
         const Token &name = next();
         if (name.kind != Tok::Name) {
-            error(name, "expected a name in the enum, found '" + std::string(name.text) + "'");
+            error(name, "expected a name in the enum" + found(name));
             skipPast("}");
             accept(";");
             return;

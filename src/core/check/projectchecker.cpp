@@ -32,25 +32,30 @@ std::string readDisk(const std::string &path)
     return text.str();
 }
 
-// The edit distance of two short names, ASCII case ignored; stops early past `most`.
+// The edit distance of two short names (a swap of neighbours counts one), ASCII case ignored;
+// anything past `most` is most + 1.
 std::size_t distance(std::string_view a, std::string_view b, std::size_t most)
 {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    std::vector<std::size_t> row(b.size() + 1);
+    const std::size_t width = b.size() + 1;
+    std::vector<std::size_t> d((a.size() + 1) * width);
     for (std::size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
+        d[j] = j;
     for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0], best = ++row[0];
+        d[i * width] = i;
+        std::size_t best = i;
         for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1)});
-            diagonal = up;
-            best = std::min(best, row[j]);
+            const bool same = lower(a[i - 1]) == lower(b[j - 1]);
+            std::size_t v = std::min({d[(i - 1) * width + j] + 1, d[i * width + j - 1] + 1, d[(i - 1) * width + j - 1] + (same ? 0 : 1)});
+            if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) && lower(a[i - 2]) == lower(b[j - 1]))
+                v = std::min(v, d[(i - 2) * width + j - 2] + 1);
+            d[i * width + j] = v;
+            best = std::min(best, v);
         }
         if (best > most)
             return most + 1;
     }
-    return row[b.size()];
+    return d[a.size() * width + b.size()];
 }
 
 DeclarationKind publicKind(const Decl &d)
