@@ -1,8 +1,10 @@
 #include "app/form1.h"
 #include "app/startup.h"
+#include "core/check/commandline.h"
 
 #include <QApplication>
 #include <cstdlib>
+#include <iostream>
 #include <unistd.h>
 
 // A start in a directory that no longer exists begins in the home directory instead.
@@ -21,6 +23,9 @@ static void ensureCurrentDirectory()
 int main(int argc, char *argv[])
 {
     ensureCurrentDirectory();
+    // The check runs without a display: before the application exists.
+    if (vardo::check::isCheckCommand(argc, argv))
+        return vardo::check::runCheckCommand({argv + 2, argv + argc}, std::cout, std::cerr);
     QApplication application(argc, argv);
     vardo::prepareApplication();
     const std::string file = vardo::enterStartPlace(argc, argv);

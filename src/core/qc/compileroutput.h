@@ -17,6 +17,8 @@ struct Diagnostic {
     std::string file;
     int line = 0;
     int column = 0;
+    // The checker's text; empty on rows read from a compiler's output.
+    std::string message;
 
     bool hasPlace() const { return line > 0; }
     bool operator==(const Diagnostic &) const = default;
