@@ -13,6 +13,8 @@
 #include "panes/textpane.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <benchmark/benchmark.h>
 #include <chrono>

@@ -58,15 +58,18 @@ private:
     std::vector<Token> tokens_;
 };
 
-// Walks from a bracket towards its partner, counting brackets of its own kind.
-std::optional<int> partnerOf(QuakeCColouring &colouring, QTextBlock block, int column, LineBrackets &lines)
+// Walks from a bracket towards its partner, counting brackets of its own kind; the brackets of
+// the bracket's own line are known already.
+std::optional<int> partnerOf(QuakeCColouring &colouring, QTextBlock block, int column, std::vector<int> columns,
+                             LineBrackets &lines)
 {
     const QChar own = block.text()[column];
     const Bracket bracket = bracketOf(own);
     int depth = 0;
     for (int seen = 0; block.isValid() && seen < kBracketSearchLines; ++seen) {
         const QString text = block.text();
-        const std::vector<int> columns = lines.of(text, colouring.stateBefore(block));
+        if (seen > 0)
+            columns = lines.of(text, colouring.stateBefore(block));
         const auto visit = [&](int at) {
             if (seen == 0 && (bracket.opens ? at <= column : at >= column))
                 return false;
@@ -108,12 +111,12 @@ QTextEdit::ExtraSelection markAt(TextPane *pane, int position, const QColor &col
 std::optional<BracketPair> matchBracket(QuakeCColouring &colouring, const QTextBlock &block, int column)
 {
     LineBrackets lines;
-    const std::vector<int> columns = lines.of(block.text(), colouring.stateBefore(block));
+    std::vector<int> columns = lines.of(block.text(), colouring.stateBefore(block));
     const auto at = [&](int wanted) { return std::ranges::find(columns, wanted) != columns.end(); };
     const int bracket = at(column - 1) ? column - 1 : at(column) ? column : -1;
     if (bracket < 0)
         return std::nullopt;
-    const std::optional<int> match = partnerOf(colouring, block, bracket, lines);
+    const std::optional<int> match = partnerOf(colouring, block, bracket, std::move(columns), lines);
     if (!match)
         return std::nullopt;
     return BracketPair{block.position() + bracket, *match};
