@@ -236,7 +236,7 @@ bool FileChecker::Impl::statement(int depth)
     expression(depth + 1);
     if (accept(";"))
         return false;
-    const Token &previous = tokens_[at_ - 1];
+    const Token &previous = this->previous();
     if (result_.problems.size() == problems)
         missingAfter(previous, ";");
     if (!peek().lineStart || peek().line == previous.endLine)
@@ -288,7 +288,7 @@ void FileChecker::Impl::localDeclaration(int depth)
                     break;
             }
             expect("}", "'}' to end the values");
-        } else if (tokens_[at_ - 1].is("=")) {
+        } else if (previous().is("=")) {
             init = assignment(depth + 1);
         }
         addLocal(name, DeclarationKind::Local, t, isArray);
@@ -298,7 +298,7 @@ void FileChecker::Impl::localDeclaration(int depth)
             break;
     }
     if (!accept(";")) {
-        missingAfter(tokens_[at_ - 1], ";");
+        missingAfter(previous(), ";");
         if (!peek().lineStart)
             skipStatement();
     }
@@ -321,7 +321,8 @@ void FileChecker::Impl::ifStatement(int depth, bool &ends)
 
 void FileChecker::Impl::loop(int depth, bool &ends)
 {
-    if (next().text == "do") {
+    const bool isDo = next().text == "do";
+    if (isDo) {
         statement(depth + 1);
         if (!peek().isName("while")) {
             error(peek(), "expected 'while' after the body of 'do'");
@@ -333,13 +334,10 @@ void FileChecker::Impl::loop(int depth, bool &ends)
     const bool forever = peek().kind == Tok::Number && peek().text != "0" && peek(1).is(")");
     expression(depth + 1);
     expect(")", "')' after the condition");
-    if (tokens_[at_ - 1].is(")") && peek().is(";") && tokens_[at_ - 2].kind != Tok::Punct) {
-        // "do ... while (x);" ends here; "while (x);" has an empty body.
-        next();
-        ends = forever;
-        return;
-    }
-    statement(depth + 1);
+    if (!isDo)
+        statement(depth + 1);
+    else if (!accept(";"))
+        missingAfter(previous(), ";");
     ends = forever;
 }
 
@@ -372,7 +370,7 @@ void FileChecker::Impl::returnStatement()
     if (types_[result_type_].base != Base::Void)
         checkAssign(at, result_type_, v, "return");
     if (!accept(";")) {
-        missingAfter(tokens_[at_ - 1], ";");
+        missingAfter(previous(), ";");
         if (!peek().lineStart)
             skipStatement();
     }
@@ -698,7 +696,7 @@ Value FileChecker::Impl::primary(int depth)
     if (t.is("(")) {
         const Value v = expression(depth + 1);
         if (!accept(")")) {
-            missingAfter(tokens_[at_ - 1], ")");
+            missingAfter(previous(), ")");
             return unknown();
         }
         return v;
