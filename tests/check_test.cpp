@@ -198,3 +198,37 @@ TEST_F(CheckCommandTest, AMissingFolderOrAFileIsReportedWithExitCodeTwo)
     EXPECT_NE(err.str().find("not a folder"), std::string::npos);
     EXPECT_TRUE(out.str().empty());
 }
+
+// Input that would make a naive front end recurse, loop or grow without end: a diagnostic, and
+// the check ends.
+TEST_F(CheckTest, HostileInputEndsWithDiagnostics)
+{
+    const std::string identifier(1 << 20, 'q');
+    const std::string parentheses = std::string(10000, '(') + "1" + std::string(10000, ')');
+    const struct {
+        const char *name;
+        std::string code;
+        std::string expected; // in the first diagnostic's text
+    } cases[] = {
+        {"1 MB name", "void() f = { " + identifier + " = 1; };", "unknown name"},
+        {"10,000 parentheses", "void() f = { self.health = " + parentheses + "; };", "nested too deeply"},
+        {"10,000 braces", "void() f = " + std::string(10000, '{') + std::string(10000, '}') + ";", "nested too deeply"},
+        {"define of itself", "#define loop loop + loop\nvoid() f = { self.health = loop; };", "unknown name 'loop'"},
+        {"defines of each other", "#define a b\n#define b a\nvoid() f = { self.health = a; };", "unknown name 'a'"},
+        {"include of itself", "#include \"a.qc\"\nfloat x;", "a.qc includes itself"},
+        {"unclosed if", "#ifdef X\nfloat x;", "has no #endif"},
+    };
+    for (const auto &c : cases) {
+        const std::vector<std::string> found = check(c.code);
+        ASSERT_FALSE(found.empty()) << c.name;
+        EXPECT_NE(found.front().find(c.expected), std::string::npos) << c.name << ": " << found.front();
+    }
+}
+
+TEST_F(CheckTest, IncludesCycleBetweenFiles)
+{
+    write("b.qh", "#include \"c.qh\"\nfloat b;\n");
+    write("c.qh", "#include \"b.qh\"\nfloat c;\n");
+    EXPECT_EQ(check("#include \"b.qh\"\nvoid() f = { b = c; };"),
+              std::vector<std::string>{"1: error: b.qh includes itself"});
+}

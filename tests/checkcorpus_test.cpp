@@ -1,13 +1,17 @@
 // The checker on real mods: nothing reported on mods their compiler accepts, and faults put
 // into them found on their line.
 #include "core/check/projectchecker.h"
+#include "core/qc/compileroutput.h"
 #include "core/qc/sourcelist.h"
+
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <cstdio>
 #include <regex>
 #include <sstream>
 
@@ -207,4 +211,114 @@ TEST(CheckCorpus, SeededFaultsAreFoundOnTheirLine)
     }
     std::cout << "seeded faults found: " << found << " of " << tried << "\n";
     EXPECT_GE(found * 100, tried * 95);
+}
+
+namespace {
+
+class SmallModTest : public TempDirTest {};
+
+// A small vanilla mod that Debian's fteqcc compiles without a word.
+const char *const kSmallDefs =
+    "entity self;\n"
+    "entity other;\n"
+    "float time;\n"
+    "void end_sys_globals;\n"
+    ".float frame;\n"
+    ".float health;\n"
+    ".float nextthink;\n"
+    ".vector origin;\n"
+    ".string classname;\n"
+    ".entity enemy;\n"
+    ".void() think;\n"
+    "void end_sys_fields;\n"
+    "void(string s) dprint = #25;\n"
+    "float() random = #7;\n"
+    "string(float f) ftos = #26;\n";
+
+const char *const kSmallMod =
+    "$frame stand1 stand2 stand3\n"
+    "\n"
+    "void() mon_stand2;\n"
+    "void() mon_stand1 = [$stand1, mon_stand2] { self.health = self.health + 1; };\n"
+    "void() mon_stand2 = [$stand2, mon_stand1] { self.nextthink = time + 0.1; };\n"
+    "\n"
+    "float(float a) mon_score =\n"
+    "{\n"
+    "\tlocal float r;\n"
+    "\tr = random() * a;\n"
+    "\tif (r > 10)\n"
+    "\t\treturn r;\n"
+    "\tdprint(ftos(r));\n"
+    "\treturn 0;\n"
+    "};\n"
+    "\n"
+    "void() mon_think =\n"
+    "{\n"
+    "\tself.enemy = other;\n"
+    "\tself.think = mon_stand1;\n"
+    "\tself.frame = $stand3;\n"
+    "\tself.health = mon_score(3);\n"
+    "};\n";
+
+// The error lines of fteqcc's output for the mod in `folder`.
+std::vector<int> fteqccErrorLines(const std::string &folder)
+{
+    const std::string command = "cd '" + folder + "' && /usr/bin/fteqcc 2>&1";
+    FILE *pipe = ::popen(command.c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, n);
+    ::pclose(pipe);
+    qc::OutputReader reader;
+    std::vector<qc::OutputReader::Line> lines = reader.feed(output);
+    std::vector<int> errors;
+    for (const auto &line : lines)
+        if (line.diagnostic.severity == qc::Severity::Error && line.diagnostic.line > 0)
+            errors.push_back(line.diagnostic.line);
+    return errors;
+}
+
+} // namespace
+
+// The same faults in a small mod of our own, where fteqcc says where the error is: ours is on
+// its line or next to it.
+TEST_F(SmallModTest, SeededFaultsAreFoundWhereFteqccFindsThem)
+{
+    if (!std::filesystem::exists("/usr/bin/fteqcc"))
+        GTEST_SKIP() << "fteqcc is not installed";
+    write("progs.src", "progs.dat\ndefs.qc\nmon.qc\n");
+    write("defs.qc", kSmallDefs);
+    const std::string mon = write("mon.qc", kSmallMod);
+    ASSERT_TRUE(fteqccErrorLines(root).empty());
+    check::ProjectChecker checker(root);
+    ASSERT_TRUE(checker.checkAll().empty());
+    const struct {
+        const char *fault;
+        const char *line;
+        const char *changed;
+        // fteqcc reports a body left open at the next declaration, lines below; the checker
+        // reports it where the '}' is missing, which is what the modder has to change.
+        int faultLine = 0;
+    } faults[] = {
+        {"unknown function", "\tdprint(ftos(r));", "\tdprnt(ftos(r));"},
+        {"unknown name", "\tr = random() * a;", "\tr = random() * b;"},
+        {"unknown field", "\tself.enemy = other;", "\tself.enmy = other;"},
+        {"unknown frame", "\tself.frame = $stand3;", "\tself.frame = $stand4;"},
+        {"string to float", "\tself.health = mon_score(3);", "\tself.health = \"lots\";"},
+        {"missing semicolon", "\tr = random() * a;", "\tr = random() * a"},
+        {"missing brace", "\treturn 0;\n};", "\treturn 0;\n", 15},
+    };
+    for (const auto &f : faults) {
+        std::string text = kSmallMod;
+        text.replace(text.find(f.line), std::string(f.line).size(), f.changed);
+        write("mon.qc", text);
+        const std::vector<int> theirs = fteqccErrorLines(root);
+        ASSERT_FALSE(theirs.empty()) << f.fault;
+        const int expected = f.faultLine ? f.faultLine : theirs.front();
+        bool near = false;
+        for (const qc::Diagnostic &d : checker.checkFile(mon, text))
+            near = near || (d.severity == qc::Severity::Error && std::abs(d.line - expected) <= 1);
+        EXPECT_TRUE(near) << f.fault << ": fteqcc's error is on line " << theirs.front();
+    }
 }

@@ -51,7 +51,7 @@ void FileChecker::Impl::task(const Task &t)
     result_type_ = types_[owner.type].base == Base::Function ? types_[owner.type].inner : owner.type;
     scope_.clear();
     firstLocal_ = result_.locals.size();
-    if (t.parameters)
+    if (t.parameters && t.isBody)
         parameters(t.parameters);
     if (t.frameBegin) {
         at_ = t.frameBegin + 1;
@@ -96,35 +96,35 @@ void FileChecker::Impl::task(const Task &t)
     function_ = -1;
 }
 
-// The parameters as locals of the function, from the list that declared them.
+// The parameters as locals of the function, from the list that declared them: in each
+// parameter, the last name before a default value or a size that does not begin it.
 void FileChecker::Impl::parameters(std::size_t open)
 {
-    const std::size_t close = matching(open);
+    const TypeInfo &f = types_[result_.globals[static_cast<std::size_t>(function_)].type];
+    const std::size_t close = std::min(matching(open), tokens_.size());
+    std::size_t n = 0, segment = open + 1;
+    const Token *name = nullptr;
+    bool ended = false; // past "=" or "[" in this parameter
     int depth = 0;
-    for (std::size_t i = open + 1; i < close; ++i) {
+    for (std::size_t i = open + 1; i <= close && i < tokens_.size(); ++i) {
         const Token &t = tokens_[i];
-        if (t.is("(") || t.is("["))
+        if (i == close || (depth == 0 && t.is(","))) {
+            if (name)
+                addLocal(*name, DeclarationKind::Parameter, n < f.parameters.size() ? f.parameters[n].type : 0, false);
+            ++n;
+            segment = i + 1;
+            name = nullptr;
+            ended = false;
+        } else if (t.is("(") || t.is("[")) {
+            ended = ended || (depth == 0 && t.is("["));
             ++depth;
-        else if (t.is(")") || t.is("]"))
+        } else if (t.is(")") || t.is("]")) {
             --depth;
-        const Token &after = tokens_[i + 1];
-        if (depth == 0 && t.kind == Tok::Name && (after.is(",") || after.is(")") || after.is("=") || after.is("[")) &&
-            !tokens_[i - 1].is("(") && !tokens_[i - 1].is(",") && !tokens_[i - 1].is("...")) {
-            // The type of parameter n is in the function's type.
-            const TypeInfo &f = types_[types_[result_.globals[static_cast<std::size_t>(function_ < 0 ? 0 : function_)].type].base == Base::Function
-                                           ? result_.globals[static_cast<std::size_t>(function_)].type
-                                           : 0];
-            std::size_t n = 0;
-            for (std::size_t j = open + 1, d = 0; j < i; ++j) {
-                if (tokens_[j].is("(") || tokens_[j].is("["))
-                    ++d;
-                else if (tokens_[j].is(")") || tokens_[j].is("]"))
-                    --d;
-                else if (tokens_[j].is(",") && d == 0)
-                    ++n;
-            }
-            const TypeId type = n < f.parameters.size() ? f.parameters[n].type : 0;
-            addLocal(t, DeclarationKind::Parameter, type, after.is("["));
+        } else if (depth == 0 && t.is("=")) {
+            ended = true;
+        } else if (depth == 0 && !ended && t.kind == Tok::Name && i > segment && !isModifier(tokens_[i - 1]) &&
+                   !tokens_[i - 1].is(".")) {
+            name = &t;
         }
     }
 }
@@ -236,7 +236,7 @@ bool FileChecker::Impl::statement(int depth)
     expression(depth + 1);
     if (accept(";"))
         return false;
-    const Token &previous = tokens_[at_ - 1];
+    const Token &previous = this->previous();
     if (result_.problems.size() == problems)
         missingAfter(previous, ";");
     if (!peek().lineStart || peek().line == previous.endLine)
@@ -288,7 +288,7 @@ void FileChecker::Impl::localDeclaration(int depth)
                     break;
             }
             expect("}", "'}' to end the values");
-        } else if (tokens_[at_ - 1].is("=")) {
+        } else if (previous().is("=")) {
             init = assignment(depth + 1);
         }
         addLocal(name, DeclarationKind::Local, t, isArray);
@@ -298,7 +298,7 @@ void FileChecker::Impl::localDeclaration(int depth)
             break;
     }
     if (!accept(";")) {
-        missingAfter(tokens_[at_ - 1], ";");
+        missingAfter(previous(), ";");
         if (!peek().lineStart)
             skipStatement();
     }
@@ -321,7 +321,8 @@ void FileChecker::Impl::ifStatement(int depth, bool &ends)
 
 void FileChecker::Impl::loop(int depth, bool &ends)
 {
-    if (next().text == "do") {
+    const bool isDo = next().text == "do";
+    if (isDo) {
         statement(depth + 1);
         if (!peek().isName("while")) {
             error(peek(), "expected 'while' after the body of 'do'");
@@ -333,13 +334,10 @@ void FileChecker::Impl::loop(int depth, bool &ends)
     const bool forever = peek().kind == Tok::Number && peek().text != "0" && peek(1).is(")");
     expression(depth + 1);
     expect(")", "')' after the condition");
-    if (tokens_[at_ - 1].is(")") && peek().is(";") && tokens_[at_ - 2].kind != Tok::Punct) {
-        // "do ... while (x);" ends here; "while (x);" has an empty body.
-        next();
-        ends = forever;
-        return;
-    }
-    statement(depth + 1);
+    if (!isDo)
+        statement(depth + 1);
+    else if (!accept(";"))
+        missingAfter(previous(), ";");
     ends = forever;
 }
 
@@ -372,7 +370,7 @@ void FileChecker::Impl::returnStatement()
     if (types_[result_type_].base != Base::Void)
         checkAssign(at, result_type_, v, "return");
     if (!accept(";")) {
-        missingAfter(tokens_[at_ - 1], ";");
+        missingAfter(previous(), ";");
         if (!peek().lineStart)
             skipStatement();
     }
@@ -687,7 +685,7 @@ Value FileChecker::Impl::primary(int depth)
     case Tok::Vector:
         return t.text.size() <= 4 ? of(Base::Float) : of(Base::Vector);
     case Tok::Frame:
-        if (!unit_.frames.count(t.text.substr(1)))
+        if (!unit_.frames.count(t.text.substr(1)) && !globals_.frameElsewhere(t.text.substr(1)))
             error(t, "unknown frame " + quoted(t.text));
         return of(Base::Float);
     case Tok::Builtin:
@@ -698,7 +696,7 @@ Value FileChecker::Impl::primary(int depth)
     if (t.is("(")) {
         const Value v = expression(depth + 1);
         if (!accept(")")) {
-            missingAfter(tokens_[at_ - 1], ")");
+            missingAfter(previous(), ")");
             return unknown();
         }
         return v;

@@ -38,6 +38,7 @@ private:
     // Tokens
     const Token &peek(std::size_t ahead = 0) const;
     const Token &next();
+    const Token &previous() const;
     bool accept(std::string_view punct);
     bool expect(std::string_view punct, const char *what);
     bool atEnd() const { return at_ >= end_; }
@@ -48,6 +49,7 @@ private:
     void skipPast(std::string_view punct);
     void skipStatement();
     std::size_t matching(std::size_t open) const;
+    std::size_t past(std::size_t open) const;
 
     // Types
     bool startsType(std::size_t ahead = 0) const;

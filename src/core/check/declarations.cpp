@@ -71,6 +71,11 @@ const Token &FileChecker::Impl::peek(std::size_t ahead) const
     return at_ + ahead < end_ ? tokens_[at_ + ahead] : endToken_;
 }
 
+const Token &FileChecker::Impl::previous() const
+{
+    return at_ > 0 && at_ - 1 < tokens_.size() ? tokens_[at_ - 1] : endToken_;
+}
+
 const Token &FileChecker::Impl::next()
 {
     const Token &t = peek();
@@ -162,6 +167,12 @@ std::size_t FileChecker::Impl::matching(std::size_t open) const
     return end_;
 }
 
+// Just past the bracket that closes the one at `open`; the end when none does.
+std::size_t FileChecker::Impl::past(std::size_t open) const
+{
+    return std::min(matching(open) + 1, end_);
+}
+
 bool FileChecker::Impl::isModifier(const Token &t) const
 {
     return t.kind == Tok::Name && std::find(kModifiers.begin(), kModifiers.end(), t.text) != kModifiers.end();
@@ -211,7 +222,7 @@ TypeId FileChecker::Impl::type(bool &ok)
         if (peek().kind == Tok::Name)
             next();
         if (peek().is("{"))
-            at_ = matching(at_) + 1;
+            at_ = past(at_);
     } else {
         error(t, "expected a type" + found(t));
         ok = false;
@@ -352,7 +363,7 @@ void FileChecker::Impl::declarator(TypeId base, bool isTypedef)
         if (accept(","))
             continue;
         if (!accept(";"))
-            missingAfter(tokens_[at_ - 1], ";");
+            missingAfter(previous(), ";");
         return;
     }
 }
@@ -373,7 +384,7 @@ bool FileChecker::Impl::initialiser(std::int32_t global, std::size_t parameters)
     Task task{global, parameters, 0, 0, 0, false};
     if (peek().is("[") && types_[d.type].base == Base::Function) {
         task.frameBegin = at_;
-        at_ = matching(at_) + 1;
+        at_ = past(at_);
     }
     if (peek().is("{") && (types_[d.type].base == Base::Function || task.frameBegin)) {
         task.isBody = true;
@@ -386,7 +397,7 @@ bool FileChecker::Impl::initialiser(std::int32_t global, std::size_t parameters)
     }
     if (peek().is("{")) { // an array's values
         task.begin = at_;
-        at_ = matching(at_) + 1;
+        at_ = past(at_);
         task.end = at_;
         tasks_.push_back(task);
         return false;

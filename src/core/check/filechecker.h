@@ -45,6 +45,8 @@ public:
     // Names near a misspelt one, for "did you mean".
     virtual std::string nearName(std::string_view name, bool fieldsOnly) const = 0;
     virtual const std::string *intern(std::string_view name) = 0;
+    // Whether another file names this frame: lenient where compilers keep frames across files.
+    virtual bool frameElsewhere(std::string_view name) const = 0;
     virtual Types &types() = 0;
 };
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -72,6 +73,7 @@ public:
         Macros startMacros;
         UnitResult result;
         std::vector<qc::Diagnostic> diagnostics;
+        std::set<std::string, std::less<>> frames;
     };
 
     explicit Project(std::string root) : root_(std::move(root)) {}
@@ -104,6 +106,11 @@ public:
             }
         }
         return best.empty() ? std::string() : "; did you mean '" + std::string(best) + "'?";
+    }
+
+    bool frameElsewhere(std::string_view name) const override
+    {
+        return std::any_of(units_.begin(), units_.end(), [&](const auto &u) { return u->frames.count(name) != 0; });
     }
 
     const std::string *intern(std::string_view name) override { return &*names_.emplace(name).first; }
@@ -146,6 +153,7 @@ public:
         for (std::size_t i = 0; i < units_.size(); ++i) {
             UnitState &u = *units_[i];
             preprocessed.push_back(preprocess(SourceText{u.file, &text(paths_[u.file])}, macros, includer(i)));
+            u.frames = preprocessed.back().frames;
             checkers.push_back(std::make_unique<FileChecker>(preprocessed.back(), *this, u.result));
             checkers.back()->declarations();
             enter(i);
@@ -184,6 +192,7 @@ public:
         u.result = UnitResult{};
         Macros macros = u.startMacros;
         const Unit preprocessed = preprocess(SourceText{u.file, &text(paths_[u.file])}, macros, includer(i));
+        u.frames = preprocessed.frames;
         FileChecker checker(preprocessed, *this, u.result);
         checker.declarations();
         enter(i);
