@@ -9,6 +9,7 @@
 #include "find/findcontroller.h"
 #include "general/generalpane.h"
 #include "lists/directorylistbox.h"
+#include "lists/filelistbox.h"
 #include "lists/outputlist.h"
 #include "nav/navigationcontroller.h"
 #include "panes/textpane.h"
@@ -40,8 +41,18 @@ void TForm1::buildFeatures()
         });
     });
     navigation = new NavigationController(
-        {drive, dir, qclista, listado, PopupMenu1, openwithnotepad1, PopupMenu2, shellopen1, ExploreFolder1}, this);
+        {drive, dir, qclista, listado, PopupMenu1, openwithnotepad1, PopupMenu2, shellopen1, ExploreFolder1, roots,
+         rootName},
+        this);
     connect(navigation, &NavigationController::directoryChanged, this, &TForm1::SetWindowCaption);
+    connect(navigation, &NavigationController::directoryChanged, this, [this] {
+        rememberDirectory();
+        // Tabs name files by their path below the project root.
+        editing->showModificationMark();
+        qclista->selectFile(editedDocument().path());
+    });
+    // The QuakeC list shows which of its files is being edited, however it was opened.
+    connect(editing, &EditController::textLoaded, qclista, [this] { qclista->selectFile(editedDocument().path()); });
     compiling = new CompileController(*this, qccarranca, output, this);
     connect(compiling, &CompileController::ended, navigation,
             [this] { runGuarded([this] { navigation->refreshLists(); }); });
@@ -49,12 +60,14 @@ void TForm1::buildFeatures()
     for (TabbedNotebook *notebook : {Manager, TabbedNotebook2})
         connect(notebook, &QTabWidget::currentChanged, finding, &FindController::frontPaneChanged);
     symbols = new SymbolNavigator(*this, vardo, veer, this);
-    connect(navigation, &NavigationController::directoryChanged, symbols, &SymbolNavigator::directoryChanged);
+    connect(navigation, &NavigationController::directoryChanged, symbols,
+            [this] { symbols->setProjectRoot(projectRoot()); });
     // A row's jump joins the walk back and forth.
     connect(output, &OutputList::goToRequested, symbols, [this](const OutputRow &row) {
         runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column); });
     });
-    symbols->directoryChanged(dir->directory());
+    symbols->setProjectRoot(projectRoot());
+    rememberDirectory();
     output->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
 }
 
