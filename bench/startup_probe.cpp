@@ -7,11 +7,13 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QStandardPaths>
 #include <cstring>
 
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
     if (argc > 1 && std::strcmp(argv[1], "window") == 0) {
         vardo::prepareApplication();
         vardo::TForm1 form;

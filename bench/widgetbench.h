@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <benchmark/benchmark.h>
 
 // Runs the registered benchmarks inside an application on the offscreen platform, as the
@@ -8,6 +9,8 @@
 inline int runWidgetBenchmarks(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The windows measured here must not touch the user's settings.
+    QStandardPaths::setTestModeEnabled(true);
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -66,11 +66,33 @@ TEST(StartPlaceTest, ArgumentBytesAreThePath)
 
     std::string program = "vardo", argument = "bad\xffname/a.qc";
     char *argv[] = {program.data(), argument.data(), nullptr};
-    EXPECT_EQ(enterStartPlace(2, argv), bad + "/a.qc");
+    EXPECT_EQ(enterStartPlace(2, argv, root, ""), bad + "/a.qc");
     EXPECT_EQ(fs::current_path().string(), bad);
 
     ASSERT_EQ(::chdir(saved.c_str()), 0);
     fs::remove_all(root);
+}
+
+// An argument wins (see above); else the current directory, unless the desktop started the
+// editor in the home folder; then the last working directory while it exists; else home.
+TEST(StartPlaceTest, DirectoryWithoutAnArgument)
+{
+    const auto exists = [](const std::string &path) { return path == "/mods/last"; };
+    const struct {
+        std::string current, home, last, chosen;
+    } cases[] = {
+        {"/mods/here", "/home/u", "/mods/last", "/mods/here"},
+        {"/home/u", "/home/u", "/mods/last", "/mods/last"},
+        {"/home/u", "/home/u", "/mods/gone", "/home/u"},
+        {"/home/u", "/home/u", "", "/home/u"},
+        {"", "/home/u", "/mods/last", "/mods/last"}, // started in a folder that was deleted
+        {"", "/home/u", "", "/home/u"},
+        {"", "", "", "/"},
+        {"/home/u/mod", "/home/u", "/mods/last", "/home/u/mod"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(startDirectory(c.current, c.home, c.last, exists), c.chosen)
+            << c.current << " | " << c.home << " | " << c.last;
 }
 
 TEST(WindowPlacementTest, DesignWhereItFitsElseShrunkAndMovedOntoTheScreen)

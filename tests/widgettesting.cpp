@@ -2,8 +2,11 @@
 
 #include "core/base/paths.h"
 #include "panes/textpane.h"
+#include "settings/settings.h"
 #include "ui/errorbox.h"
 
+#include <QFile>
+#include <QStandardPaths>
 #include <QTest>
 #include <fstream>
 #include <sstream>
@@ -11,6 +14,22 @@
 #include <unistd.h>
 
 namespace vardo::testing {
+
+namespace {
+
+// Every widget test keeps its settings in a home folder of its own, made before main(): the
+// user's settings are never touched, and tests running side by side never see each other's.
+struct SettingsOfTheirOwn {
+    QTemporaryDir home;
+    SettingsOfTheirOwn()
+    {
+        qputenv("HOME", home.path().toLocal8Bit());
+        QStandardPaths::setTestModeEnabled(true);
+    }
+};
+const SettingsOfTheirOwn settingsOfTheirOwn;
+
+} // namespace
 
 TempTree::TempTree() : path_(dir_.path().toStdString()) {}
 
@@ -84,10 +103,12 @@ CurrentDirectoryGuard::~CurrentDirectoryGuard()
     (void)::chdir(saved_.c_str());
 }
 
-std::unique_ptr<TForm1> startForm(const std::string &directory)
+std::unique_ptr<TForm1> startForm(const std::string &directory, StartSettings settings)
 {
     if (::chdir(directory.c_str()) != 0)
         return nullptr;
+    if (settings == StartSettings::Fresh)
+        QFile::remove(settingsFilePath());
     auto form = std::make_unique<TForm1>();
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get()))

@@ -63,8 +63,9 @@ private:
 };
 
 // The main window started in a directory (which becomes the current directory), shown and
-// exposed.
-std::unique_ptr<TForm1> startForm(const std::string &directory);
+// exposed; with fresh settings unless it is to find what an earlier window remembered.
+enum class StartSettings { Fresh, Kept };
+std::unique_ptr<TForm1> startForm(const std::string &directory, StartSettings settings = StartSettings::Fresh);
 // The file behind the editor's text, and behind the general pane's; empty for none.
 const std::string &editedFile(const TForm1 &form);
 const std::string &generalFile(const TForm1 &form);

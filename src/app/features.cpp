@@ -11,6 +11,7 @@
 #include "general/generalpane.h"
 #include "help/helppages.h"
 #include "lists/directorylistbox.h"
+#include "lists/filelistbox.h"
 #include "lists/outputlist.h"
 #include "nav/navigationcontroller.h"
 #include "panes/textpane.h"
@@ -49,8 +50,18 @@ void TForm1::buildFeatures()
         Memos[help::kKeysPage]->setFocus();
     });
     navigation = new NavigationController(
-        {drive, dir, qclista, listado, PopupMenu1, openwithnotepad1, PopupMenu2, shellopen1, ExploreFolder1}, this);
+        {drive, dir, qclista, listado, PopupMenu1, openwithnotepad1, PopupMenu2, shellopen1, ExploreFolder1, roots,
+         rootName},
+        this);
     connect(navigation, &NavigationController::directoryChanged, this, &TForm1::SetWindowCaption);
+    connect(navigation, &NavigationController::directoryChanged, this, [this] {
+        rememberDirectory();
+        // Tabs name files by their path below the project root.
+        editing->showModificationMark();
+        qclista->selectFile(editedDocument().path());
+    });
+    // The QuakeC list shows which of its files is being edited, however it was opened.
+    connect(editing, &EditController::textLoaded, qclista, [this] { qclista->selectFile(editedDocument().path()); });
     compiling = new CompileController(*this, qccarranca, output, this);
     connect(compiling, &CompileController::ended, navigation,
             [this] { runGuarded([this] { navigation->refreshLists(); }); });
@@ -58,14 +69,19 @@ void TForm1::buildFeatures()
     for (TabbedNotebook *notebook : {Manager, TabbedNotebook2})
         connect(notebook, &QTabWidget::currentChanged, finding, &FindController::frontPaneChanged);
     symbols = new SymbolNavigator(*this, vardo, veer, this);
-    connect(navigation, &NavigationController::directoryChanged, symbols, &SymbolNavigator::directoryChanged);
-    // Another project's uses and messages would lead nowhere useful.
-    connect(navigation, &NavigationController::directoryChanged, output, &OutputList::clear);
+    connect(navigation, &NavigationController::directoryChanged, symbols, [this] {
+        const std::string root = projectRoot();
+        // Another project's uses and messages would lead nowhere useful.
+        if (root != symbols->projectRoot())
+            output->clear();
+        symbols->setProjectRoot(root);
+    });
     // A row's jump joins the walk back and forth.
     connect(output, &OutputList::goToRequested, symbols, [this](const OutputRow &row) {
         runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column, row.length); });
     });
-    symbols->directoryChanged(dir->directory());
+    symbols->setProjectRoot(projectRoot());
+    rememberDirectory();
     output->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
 }
 

@@ -12,16 +12,19 @@
 #include "panes/colouring.h"
 #include "panes/panestyle.h"
 #include "panes/textpane.h"
+#include "settings/settings.h"
 #include "ui/errorbox.h"
 #include "ui/fonts.h"
 #include "ui/notebook.h"
 #include "ui/widgetparts.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -40,10 +43,12 @@ namespace {
 constexpr QRect kWindowFrame(78, 156, 855, 564);
 constexpr QSize kClientSize(847, 537);
 constexpr int kCompilerButtonRightMargin = 49;
+// The recent roots' list is wider than its drop-down, so that their paths can be read.
+constexpr int kRootsListWidth = 360;
 
 } // namespace
 
-TForm1::TForm1(QWidget *parent) : QWidget(parent)
+TForm1::TForm1(QWidget *parent) : QWidget(parent), settings_(std::make_unique<Settings>())
 {
     setObjectName(QStringLiteral("Form1"));
     setFont(windowsFont(QStringLiteral("MS Sans Serif"), 11));
@@ -60,6 +65,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     buildFeatures();
     setTabOrder();
     placeWindow();
+    restoreWindow();
     for (TextPane *pane : {vardo, veer, test})
         new QuakeCColouring(pane);
     // The general pane shows any file: it colours only QuakeC ones.
@@ -156,12 +162,22 @@ void TForm1::buildNavPage(QWidget *page)
     salvaman->setFont(windowsFont(QStringLiteral("Arial"), 12));
     showHint(salvaman, "Save the right panel as the \"all\" selected file.");
 
+    roots = named<QComboBox>("roots", Panel7);
+    roots->setPlaceholderText(QStringLiteral("Recent roots"));
+    roots->view()->setMinimumWidth(kRootsListWidth);
+    roots->view()->setTextElideMode(Qt::ElideLeft);
+    showHint(roots, "The mods you worked on: choose one to go there.");
+    rootName = named<QLabel>("rootName", Panel7);
+    rootName->setContentsMargins(4, 0, 0, 0);
+    rootName->hide();
     dir = named<DirectoryListBox>("dir", Panel7);
     dir->setLinkedFileList(qclista);
     showHint(dir, "Select the dir you want to work, here.");
     drive->setStartDirectory(dir->directory());
     auto *column = tightLayout<QVBoxLayout>(Panel7);
     column->addWidget(Panel8);
+    column->addWidget(roots);
+    column->addWidget(rootName);
     column->addWidget(dir, 1);
 
     test = named<TextPane>("test", TextPane::Kind::Memo, Panel6);
@@ -312,7 +328,11 @@ void TForm1::showEvent(QShowEvent *event)
 void TForm1::closeEvent(QCloseEvent *event)
 {
     bool mayClose = false;
-    runGuarded([&] { mayClose = confirmClose(); });
+    runGuarded([&] {
+        mayClose = confirmClose();
+        if (mayClose)
+            rememberWindow();
+    });
     event->setAccepted(mayClose);
 }
 
@@ -328,6 +348,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Panel2 && event->type() == QEvent::Resize)
         placeCompilerButton();
+    if (watched == output && event->type() == QEvent::Show)
+        restoreSplitter();
     if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)
         // The main notebook is asked first, so Alt+E always brings "&Edit" to the front; the
         // help pages answer only while they are shown.

@@ -5,9 +5,11 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QFrame;
 class QHeaderView;
 class QLabel;
@@ -30,6 +32,7 @@ class IndexComboBox;
 class IndexController;
 class NavigationController;
 class OutputList;
+class Settings;
 class SymbolNavigator;
 class TabbedNotebook;
 class TextPane;
@@ -61,6 +64,9 @@ public:
     DriveComboBox *drive;
     QCheckBox *auto_;
     QPushButton *salvaman;
+    // The recent project roots, above `dir`, and the root where it is not the working directory.
+    QComboBox *roots;
+    QLabel *rootName;
     DirectoryListBox *dir;
     TextPane *test;
     QFrame *Panel9;
@@ -95,6 +101,8 @@ public:
     FindController *finding = nullptr;
 
     void SetWindowCaption();
+    // The working directory of the editor's last run, from its settings; empty for none.
+    static std::string lastWorkingDirectory();
     // Offers to save the changed panes before the window closes; false when it must stay open.
     bool confirmClose();
     // Reloads the panes whose files another program saved, where they hold no edits.
@@ -132,10 +140,20 @@ private:
     void buildFeatures();
     void setTabOrder();
     void placeWindow();
+    // What the editor remembers between starts: the window's place and splitter, restored once
+    // built; the working directory and the recent project roots, on every change of directory.
+    void restoreWindow();
+    // The split is restored when the output list first shows: while it is hidden, the editor
+    // takes the whole height.
+    void restoreSplitter();
+    void rememberWindow();
+    void rememberDirectory();
     void placeCompilerButton();
     void buildHelpMemos();
 
     bool shown_ = false;
+    bool splitterRestored_ = false;
+    std::unique_ptr<Settings> settings_;
 };
 
 } // namespace vardo

@@ -41,6 +41,16 @@ StartPlace startPlaceFor(const std::string &argument)
     return {directory, paths::join(directory, paths::fileNamePart(argument))};
 }
 
+std::string startDirectory(const std::string &current, const std::string &home, const std::string &last,
+                           const std::function<bool(const std::string &)> &isDirectory)
+{
+    if (!current.empty() && current != home)
+        return current;
+    if (!last.empty() && isDirectory(last))
+        return last;
+    return home.empty() ? std::string("/") : home;
+}
+
 void prepareApplication()
 {
     QApplication::setApplicationName(QStringLiteral("vardo"));
@@ -48,17 +58,25 @@ void prepareApplication()
     registerWindowsFonts();
 }
 
-std::string enterStartPlace(int argc, char **argv)
+std::string enterStartPlace(int argc, char **argv, const std::string &launched, const std::string &last)
 {
     std::string file;
-    if (argc < 2 || !argv[1])
-        return file;
-    runGuarded([&] {
-        const StartPlace place = startPlaceFor(argv[1]);
-        if (::chdir(place.directory.c_str()) != 0)
-            throw AppError("Cannot open " + place.directory + ": " + std::strerror(errno));
-        file = place.file;
-    });
+    bool entered = false;
+    if (argc >= 2 && argv[1]) {
+        runGuarded([&] {
+            const StartPlace place = startPlaceFor(argv[1]);
+            if (::chdir(place.directory.c_str()) != 0)
+                throw AppError("Cannot open " + place.directory + ": " + std::strerror(errno));
+            file = place.file;
+            entered = true;
+        });
+    }
+    if (!entered) {
+        const char *home = std::getenv("HOME");
+        const std::string directory =
+            startDirectory(launched, home && *home ? paths::canonical(home) : std::string(), last, paths::isDirectory);
+        (void)::chdir(directory.c_str());
+    }
     return file;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace vardo {
@@ -15,13 +16,21 @@ struct StartPlace {
 // is neither a directory nor an ordinary file.
 StartPlace startPlaceFor(const std::string &argument);
 
+// The directory to start in when no argument names one: the current directory, unless it is
+// gone (empty) or the home folder (a start from the desktop's menu); then the last working
+// directory while it is a directory; else the home folder.
+std::string startDirectory(const std::string &current, const std::string &home, const std::string &last,
+                           const std::function<bool(const std::string &)> &isDirectory);
+
 // Names the application and makes its fonts available. Call once after the QApplication.
 void prepareApplication();
 
 // Enters the place the program's arguments name, before the window is built, and returns the
-// file to open for editing once it is shown (empty for none). A bad argument goes to the error
-// box and the start goes on where it would have without one. The arguments are main()'s after
-// the QApplication took its own: their bytes are the path, whatever the locale.
-std::string enterStartPlace(int argc, char **argv);
+// file to open for editing once it is shown (empty for none). Without an argument, or with a
+// bad one (which goes to the error box), startDirectory() chooses where, with the last working
+// directory `last`. The arguments are main()'s after the QApplication took its own: their
+// bytes are the path, whatever the locale. `launched` is the directory the editor was started
+// in, empty when it was gone.
+std::string enterStartPlace(int argc, char **argv, const std::string &launched, const std::string &last);
 
 } // namespace vardo

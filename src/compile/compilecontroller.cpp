@@ -2,7 +2,6 @@
 
 #include "compile/compilerun.h"
 #include "lists/outputlist.h"
-#include "tools/programs.h"
 #include "ui/errorbox.h"
 
 #include <QPushButton>
@@ -30,7 +29,7 @@ void CompileController::compile()
     if (!workbench_.saveEditedFile())
         return;
     workbench_.showPage(Workbench::Page::Edit);
-    run_->start(tools::workingDirectory());
+    run_->start(workbench_.projectRoot());
 }
 
 } // namespace vardo

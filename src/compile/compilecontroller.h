@@ -12,7 +12,7 @@ namespace vardo {
 class CompileRun;
 class OutputList;
 
-// Compiling in the working directory with the button or F7, the output list's rows, and F4 /
+// Compiling in the project root with the button or F7, the output list's rows, and F4 /
 // Shift+F4 to walk through the places they name.
 class CompileController : public QObject {
     Q_OBJECT

@@ -98,11 +98,17 @@ void EditController::preview()
         widgets_.preview->loadFromFile(path);
         widgets_.preview->setBorder(path == document().path() ? TextPane::Border::Single : TextPane::Border::None);
         workbench_.showPage(Page::View);
-        workbench_.setPageCaption(Page::View, captionText(paths::fileNamePart(path)));
+        workbench_.setPageCaption(Page::View, captionText(tabName(path)));
     } catch (const LoadCancelled &) {
     } catch (const std::exception &) {
         ConsoleMessage("Open fail!!: ");
     }
+}
+
+std::string EditController::tabName(const std::string &path) const
+{
+    const std::string below = paths::relativeTo(path, workbench_.projectRoot());
+    return below != path ? below : paths::fileNamePart(path);
 }
 
 bool EditController::autosave()
@@ -282,7 +288,7 @@ void EditController::showModificationMark()
     const std::string &path = document().path();
     // A file outside the project shows where it lies.
     const bool outside = document().readOnlyReason() == Document::ReadOnlyReason::OutsideProject;
-    const QString name = captionText(outside ? path : paths::fileNamePart(path));
+    const QString name = captionText(outside ? path : tabName(path));
     if (document().isChanged())
         workbench_.setPageCaption(Page::Edit, QStringLiteral("[ &Edit ") + name + QStringLiteral("]"));
     else

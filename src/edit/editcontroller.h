@@ -64,7 +64,8 @@ public:
     void reloadOutsideChanges();
 
     void showCaretPosition();
-    // The Edit tab shows the file's name, marked while the editor's text is changed.
+    // The Edit tab shows the file's name (its path below the project root), marked while the
+    // editor's text is changed.
     void showModificationMark();
 
 signals:
@@ -77,6 +78,8 @@ protected:
 private:
     bool open(const std::string &path, bool outsideProject);
     void tellSaved(const QString &what);
+    // How a tab names a file: by its path below the project root, else by its name.
+    std::string tabName(const std::string &path) const;
 
     Workbench &workbench_;
     EditWidgets widgets_;

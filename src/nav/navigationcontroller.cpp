@@ -8,7 +8,11 @@
 #include "tools/shellexec.h"
 #include "ui/errorbox.h"
 
+#include "doc/qtext.h"
+
 #include <QAction>
+#include <QComboBox>
+#include <QLabel>
 #include <QMenu>
 
 namespace vardo {
@@ -28,6 +32,8 @@ NavigationController::NavigationController(const NavigationWidgets &widgets, QOb
 {
     connect(widgets.volumes, &DriveComboBox::volumeChanged, this, &NavigationController::volumeChosen);
     connect(widgets.directories, &DirectoryListBox::directoryChanged, this, &NavigationController::directoryEntered);
+    connect(widgets.recentRoots, &QComboBox::activated, this,
+            [this](int index) { runGuarded([this, index] { rootChosen(index); }); });
     giveMenu(widgets.qcFiles, widgets.qcMenu);
     giveMenu(widgets.allFiles, widgets.allMenu);
     const auto guarded = [this](void (NavigationController::*action)()) {
@@ -54,6 +60,31 @@ void NavigationController::directoryEntered()
     widgets_.allFiles->setDirectory(directory);
     widgets_.volumes->selectVolumeOf(directory);
     emit directoryChanged(directory);
+}
+
+void NavigationController::rootChosen(int index)
+{
+    QComboBox *roots = widgets_.recentRoots;
+    const std::string root = roots->itemData(index).toByteArray().toStdString();
+    // The drop-down offers the roots; it does not show one as chosen.
+    roots->setCurrentIndex(-1);
+    widgets_.directories->changeDirectory(root);
+}
+
+void NavigationController::showProject(const std::string &root, const std::vector<std::string> &recentRoots)
+{
+    QLabel *name = widgets_.rootName;
+    const bool elsewhere = root != widgets_.directories->directory();
+    name->setText(elsewhere ? QStringLiteral("Root: ") + displayText(paths::fileNamePart(root)) : QString());
+    name->setToolTip(elsewhere ? displayText(root) : QString());
+    name->setVisible(elsewhere);
+    QComboBox *roots = widgets_.recentRoots;
+    roots->clear();
+    for (const std::string &recent : recentRoots) {
+        if (paths::isDirectory(recent))
+            roots->addItem(displayText(recent), QByteArray::fromStdString(recent));
+    }
+    roots->setCurrentIndex(-1);
 }
 
 void NavigationController::refreshLists()

@@ -17,8 +17,8 @@ class QThreadPool;
 
 namespace vardo {
 
-// The symbol index of the working directory's project, kept up to date off the window's
-// thread: built on a change of directory, brought up to date when a file of the project is
+// The symbol index of the project root's project, kept up to date off the window's thread:
+// built on a change of root, brought up to date when a file of the project is
 // written, and for the edited file from the editor's text. Until the first build lands the
 // index is empty; the window never waits for it. The window's thread reads no file and scans
 // no text here but through updateFile(), which the caller keeps to small texts.

@@ -51,14 +51,10 @@ constexpr std::size_t kHoverDefinitions = 3;
 
 QString shownPath(const std::string &path, const std::string &directory)
 {
-    const std::string prefix = directory.empty() || directory.back() == '/' ? directory : directory + "/";
-    if (!prefix.empty() && path.compare(0, prefix.size(), prefix) == 0)
-        return displayText(path.substr(prefix.size()));
-    return displayText(path);
+    return displayText(paths::relativeTo(path, directory));
 }
 
 namespace {
-
 
 std::string toBytes(const QString &text)
 {
@@ -187,10 +183,12 @@ SymbolNavigator::~SymbolNavigator()
     }
 }
 
-void SymbolNavigator::directoryChanged(const std::string &directory)
+void SymbolNavigator::setProjectRoot(const std::string &root)
 {
+    if (root == symbols_->directory())
+        return;
     bounds_.reset();
-    symbols_->setDirectory(directory, workbench_.editedDocument().path());
+    symbols_->setDirectory(root, workbench_.editedDocument().path());
 }
 
 void SymbolNavigator::indexEditorText(bool inBackground)

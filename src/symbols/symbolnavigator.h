@@ -34,7 +34,7 @@ struct NameAt {
 // The name under (or just before) a column of a line; empty when there is none.
 NameAt nameAt(const QString &lineText, int line, int column);
 
-// A path as the window shows it: relative to the working directory when it lies inside.
+// A path as the window shows it: relative to the project root when it lies below it.
 QString shownPath(const std::string &path, const std::string &directory);
 // Bytes of the code page as text.
 QString fromBytes(const std::string &bytes);
@@ -53,8 +53,9 @@ public:
     SymbolNavigator(Workbench &workbench, TextPane *editor, TextPane *preview, QObject *parent = nullptr);
     ~SymbolNavigator() override;
 
-    // The working directory changed: read its project anew.
-    void directoryChanged(const std::string &directory);
+    // Reads the project of a root anew; nothing when it is the root being read already.
+    void setProjectRoot(const std::string &root);
+    const std::string &projectRoot() const { return symbols_->directory(); }
 
     ProjectSymbols &symbols() { return *symbols_; }
     // Whether a file belongs to the project being read (its path absolute or relative to the

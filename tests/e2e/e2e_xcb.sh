@@ -46,6 +46,8 @@ xvfb_pid=$!
 wait_for '[ -s "$work/display" ]' || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$work/display")"
 export QT_QPA_PLATFORM=xcb
+# The editor remembers places in its settings: these stay in the scratch folder.
+export XDG_CONFIG_HOME="$work/config"
 
 cd "$work/mod"
 "$work/prefix/bin/vardo" >"$work/editor.log" 2>&1 &

@@ -30,6 +30,14 @@ std::string join(const std::string &directory, const std::string &name)
     return directory + "/" + name;
 }
 
+std::string relativeTo(const std::string &path, const std::string &folder)
+{
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    if (prefix.empty() || path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0)
+        return path;
+    return path.substr(prefix.size());
+}
+
 std::string canonical(const std::string &path)
 {
     std::error_code error;
@@ -44,6 +52,12 @@ bool isRegularFile(const std::string &path)
 {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isDirectory(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string currentDirectory()

@@ -346,6 +346,12 @@ SourceList parseSourceList(std::string_view text, const std::string &directory)
     return std::move(builder.list());
 }
 
+bool holdsSourceList(const std::string &folder)
+{
+    return std::ranges::any_of(kSourceListNames,
+                               [&](std::string_view name) { return !resolveSourceName(name, folder, folder).empty(); });
+}
+
 std::string findProjectRoot(const std::string &directory)
 {
     fs::path start = fs::path(directory).lexically_normal();
@@ -356,9 +362,8 @@ std::string findProjectRoot(const std::string &directory)
         fs::directory_iterator probe(folder, error);
         if (error)
             break;
-        for (std::string_view name : kSourceListNames)
-            if (!resolveSourceName(name, folder.native(), folder.native()).empty())
-                return folder.native();
+        if (holdsSourceList(folder.native()))
+            return folder.native();
         if (folder == folder.root_path() || !folder.has_relative_path())
             break;
     }

@@ -50,6 +50,9 @@ std::string resolveSourceName(std::string_view name, const std::string &fromDire
 // (sorted by name). A list that cannot be read counts as empty.
 std::vector<SourceList> readProjects(const std::string &directory, const ReadFile &read);
 
+// Whether a folder holds one of the source lists.
+bool holdsSourceList(const std::string &folder);
+
 // The folder of the project `directory` belongs to: the nearest at or above it that holds a
 // source list, else `directory` itself. The search stops below a folder it cannot read. Both
 // are given and returned lexically normal and absolute.
