@@ -12,6 +12,7 @@
 #include "lists/outputlist.h"
 #include "nav/navigationcontroller.h"
 #include "panes/textpane.h"
+#include "quickopen/quickopen.h"
 #include "symbols/symbolnavigator.h"
 #include "tools/programs.h"
 #include "ui/errorbox.h"
@@ -55,6 +56,7 @@ void TForm1::buildFeatures()
         runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column); });
     });
     symbols->directoryChanged(dir->directory());
+    quickOpen = new QuickOpen(*this, this);
     output->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
 }
 
@@ -72,6 +74,11 @@ void TForm1::reloadOutsideChanges()
 bool TForm1::openForEdit(const std::string &path)
 {
     return editing->openForEdit(path);
+}
+
+void TForm1::showInGeneralPane(const std::string &path)
+{
+    general->load(path);
 }
 
 bool TForm1::saveEditedFile()

@@ -29,6 +29,7 @@ class IndexComboBox;
 class IndexController;
 class NavigationController;
 class OutputList;
+class QuickOpen;
 class SymbolNavigator;
 class TabbedNotebook;
 class TextPane;
@@ -92,6 +93,7 @@ public:
     NavigationController *navigation = nullptr;
     CompileController *compiling = nullptr;
     FindController *finding = nullptr;
+    QuickOpen *quickOpen = nullptr;
 
     void SetWindowCaption();
     // Offers to save the changed panes before the window closes; false when it must stay open.
@@ -101,6 +103,7 @@ public:
 
     // What the features ask of the window.
     bool openForEdit(const std::string &path) override;
+    void showInGeneralPane(const std::string &path) override;
     bool saveEditedFile() override;
     bool goToPlace(const std::string &path, int line, int column) override;
     void showResult(const QString &heading, std::vector<OutputRow> rows) override;
