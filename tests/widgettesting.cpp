@@ -4,6 +4,7 @@
 #include "panes/textpane.h"
 #include "ui/errorbox.h"
 
+#include <QStandardPaths>
 #include <QTest>
 #include <fstream>
 #include <sstream>
@@ -86,6 +87,8 @@ CurrentDirectoryGuard::~CurrentDirectoryGuard()
 
 std::unique_ptr<TForm1> startForm(const std::string &directory)
 {
+    // The window reads and writes what it remembers: never the user's own.
+    QStandardPaths::setTestModeEnabled(true);
     if (::chdir(directory.c_str()) != 0)
         return nullptr;
     auto form = std::make_unique<TForm1>();

@@ -63,7 +63,7 @@ private:
 };
 
 // The main window started in a directory (which becomes the current directory), shown and
-// exposed.
+// exposed, with the settings of QStandardPaths' test mode.
 std::unique_ptr<TForm1> startForm(const std::string &directory);
 // The file behind the editor's text, and behind the general pane's; empty for none.
 const std::string &editedFile(const TForm1 &form);
