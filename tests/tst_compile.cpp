@@ -263,8 +263,8 @@ private slots:
         compileAndWait();
         QCOMPARE(form_->Manager->currentIndex(), int(TForm1::EditPage));
         QVERIFY(output()->isVisible());
-        QCOMPARE(output()->heading(), QString("Compiling in %1 with fteqcc: %2/fteqcc").arg(QString::fromStdString(mod()),
-                                                                                QString::fromStdString(bin())));
+        QCOMPARE(output()->heading(), QString("Compiling in %1 with fteqcc: %2/fteqcc")
+                                          .arg(QString::fromStdString(mod()), QString::fromStdString(bin())));
         QCOMPARE(output()->resultRows(), 5);
         QCOMPARE(rowText(1), QString("sub/ai.qc:3: error: Unknown value \"FALSE\"."));
         QVERIFY(lastRow().startsWith("1 error, 1 warning, exit code 1, "));

@@ -24,7 +24,8 @@ CompilerDialog::CompilerDialog(QWidget *parent)
     found_->setObjectName(QStringLiteral("found"));
     program_->setObjectName(QStringLiteral("program"));
     arguments_->setObjectName(QStringLiteral("arguments"));
-    program_->setPlaceholderText(QStringLiteral("found as usual: frikqcc2.exe here, else fteqcc, gmqcc, frikqcc, qfcc"));
+    program_->setPlaceholderText(
+        QStringLiteral("found as usual: frikqcc2.exe here, else fteqcc, gmqcc, frikqcc, qfcc"));
     arguments_->setPlaceholderText(QStringLiteral("none; quote words with blanks as a shell would"));
 
     // A compiler's version is read from the package database or its bytes; none is run.

@@ -51,9 +51,11 @@ QString compileSummary(int errors, int warnings, tools::CapturedRun::End how, in
 {
     const QString ending = how == tools::CapturedRun::End::Crashed ? QStringLiteral("crashed")
                                                                    : QStringLiteral("exit code %1").arg(exitCode);
-    return QStringLiteral("%1, %2, %3, %4 s")
-        .arg(counted(errors, "error", "errors"), counted(warnings, "warning", "warnings"), ending)
-        .arg(seconds, 0, 'f', 2) + (tooOld ? QStringLiteral(". ") + QLatin1String(kNeedsNewerCompiler) : QString());
+    const QString counts =
+        QStringLiteral("%1, %2, %3, %4 s")
+            .arg(counted(errors, "error", "errors"), counted(warnings, "warning", "warnings"), ending)
+            .arg(seconds, 0, 'f', 2);
+    return tooOld ? counts + QStringLiteral(". ") + QLatin1String(kNeedsNewerCompiler) : counts;
 }
 
 CompileRun::CompileRun(OutputList *output, QObject *parent) : QObject(parent), output_(output)
@@ -141,7 +143,8 @@ void CompileRun::end(tools::CapturedRun::End how, int exitCode, const std::strin
             qc::Severity::Error));
     } else {
         const double seconds = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
-        output_->finish(messageRow(compileSummary(reader_.errors(), reader_.warnings(), how, exitCode, seconds, tooOld_)));
+        output_->finish(
+            messageRow(compileSummary(reader_.errors(), reader_.warnings(), how, exitCode, seconds, tooOld_)));
     }
     emit ended();
 }

@@ -47,9 +47,10 @@ std::vector<std::string> listedFiles(const std::string &root)
     std::set<std::string> seen;
     for (const qc::SourceList &project : qc::readProjects(root, read)) {
         for (const std::string &file : project.files) {
-            const std::filesystem::path relative = std::filesystem::path(file).lexically_normal().lexically_relative(base);
+            const std::filesystem::path normal = std::filesystem::path(file).lexically_normal();
+            const std::filesystem::path relative = normal.lexically_relative(base);
             const bool below = !relative.empty() && *relative.begin() != "..";
-            std::string shown = below ? relative.native() : std::filesystem::path(file).lexically_normal().native();
+            std::string shown = below ? relative.native() : normal.native();
             if (seen.insert(shown).second)
                 listed.push_back(std::move(shown));
         }
