@@ -204,7 +204,8 @@ private slots:
             QCOMPARE(dialog.findChild<QListWidget *>("found")->item(0)->text(),
                      QString::fromStdString(bin() + "/fteqcc    fteqcc"));
         }
-        QVERIFY(choose(tree() / "mine", "-O2 'my progs.src'"));
+        // A path typed relative to the working directory is remembered whole.
+        QVERIFY(choose("../mine", "-O2 'my progs.src'"));
         const build::CompilerChoice mine{tree() / "mine", "-O2 'my progs.src'"};
         QCOMPARE(build::savedChoice(), mine);
         compileAndWait();

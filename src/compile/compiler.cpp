@@ -1,6 +1,7 @@
 #include "compile/compiler.h"
 
 #include "core/base/errors.h"
+#include "core/base/paths.h"
 #include "core/base/words.h"
 #include "doc/qtext.h"
 #include "settings/settings.h"
@@ -97,7 +98,8 @@ std::string choosableProgram(const std::string &typed)
     const std::string program = typed.find('/') == std::string::npos ? tools::findOnPath(typed).value_or(typed) : typed;
     if (!tools::isExecutableFile(program) && !tools::isWindowsProgram(program))
         throw AppError(program + " is not an executable program");
-    return program;
+    // Remembered for compiles in any directory.
+    return program.starts_with('/') ? program : paths::canonical(program);
 }
 
 std::optional<CompilerRun> compilerToRun()

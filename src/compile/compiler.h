@@ -36,8 +36,8 @@ CompilerChoice savedChoice();
 // Remembers a choice; the found compiler without arguments is remembered as no choice at all.
 void saveChoice(const CompilerChoice &choice);
 
-// A program that can be chosen: an executable file or a Windows program, found along PATH when
-// the name has no '/'. Throws AppError saying why not.
+// A program that can be chosen, as an absolute path: an executable file or a Windows program,
+// found along PATH when the name has no '/'. Throws AppError saying why not.
 std::string choosableProgram(const std::string &typed);
 
 // What "QCC!" starts, and which compiler that is.
