@@ -65,6 +65,28 @@ TEST_F(FileWalkTest, StaysOnTheRootsFileSystem)
     EXPECT_EQ(found, Paths{"near.txt"});
 }
 
+// Every QuakeC file of a real mod, in its folders, is offered: the source list's first.
+TEST(FileWalkCorpusTest, OffersEveryFileOfARealMod)
+{
+    const fs::path mod = fs::path(VARDO_SHARED_CORPUS) / "rerelease" / "quakec";
+    if (!fs::is_directory(mod))
+        GTEST_SKIP() << "no corpus beside the repository";
+    Paths offered = listedFiles(mod.string());
+    ASSERT_FALSE(offered.empty());
+    EXPECT_EQ(offered.front(), "defs.qc");
+    const Paths walked = walkAll(mod.string(), 100);
+    offered.insert(offered.end(), walked.begin(), walked.end());
+    std::size_t sources = 0;
+    for (const auto &entry : fs::recursive_directory_iterator(mod)) {
+        const std::string relative = entry.path().lexically_relative(mod).string();
+        if (!entry.is_regular_file() || !isOfferedName(relative))
+            continue;
+        ++sources;
+        EXPECT_NE(std::ranges::find(offered, relative), offered.end()) << relative;
+    }
+    EXPECT_GT(sources, 30u);
+}
+
 struct RankingCase {
     const char *query;
     Paths paths;

@@ -42,7 +42,7 @@ bool isOfferedName(std::string_view name)
 std::vector<std::string> listedFiles(const std::string &root)
 {
     const auto read = [](const std::string &path) { return fileio::readWholeFile(path, kLargestList); };
-    const std::filesystem::path base(root);
+    const std::filesystem::path base = std::filesystem::path(root).lexically_normal();
     std::vector<std::string> listed;
     std::set<std::string> seen;
     for (const qc::SourceList &project : qc::readProjects(root, read)) {
