@@ -72,6 +72,9 @@ private slots:
             files << QString::fromStdString(file);
         QCOMPARE(files, (QStringList{"sub/ai.qc", "defs.qc", "progs.src", "zzz.qc", "notes/readme.txt"}));
         QCOMPARE(matches()->count(), 5);
+        // It stays over the window as the window changes size.
+        form_->resize(500, 400);
+        QCOMPARE(popup()->geometry(), QRect(62, 40, 375, 266));
         QTest::keyClicks(filter(), "rdm");
         QCOMPARE(matches()->count(), 1);
         QCOMPARE(matches()->item(0)->text(), QString("notes/readme.txt"));

@@ -43,6 +43,7 @@ QuickOpen::QuickOpen(Workbench &workbench, QWidget *window)
     hide();
 
     filter_->installEventFilter(this);
+    window->installEventFilter(this);
     connect(filter_, &QLineEdit::textChanged, this, &QuickOpen::refilter);
     connect(matches_, &QListWidget::itemActivated, this, [this] { runGuarded([this] { openChosen(); }); });
     refilterSoon_.setSingleShot(true);
@@ -180,6 +181,8 @@ void QuickOpen::openChosen()
 
 bool QuickOpen::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible())
+        place();
     if (watched != filter_ || event->type() != QEvent::KeyPress)
         return QFrame::eventFilter(watched, event);
     switch (static_cast<QKeyEvent *>(event)->key()) {
