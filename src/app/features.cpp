@@ -15,6 +15,7 @@
 #include "lists/outputlist.h"
 #include "nav/navigationcontroller.h"
 #include "panes/textpane.h"
+#include "quickopen/quickopen.h"
 #include "symbols/symbolnavigator.h"
 #include "tools/programs.h"
 #include "ui/errorbox.h"
@@ -82,6 +83,7 @@ void TForm1::buildFeatures()
     });
     symbols->setProjectRoot(projectRoot());
     rememberDirectory();
+    quickOpen = new QuickOpen(*this, this);
     output->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
 }
 
@@ -99,6 +101,11 @@ void TForm1::reloadOutsideChanges()
 bool TForm1::openForEdit(const std::string &path)
 {
     return editing->openForEdit(path);
+}
+
+void TForm1::showInGeneralPane(const std::string &path)
+{
+    general->load(path);
 }
 
 bool TForm1::saveEditedFile()

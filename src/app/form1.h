@@ -32,6 +32,7 @@ class IndexComboBox;
 class IndexController;
 class NavigationController;
 class OutputList;
+class QuickOpen;
 class Settings;
 class SymbolNavigator;
 class TabbedNotebook;
@@ -99,6 +100,7 @@ public:
     NavigationController *navigation = nullptr;
     CompileController *compiling = nullptr;
     FindController *finding = nullptr;
+    QuickOpen *quickOpen = nullptr;
 
     void SetWindowCaption();
     // The working directory of the editor's last run, from its settings; empty for none.
@@ -110,6 +112,7 @@ public:
 
     // What the features ask of the window.
     bool openForEdit(const std::string &path) override;
+    void showInGeneralPane(const std::string &path) override;
     bool saveEditedFile() override;
     bool goToPlace(const std::string &path, int line, int column) override;
     void showResult(const QString &heading, std::vector<OutputRow> rows) override;

@@ -603,4 +603,10 @@ std::vector<OutputReader::Line> OutputReader::finish()
     return lines;
 }
 
+bool isOldFteqccComplaint(std::string_view line)
+{
+    return line.find("Couldn't open file #pragma") != std::string_view::npos ||
+           line.find("\":\" is not a type") != std::string_view::npos;
+}
+
 } // namespace vardo::qc

@@ -27,6 +27,11 @@ struct Diagnostic {
 // Recognises one output line on its own (no line end, no colour codes).
 Diagnostic recognizeLine(std::string_view line);
 
+// Whether an output line is one that fteqcc 3343, the version Debian packages, prints for what
+// newer compilers accept: a source list with #pragma lines ("Couldn't open file #pragma") or a
+// builtin given a name (`= #0:ex_bprint;` gives `":" is not a type`).
+bool isOldFteqccComplaint(std::string_view line);
+
 // A line with its terminal control sequences removed, as OutputReader removes them: CSI
 // (colours, cursor moves), OSC (window titles, hyperlinks), DCS, SOS, PM and APC strings and the
 // other escape sequences, in their 7-bit (ESC [) and 8-bit (0x9B, or U+009B in UTF-8) forms. A
