@@ -804,6 +804,12 @@ private slots:
         QCOMPARE(shown().first(), QStringLiteral("void() boss_sh12 ="));
         QTest::keyClicks(view, "9");
         QCOMPARE(shown(), QStringList{"void() boss_sh129 ="});
+        // Nothing left: Enter chooses nothing.
+        QTest::keyClicks(view, "x");
+        QVERIFY(shown().isEmpty());
+        QTest::keyClick(view, Qt::Key_Return);
+        QVERIFY(s.selected().isEmpty());
+        QTest::keyClick(view, Qt::Key_Backspace);
         QTest::keyClick(view, Qt::Key_Backspace);
         QCOMPARE(shown().size(), 11);
         QTest::keyClick(view, Qt::Key_Up);

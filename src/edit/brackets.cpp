@@ -110,8 +110,14 @@ QTextEdit::ExtraSelection markAt(TextPane *pane, int position, const QColor &col
 
 std::optional<BracketPair> matchBracket(QuakeCColouring &colouring, const QTextBlock &block, int column)
 {
+    // Most carets have no bracket beside them: those never ask for the line's comment state,
+    // which far down a file not yet shown would cost a walk over every line above.
+    const QString text = block.text();
+    const auto isBracket = [&](int at) { return at >= 0 && at < text.size() && !bracketOf(text[at]).partner.isNull(); };
+    if (!isBracket(column - 1) && !isBracket(column))
+        return std::nullopt;
     LineBrackets lines;
-    std::vector<int> columns = lines.of(block.text(), colouring.stateBefore(block));
+    std::vector<int> columns = lines.of(text, colouring.stateBefore(block));
     const auto at = [&](int wanted) { return std::ranges::find(columns, wanted) != columns.end(); };
     const int bracket = at(column - 1) ? column - 1 : at(column) ? column : -1;
     if (bracket < 0)

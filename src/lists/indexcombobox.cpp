@@ -95,8 +95,11 @@ void IndexComboBox::setFilter(const QString &filter)
         if (shown && first < 0)
             first = row;
     }
+    // With no row left, nothing is current: Enter must not choose a hidden row.
     const QModelIndex current = list->currentIndex();
-    if (first >= 0 && (!current.isValid() || list->isRowHidden(current.row())))
+    if (first < 0)
+        list->setCurrentIndex({});
+    else if (!current.isValid() || list->isRowHidden(current.row()))
         list->setCurrentIndex(model()->index(first, modelColumn()));
     update();
 }
