@@ -115,7 +115,7 @@ private slots:
         QCOMPARE(s.caretLine(), 5);
         QCOMPARE(s.selected(), QStringLiteral("main"));
         QVERIFY(readFile(s.tree / "world.qc").starts_with("// edited\r\n"));
-        QCOMPARE(s.form->qclista->selectedFilePath(), s.tree / "world.qc");
+        QCOMPARE(s.form->qclista->selectedFilePath(), s.tree / "defs.qc");
 
         s.key(Qt::Key_Left, Qt::AltModifier);
         QCOMPARE(editedFile(*s.form), s.tree / "world.qc");
