@@ -1,6 +1,7 @@
 // Compiling in the window: what the editor adds to a real compile of a 1 MB mod, and how it
 // keeps up with 100,000 lines of output. Each is set against a floor measured in the same run:
 // a bare QProcess that runs the same program and reads its output.
+#include "stallwatch.h"
 #include "widgetbench.h"
 
 #include "app/form1.h"
@@ -57,27 +58,6 @@ void writeMod(const std::string &directory)
     }
     writeFile(directory + "/progs.src", progs);
 }
-
-// Keeps `longest` at the longest the event loop went without a turn while the watch lives.
-class StallWatch {
-public:
-    explicit StallWatch(double &longest) : longest_(longest)
-    {
-        sinceTick_.start();
-        QObject::connect(&ticker_, &QTimer::timeout, [this] {
-            note();
-            sinceTick_.restart();
-        });
-        ticker_.start(1);
-    }
-    // Counts the time since the last turn, as when work ends without one.
-    void note() { longest_ = std::max(longest_, static_cast<double>(sinceTick_.nsecsElapsed()) / 1e6); }
-
-private:
-    double &longest_;
-    QElapsedTimer sinceTick_;
-    QTimer ticker_;
-};
 
 struct Run {
     double wall = 0; // seconds

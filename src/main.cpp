@@ -1,8 +1,10 @@
 #include "app/form1.h"
 #include "app/startup.h"
+#include "core/check/commandline.h"
 
 #include <QApplication>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -23,6 +25,9 @@ static std::string launchDirectory()
 int main(int argc, char *argv[])
 {
     const std::string launched = launchDirectory();
+    // The check runs without a display: before the application exists.
+    if (vardo::check::isCheckCommand(argc, argv))
+        return vardo::check::runCheckCommand({argv + 2, argv + argc}, std::cout, std::cerr);
     QApplication application(argc, argv);
     vardo::prepareApplication();
     const std::string file = vardo::enterStartPlace(argc, argv, launched, vardo::TForm1::lastWorkingDirectory());

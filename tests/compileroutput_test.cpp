@@ -137,7 +137,7 @@ TEST(CompilerOutput, FatalStopWithoutEarlierErrorsCountsOne)
                                    "world.qc:3: warning: later\n");
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[3].diagnostic.severity, Severity::Error);
-    EXPECT_EQ(lines[4].diagnostic, (Diagnostic{Severity::Error, "world.qc", 8, 0}));
+    EXPECT_EQ(lines[4].diagnostic, (Diagnostic{Severity::Error, "world.qc", 8, 0, {}}));
     EXPECT_EQ(reader.errors(), 1);
     EXPECT_EQ(reader.warnings(), 1);
 }
@@ -231,7 +231,7 @@ TEST(CompilerOutput, LongLinesAreKeptUpToTheLimitAndOneRowEach)
     const std::string place = "world.qc:7: error: " + std::string(50000, 'y') + "\n";
     lines = reader.feed(place);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].diagnostic, (Diagnostic{Severity::Error, "world.qc", 7, 0}));
+    EXPECT_EQ(lines[0].diagnostic, (Diagnostic{Severity::Error, "world.qc", 7, 0, {}}));
     // A CR starts a cut line over.
     EXPECT_TRUE(reader.feed(endless).empty());
     lines = reader.feed("\rshort\n");

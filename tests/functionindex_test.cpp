@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
+using vardo::edit::indexEntryName;
 using vardo::edit::indexEntryOf;
 using vardo::edit::scanFunctionIndex;
 
@@ -31,6 +33,18 @@ TEST(FunctionIndexEntry, KeepsTheLineUpToItsFirstEquals)
     EXPECT_EQ(indexEntryOf(u"void() Both = { a = b; };"), u"void() Both =");
     // Carriage returns go wherever they stand.
     EXPECT_EQ(indexEntryOf(u"void() Sp\rlit =\r"), u"void() Split =");
+}
+
+TEST(FunctionIndexEntry, NameIsTheOneBeforeTheEquals)
+{
+    const std::pair<std::u16string_view, std::u16string_view> cases[] = {
+        {u"void() boss_sh =", u"boss_sh"},
+        {u"\tfloat(entity e, float f) Pet_Find2 \t=", u"Pet_Find2"},
+        {u"void()=", u""},
+        {u"", u""},
+    };
+    for (const auto &[entry, name] : cases)
+        EXPECT_EQ(indexEntryName(entry), name) << ::testing::PrintToString(std::u16string(entry));
 }
 
 TEST(FunctionIndexEntry, LongTailAfterEqualsIsDroppedWhole)

@@ -171,3 +171,17 @@ TEST(HelpPages, ExamplesAndMiniHelpLayout)
     EXPECT_EQ(mini[10][0], ' ');
     EXPECT_EQ(mini[12][0], ' ');
 }
+
+TEST(HelpPages, KeysPageGivesEachKeyOneLine)
+{
+    EXPECT_STREQ(vardo::help::keysPage().caption, "&Keys");
+    const auto lines = linesOf(vardo::help::keysPageText());
+    for (const std::string key : {"F1", "F4", "Shift+F4", "F7", "F12", "Shift+F12", "Alt+Left", "Alt+Right",
+                                  "Ctrl+Space", "Ctrl+J", "Ctrl+F", "Ctrl+H", "Ctrl+G", "Ctrl+P", "Ctrl+S", "F3",
+                                  "Shift+F3", "Esc", "Ctrl+/", "Tab", "Shift+Tab", "Home", "Ctrl+click"}) {
+        const auto described = [&](const std::string &line) {
+            return line.starts_with(key + " ") && line.find_first_not_of(' ', key.size()) != std::string::npos;
+        };
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), described), 1) << key;
+    }
+}

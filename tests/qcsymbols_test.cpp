@@ -3,6 +3,7 @@
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <map>
 
 using namespace vardo::qc;
@@ -201,6 +202,14 @@ std::vector<std::string> describe(const std::vector<Definition> &definitions)
     return out;
 }
 
+std::vector<std::string> names(const std::vector<Completion> &completions)
+{
+    std::vector<std::string> out;
+    for (const Completion &c : completions)
+        out.push_back(c.name);
+    return out;
+}
+
 std::vector<std::string> describe(const std::vector<Reference> &references)
 {
     std::vector<std::string> out;
@@ -246,16 +255,46 @@ TEST_F(SymbolIndexTest, ReferencesAreNamesOnlyAcrossTheProject)
                                         "world.qc:4:21 void() army_walk = [$walk1, army_walk] { if (self.frame == $walk1) main(); };",
                                         "world.qc:4:60 void() army_walk = [$walk1, army_walk] { if (self.frame == $walk1) main(); };"}));
     EXPECT_TRUE(index.references("walk1").empty());
+    // Each use is found in its shown line as written, "$" and all.
+    for (const Reference &r : index.references("main"))
+        EXPECT_EQ(r.lineText.substr(r.nameInText, r.length), "main");
+    std::vector<std::string> frames;
+    for (const Reference &r : index.references("walk1", true))
+        frames.push_back(r.lineText.substr(r.nameInText, r.length));
+    EXPECT_EQ(frames, (std::vector<std::string>{"walk1", "$walk1", "$walk1"}));
 }
 
 TEST_F(SymbolIndexTest, CompletionByContext)
 {
-    EXPECT_EQ(index.completions("ma", CompletionContext::Any),
+    EXPECT_EQ(names(index.completions("ma", CompletionContext::Any)),
               (std::vector<std::string>{"main", "main_count", "makevectors", "MAX_HEALTH", "maxf"}));
-    EXPECT_EQ(index.completions("MAX", CompletionContext::Any), (std::vector<std::string>{"MAX_HEALTH", "maxf"}));
-    EXPECT_EQ(index.completions("", CompletionContext::Field),
+    EXPECT_EQ(names(index.completions("MAX", CompletionContext::Any)), (std::vector<std::string>{"MAX_HEALTH", "maxf"}));
+    EXPECT_EQ(names(index.completions("", CompletionContext::Field)),
               (std::vector<std::string>{"extra_field", "health", "origin", "th_stand", "velocity"}));
-    EXPECT_EQ(index.completions("st", CompletionContext::Frame), (std::vector<std::string>{"stand1", "stand2"}));
+    EXPECT_EQ(names(index.completions("st", CompletionContext::Frame)), (std::vector<std::string>{"stand1", "stand2"}));
+    // A file's own frames only, where one is named.
+    EXPECT_EQ(names(index.completions("", CompletionContext::Frame, path("defs.qc"))),
+              (std::vector<std::string>{"stand1", "stand2", "walk1"}));
+    EXPECT_TRUE(index.completions("", CompletionContext::Frame, path("world.qc")).empty());
+    // Each name says what it is, from its definition rather than its prototype.
+    const std::pair<const char *, const char *> details[] = {
+        {"health", ".float field"}, {"maxf", "float(float a, float b) function"}, {"main", "void() function"},
+        {"stand1", "frame"},        {"DEBUG_LEVEL", "#define"},                    {"dprint", "void(string s) builtin"},
+    };
+    for (const auto &[name, detail] : details) {
+        const std::vector<Completion> found =
+            index.completions(name, name == std::string("stand1") ? CompletionContext::Frame : CompletionContext::Any);
+        ASSERT_FALSE(found.empty()) << name;
+        EXPECT_EQ(found.front().detail, detail) << name;
+    }
+}
+
+TEST(SymbolIndex, CompletionCountsNumbersByTheirValue)
+{
+    std::vector<std::string> shuffled = {"shocka10", "shocka2", "Shocka1", "shock", "shocka02b", "shockb1", "a100", "a20x"};
+    std::ranges::sort(shuffled, namesInNumberOrder);
+    EXPECT_EQ(shuffled, (std::vector<std::string>{"a20x", "a100", "shock", "Shocka1", "shocka2", "shocka02b",
+                                                  "shocka10", "shockb1"}));
 }
 
 // Each file's names come in order from its scan; the index merges the files' runs.
@@ -269,10 +308,10 @@ TEST(SymbolIndex, CompletionMergesTheFilesInOneOrder)
     SourceList project;
     project.files = {"/p/a.qc", "/p/b.qc", "/p/c.qc"};
     const SymbolIndex index = SymbolIndex::build(project, [&](const std::string &path) { return files.at(path); });
-    EXPECT_EQ(index.completions("", CompletionContext::Any),
+    EXPECT_EQ(names(index.completions("", CompletionContext::Any)),
               (std::vector<std::string>{"a", "Ab", "aB", "ab", "abc", "b", "Zed"}));
-    EXPECT_EQ(index.completions("AB", CompletionContext::Any), (std::vector<std::string>{"Ab", "aB", "ab", "abc"}));
-    EXPECT_EQ(index.completions("abcd", CompletionContext::Any), std::vector<std::string>{});
+    EXPECT_EQ(names(index.completions("AB", CompletionContext::Any)), (std::vector<std::string>{"Ab", "aB", "ab", "abc"}));
+    EXPECT_EQ(names(index.completions("abcd", CompletionContext::Any)), std::vector<std::string>{});
     EXPECT_LT(compareNames("a", "Ab"), 0);
     EXPECT_LT(compareNames("Ab", "ab"), 0);
     EXPECT_EQ(compareNames("ab", "ab"), 0);

@@ -3,17 +3,25 @@
 #include "widgettesting.h"
 
 #include "compile/compiler.h"
+#include "compile/compilerdialog.h"
 #include "compile/compilerun.h"
 #include "core/base/paths.h"
 #include "lists/filelistbox.h"
 #include "lists/outputlist.h"
 #include "panes/textpane.h"
+#include "settings/settings.h"
 #include "symbols/projectsymbols.h"
 #include "symbols/symbolnavigator.h"
 #include "tools/programs.h"
 #include "ui/notebook.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -84,7 +92,8 @@ private:
     QString lastRow() const { return output()->resultRows() ? rowText(output()->resultRows() - 1) : QString(); }
     bool finished() const
     {
-        return lastRow().endsWith(" s") || lastRow().startsWith("No ") || lastRow().startsWith("Could not start");
+        return lastRow().endsWith(" s") || lastRow().endsWith(kNeedsNewerCompiler) || lastRow().startsWith("No ") ||
+               lastRow().startsWith("Could not start");
     }
     QVariant colour(int row) const { return output()->model()->index(row + 1, 0).data(Qt::ForegroundRole); }
     int rowWith(const QString &text) const
@@ -125,6 +134,8 @@ private:
 private slots:
     void init()
     {
+        QStandardPaths::setTestModeEnabled(true);
+        QFile::remove(settingsFilePath());
         guard_.emplace();
         tree_ = std::make_unique<TempTree>();
         boxes_ = std::make_unique<ErrorBoxRecorder>();
@@ -171,6 +182,72 @@ private slots:
         QCOMPARE(*build::findCompiler(), (tools::Command{bin() + "/wine", {mod() + "/frikqcc2.exe"}}));
     }
 
+    // Right-click on the button offers the dialog; what it saves runs from then on, and what
+    // cannot run is refused, keeping the choice before.
+    void chosenCompilerIsRememberedAndChecked()
+    {
+        compiler("echo found\n");
+        writeScript(tree() / "mine", "echo \"mine $#: $*\"\n");
+        tree().write("mod/notes.txt", "");
+        QVERIFY(start());
+        const QList<QAction *> actions = form_->qccarranca->actions();
+        QVERIFY(std::ranges::any_of(actions, [](const QAction *a) { return a->text() == "Compiler…"; }));
+        const auto choose = [this](const std::string &program, const QString &arguments) {
+            CompilerDialog dialog(form_.get());
+            dialog.findChild<QLineEdit *>("program")->setText(QString::fromStdString(program));
+            dialog.findChild<QLineEdit *>("arguments")->setText(arguments);
+            dialog.accept();
+            return dialog.result() == QDialog::Accepted;
+        };
+        {
+            CompilerDialog dialog(form_.get());
+            QCOMPARE(dialog.findChild<QListWidget *>("found")->item(0)->text(),
+                     QString::fromStdString(bin() + "/fteqcc    fteqcc"));
+        }
+        // A path typed relative to the working directory is remembered whole.
+        QVERIFY(choose("../mine", "-O2 'my progs.src'"));
+        const build::CompilerChoice mine{tree() / "mine", "-O2 'my progs.src'"};
+        QCOMPARE(build::savedChoice(), mine);
+        compileAndWait();
+        QCOMPARE(rowText(0), QString("mine 2: -O2 my progs.src"));
+        QCOMPARE(output()->heading(), QString("Compiling in %1 with mine (your choice): %2 -O2 my progs.src")
+                                          .arg(QString::fromStdString(mod()), QString::fromStdString(tree() / "mine")));
+
+        for (const auto &[program, arguments] : {std::pair{mod() + "/notes.txt", QString()},
+                                                 std::pair{mod() + "/gone", QString()},
+                                                 std::pair{tree() / "mine", QString("'unclosed")}}) {
+            boxes_->texts.clear();
+            QVERIFY(!choose(program, arguments));
+            QCOMPARE(boxes_->texts.size(), 1);
+            QVERIFY2(boxes_->texts[0].endsWith("The compiler stays as it was."), qPrintable(boxes_->texts[0]));
+            QCOMPARE(build::savedChoice(), mine);
+        }
+        // Back to the compiler found, which saves nothing.
+        QVERIFY(choose("", ""));
+        QVERIFY(!QSettings(settingsFilePath(), QSettings::IniFormat).contains("compiler/program"));
+        compileAndWait();
+        QCOMPARE(rowText(0), QString("found"));
+    }
+
+    // Debian's fteqcc on the newer mods: the summary says what to do.
+    void anOldFteqccIsNamedInTheSummary()
+    {
+        const QRegularExpression counts("^\\d+ errors?, \\d+ warnings?, exit code 1, \\d+\\.\\d\\d s");
+        for (const auto &[name, line, advised] :
+             {std::tuple{"fteqcc", "Couldn't open file #pragma", true},
+              std::tuple{"fteqcc", "defs.qc:689: error: \":\" is not a type", true},
+              std::tuple{"fteqcc", "defs.qc:689: error: \"x\" is not a type", false},
+              std::tuple{"gmqcc", "Couldn't open file #pragma", false}}) {
+            QFile::remove(QString::fromStdString(bin() + "/fteqcc"));
+            writeScript(bin() + "/" + name, std::string("cat <<'END'\n") + line + "\nEND\nexit 1\n");
+            if (!form_)
+                QVERIFY(start());
+            compileAndWait();
+            QVERIFY2(counts.match(lastRow()).hasMatch(), qPrintable(lastRow()));
+            QVERIFY2(lastRow().endsWith(QString(" s. ") + kNeedsNewerCompiler) == advised, line);
+        }
+    }
+
     void outputIsStreamedColouredAndSummed()
     {
         tree().write("mod/world.qc", "void() main =\n{\n};\n");
@@ -187,8 +264,8 @@ private slots:
         compileAndWait();
         QCOMPARE(form_->Manager->currentIndex(), int(TForm1::EditPage));
         QVERIFY(output()->isVisible());
-        QCOMPARE(output()->heading(), QString("Compiling in %1: %2/fteqcc").arg(QString::fromStdString(mod()),
-                                                                                QString::fromStdString(bin())));
+        QCOMPARE(output()->heading(), QString("Compiling in %1 with fteqcc: %2/fteqcc")
+                                          .arg(QString::fromStdString(mod()), QString::fromStdString(bin())));
         QCOMPARE(output()->resultRows(), 5);
         QCOMPARE(rowText(1), QString("sub/ai.qc:3: error: Unknown value \"FALSE\"."));
         QVERIFY(lastRow().startsWith("1 error, 1 warning, exit code 1, "));
@@ -255,24 +332,25 @@ private slots:
         QCOMPARE(form_->editbar->currentMessage(), QString("[3/5] - "));
         QVERIFY(form_->vardo->hasFocus());
 
-        // F4 walks on from there, the column taken where given; Shift+F4 walks back.
-        QTest::keyClick(form_->vardo, Qt::Key_F4);
-        QCOMPARE(editedFile(*form_), mod() + "/world.qc");
-        QCOMPARE(selectedText(), QString("float x;"));
-        QCOMPARE(form_->vardo->textCursor().positionInBlock(), 7);
+        // F4 walks the errors on from there, then the warnings; Shift+F4 walks back.
         // A file that is not there: the error box, and the editor stays as it was.
         QTest::keyClick(form_->vardo, Qt::Key_F4);
         QCOMPARE(boxes_->texts, QStringList{"Cannot open file " + QString::fromStdString(mod() + "/gone.qc") + "."});
-        QCOMPARE(editedFile(*form_), mod() + "/world.qc");
-        QCOMPARE(selectedText(), QString("float x;"));
-        // A line past the end goes to the last line; then the walk wraps around.
+        QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
+        QCOMPARE(selectedText(), QString("\treturn FALSE;"));
+        // A line past the end goes to the last line.
         QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(editedFile(*form_), mod() + "/world.qc");
         QCOMPARE(selectedText(), QString("};"));
+        // The warning after the errors, the column taken where given; then the walk wraps around.
+        QTest::keyClick(form_->vardo, Qt::Key_F4);
+        QCOMPARE(selectedText(), QString("float x;"));
+        QCOMPARE(form_->vardo->textCursor().positionInBlock(), 7);
         QTest::keyClick(form_->vardo, Qt::Key_F4);
         QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
         QTest::keyClick(form_->vardo, Qt::Key_F4, Qt::ShiftModifier);
         QCOMPARE(editedFile(*form_), mod() + "/world.qc");
-        QCOMPARE(selectedText(), QString("};"));
+        QCOMPARE(selectedText(), QString("float x;"));
 
         // Enter on a row; the edited file reached by another name is not loaded again.
         QTest::keyClicks(form_->vardo, "// typed");
@@ -520,9 +598,17 @@ private slots:
         rows[2].text = "a.qc:3: three";
         rows[2].file = mod() + "/a.qc";
         rows[2].line = 3;
+        // Tabs show as spaces up to the next stop of four, the marked name moving with them.
+        rows[2].text = "a.qc:3:\tx\tthree";
+        rows[2].markFrom = 10;
+        rows[2].markLength = 5;
         output()->showResult("References of two", rows);
         QVERIFY(output()->isVisible());
         QCOMPARE(output()->heading(), QString("References of two"));
+        const QModelIndex third = output()->model()->index(3, 0);
+        QCOMPARE(third.data().toString(), QString("a.qc:3: x   three"));
+        QCOMPARE(third.data(OutputList::kMarkRole).toPoint(), QPoint(12, 5));
+        QCOMPARE(output()->model()->index(1, 0).data(OutputList::kMarkRole), QVariant());
         QTest::keyClick(form_->vardo, Qt::Key_F4, Qt::ShiftModifier);
         QCOMPARE(selectedText(), QString("three"));
         QTest::keyClick(form_->vardo, Qt::Key_F4, Qt::ShiftModifier);

@@ -16,6 +16,8 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListView>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
@@ -767,6 +769,56 @@ private slots:
         QVERIFY(s.selected().isEmpty());
         QCOMPARE(s.editorText(), std::string("gone"));
         QCOMPARE(f.com->count(), 0);
+    }
+
+    // A long index: a drop-down of limited height, filtered by the names typed into it, and
+    // the definition the caret is under named while nothing is chosen.
+    void longIndexScrollsFiltersAndNamesTheCaretsFunction()
+    {
+        std::string text;
+        for (int i = 0; i < 130; ++i)
+            text += "void() boss_sh" + std::to_string(i) + " =\r\n{\r\n\tlocal float x;\r\n};\r\n";
+        Session s({{"boss.qc", text}});
+        QVERIFY(s.form);
+        TForm1 &f = *s.form;
+        s.open("boss.qc");
+        QCOMPARE(f.com->count(), 130);
+        QVERIFY(!f.com->isEditable());
+
+        f.com->showPopup();
+        auto *view = qobject_cast<QListView *>(f.com->view());
+        QVERIFY(QTest::qWaitForWindowExposed(view->window()));
+        QVERIFY(view->verticalScrollBar()->isVisible());
+        QVERIFY(view->viewport()->height() <= (IndexComboBox::kShownRows + 1) * view->sizeHintForRow(0));
+        const auto shown = [&] {
+            QStringList rows;
+            for (int row = 0; row < f.com->count(); ++row)
+                if (!view->isRowHidden(row))
+                    rows << f.com->itemText(row);
+            return rows;
+        };
+        // By the name, wherever in it, whatever the case; Backspace takes a letter back.
+        QTest::keyClicks(view, "SH12");
+        QCOMPARE(f.com->filter(), QStringLiteral("SH12"));
+        QCOMPARE(shown().size(), 11);
+        QCOMPARE(shown().first(), QStringLiteral("void() boss_sh12 ="));
+        QTest::keyClicks(view, "9");
+        QCOMPARE(shown(), QStringList{"void() boss_sh129 ="});
+        QTest::keyClick(view, Qt::Key_Backspace);
+        QCOMPARE(shown().size(), 11);
+        QTest::keyClick(view, Qt::Key_Up);
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(s.selected(), QStringLiteral("void() boss_sh128 ="));
+        QVERIFY(f.com->filter().isEmpty());
+        QCOMPARE(shown().size(), 130);
+
+        // The caret's definition as the placeholder; nothing is chosen.
+        s.key(Qt::Key_Down);
+        QTRY_COMPARE(f.com->placeholderText(), QStringLiteral("void() boss_sh128 ="));
+        s.key(Qt::Key_Home, Qt::ControlModifier);
+        QTRY_COMPARE(f.com->placeholderText(), QStringLiteral("void() boss_sh0 ="));
+        QCOMPARE(f.com->currentIndex(), -1);
+        QVERIFY(f.com->currentText().isEmpty());
     }
 };
 

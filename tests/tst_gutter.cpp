@@ -2,6 +2,7 @@
 #include "widgettesting.h"
 
 #include "lists/filelistbox.h"
+#include "panes/colourscheme.h"
 #include "panes/textpane.h"
 
 #include <QTest>
@@ -113,6 +114,57 @@ private slots:
         QCOMPARE(marks[0].cursor.blockNumber(), 1);
         QVERIFY(marks[1].format.hasProperty(QTextFormat::UserProperty + 1));
         QVERIFY(s.form->veer->extraSelections().isEmpty());
+    }
+
+    // The bracket beside the caret and its partner are marked, one without a partner in a
+    // colour of its own; brackets in comments and strings count for nothing.
+    void bracketsBesideTheCaret()
+    {
+        const char *text = "void() f =\r\n"
+                           "{\r\n"
+                           "\tif (a[1]) // ( [ }\r\n"
+                           "\t\tx = \"(\"; /* ) */\r\n"
+                           "};\r\n"
+                           "(\r\n";
+        Session s({{"a.qc", text}});
+        QVERIFY(s.form);
+        s.open("a.qc");
+        TextPane *pane = s.form->vardo;
+        const auto at = [&](int line, int column) {
+            return pane->document()->findBlockByNumber(line).position() + column;
+        };
+        const auto bracketMarks = [&] {
+            QList<QPair<int, QColor>> found;
+            for (const QTextEdit::ExtraSelection &mark : pane->extraSelections()) {
+                const QColor colour = mark.format.background().color();
+                if (colour == colours::bracketMark() || colour == colours::unmatchedBracketMark())
+                    found << qMakePair(mark.cursor.selectionStart(), colour);
+            }
+            return found;
+        };
+        const QColor pair = colours::bracketMark(), alone = colours::unmatchedBracketMark();
+        const struct {
+            int line, column;
+            QList<QPair<int, QColor>> marks;
+        } cases[] = {
+            {2, 5, {{at(2, 4), pair}, {at(2, 9), pair}}},  // after "("
+            {2, 6, {{at(2, 6), pair}, {at(2, 8), pair}}},  // before "[", nothing before it
+            {2, 10, {{at(2, 9), pair}, {at(2, 4), pair}}}, // after ")"
+            {1, 0, {{at(1, 0), pair}, {at(4, 0), pair}}},  // before "{", across the lines
+            {4, 1, {{at(4, 0), pair}, {at(1, 0), pair}}},
+            {5, 1, {{at(5, 0), alone}}},
+            {2, 15, {}}, // in a comment
+            {3, 8, {}},  // in a string
+            {0, 2, {}},
+        };
+        for (const auto &c : cases) {
+            QTextCursor caret(pane->document());
+            caret.setPosition(at(c.line, c.column));
+            pane->setTextCursor(caret);
+            QCOMPARE(bracketMarks(), c.marks);
+        }
+        // Under them the current line stays.
+        QVERIFY(pane->extraSelections().first().format.hasProperty(QTextFormat::FullWidthSelection));
     }
 };
 

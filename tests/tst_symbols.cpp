@@ -3,6 +3,7 @@
 #include "widgettesting.h"
 
 #include "core/files/fileio.h"
+#include "lists/directorylistbox.h"
 #include "lists/filelistbox.h"
 #include "lists/outputlist.h"
 #include "panes/textpane.h"
@@ -38,7 +39,7 @@ const char *const kWorld = "void() worldspawn =\r\n"
                            "\tself.health = maxhealth;\r\n"
                            "};\r\n"
                            "float twice;\r\n";
-const char *const kOther = "float twice;\r\n"; // a second definition of twice
+const char *const kOther = "float twice;\r\n$frame shockb1\r\n"; // a second definition of twice
 
 struct Session {
     CurrentDirectoryGuard guard;
@@ -76,6 +77,15 @@ struct Session {
         if (const QListView *list = form->symbols->choices())
             for (int i = 0; i < list->model()->rowCount(); ++i)
                 rows << list->model()->index(i, 0).data().toString();
+        return rows;
+    }
+    // What the rows of the list of choices say their names are.
+    QStringList details() const
+    {
+        QStringList rows;
+        if (const QListView *list = form->symbols->choices())
+            for (int i = 0; i < list->model()->rowCount(); ++i)
+                rows << list->model()->index(i, 0).data(SymbolNavigator::kDetailRole).toString();
         return rows;
     }
     int caretLine() const { return form->vardo->textCursor().blockNumber(); }
@@ -241,17 +251,30 @@ private slots:
         QCOMPARE(s.form->output->resultRows(), 2);
         QCOMPARE(s.form->output->resultRow(0).text, QStringLiteral("defs.qc:5: float maxhealth = 100;"));
         QCOMPARE(s.form->output->resultRow(1).text, QStringLiteral("world.qc:5: self.health = maxhealth;"));
-        // F4 goes from use to use, into another file as a definition does.
+        // The name is marked in the row, which is in the editor's face.
+        const QModelIndex world = s.form->output->model()->index(2, 0);
+        QCOMPARE(world.data(OutputList::kMarkRole).toPoint(),
+                 QPoint(world.data().toString().indexOf("maxhealth"), 9));
+        QCOMPARE(s.form->output->font().family(), s.form->vardo->font().family());
+        // F4 goes from use to use, into another file as a definition does, selecting the name.
         QTest::keyClick(s.form->vardo, Qt::Key_F4);
         QCOMPARE(editedFile(*s.form), s.tree / "defs.qc");
         QCOMPARE(s.caretLine(), 4);
+        QCOMPARE(s.selected(), QStringLiteral("maxhealth"));
         QTest::keyClick(s.form->vardo, Qt::Key_F4);
         QCOMPARE(editedFile(*s.form), s.tree / "world.qc");
         QCOMPARE(s.caretLine(), 4);
+        QCOMPARE(s.selected(), QStringLiteral("maxhealth"));
         // Alt+Left comes back from a jump of the list too.
         s.key(Qt::Key_Left, Qt::AltModifier);
         QCOMPARE(editedFile(*s.form), s.tree / "defs.qc");
         QCOMPARE(s.caretLine(), 4);
+
+        // Another working directory is another project: the uses go.
+        s.tree.makeDirectory("sub");
+        s.form->dir->changeDirectory(s.tree / "sub");
+        QVERIFY(s.form->output->isHidden());
+        QCOMPARE(s.form->output->resultRows(), 0);
     }
 
     void writesOfProjectFilesReachTheIndex()
@@ -334,6 +357,7 @@ private slots:
         QVERIFY(choices);
         QCOMPARE(s.choices(), (QStringList{QStringLiteral("mark"), QStringLiteral("main"), QStringLiteral("makevectors"),
                                        QStringLiteral("maxhealth")}));
+        QCOMPARE(s.details(), (QStringList{"local", "void() function", "void(vector ang) builtin", "float constant"}));
         // Typing on narrows the list; Enter takes the first, which replaces the whole name.
         QTest::keyClick(choices, Qt::Key_X);
         QCOMPARE(s.choices().size(), 1);
@@ -346,6 +370,19 @@ private slots:
         s.key(Qt::Key_Space, Qt::ControlModifier);
         QVERIFY(!s.form->symbols->choices());
         QCOMPARE(s.form->vardo->document()->findBlockByNumber(4).text(), QStringLiteral("\tself.health = maxhealth;"));
+    }
+
+    // After "$" the edited file's own frames, numbers counted by their value.
+    void frameCompletionKeepsToTheFile()
+    {
+        Session &s = *session_;
+        s.open("world.qc");
+        s.caret(7, 0);
+        QTest::keyClicks(s.form->vardo, "$frame shocka10 shocka2\r$sh");
+        s.key(Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(s.form->symbols->choices());
+        QCOMPARE(s.choices(), (QStringList{"shocka2", "shocka10"}));
+        QCOMPARE(s.details(), (QStringList{"frame", "frame"}));
     }
 
     // A pane shown read-only (its long lines cut) takes no completion.

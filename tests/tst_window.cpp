@@ -109,7 +109,7 @@ private slots:
         QCOMPARE(f.dir->toolTip(), QString("Select the dir you want to work, here."));
         QVERIFY(f.test->toolTip().isEmpty());
         QVERIFY(f.vardo->toolTip().isEmpty());
-        QCOMPARE(f.com->maxVisibleItems(), 32);
+        QCOMPARE(f.com->maxVisibleItems(), 20);
         QVERIFY(!f.com->isEditable());
         QVERIFY(!f.HeaderControl2->isEnabled());
     }
@@ -305,10 +305,11 @@ private slots:
     {
         TForm1 &f = *form_;
         f.Manager->setCurrentIndex(3);
-        QCOMPARE(f.TabbedNotebook2->count(), 8);
+        QCOMPARE(f.TabbedNotebook2->count(), 9);
         QCOMPARE(f.TabbedNotebook2->currentIndex(), 7);
         QCOMPARE(f.TabbedNotebook2->tabText(4), QString("QCman  - &Defs"));
         QCOMPARE(f.TabbedNotebook2->tabText(7), QString("VARDO -Minihelp"));
+        QCOMPARE(f.TabbedNotebook2->tabText(8), QString("&Keys"));
         QCOMPARE(f.Memos[7]->line(0), QString("::VARDO::  Mini help"));
         TextPane *memo = f.Memos[7];
         const QString before = memo->wholeText();
@@ -321,6 +322,15 @@ private slots:
         memo->selectAll();
         memo->copy();
         QCOMPARE(QGuiApplication::clipboard()->text().left(10), QString("::VARDO:: "));
+
+        // F1 from anywhere brings the list of keys to the front.
+        f.Manager->setCurrentIndex(TForm1::EditPage);
+        f.vardo->setFocus();
+        QTest::keyClick(f.vardo, Qt::Key_F1);
+        QCOMPARE(f.Manager->currentIndex(), int(TForm1::HelpPage));
+        QCOMPARE(f.TabbedNotebook2->currentWidget(), f.Memos[8]);
+        QVERIFY(f.Memos[8]->hasFocus());
+        QCOMPARE(f.Memos[8]->line(0), QString("::VARDO::  Keys"));
     }
 
     // The question box: one button per choice, Save as the default, and Esc or the close button

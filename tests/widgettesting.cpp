@@ -105,6 +105,8 @@ CurrentDirectoryGuard::~CurrentDirectoryGuard()
 
 std::unique_ptr<TForm1> startForm(const std::string &directory, StartSettings settings)
 {
+    // The window reads and writes what it remembers: never the user's own.
+    QStandardPaths::setTestModeEnabled(true);
     if (::chdir(directory.c_str()) != 0)
         return nullptr;
     if (settings == StartSettings::Fresh)

@@ -4,16 +4,19 @@
 #include "compile/compilecontroller.h"
 #include "core/base/paths.h"
 #include "core/qc/sourcelist.h"
+#include "edit/brackets.h"
 #include "edit/editcontroller.h"
 #include "edit/indenting.h"
 #include "edit/indexcontroller.h"
 #include "find/findcontroller.h"
 #include "general/generalpane.h"
+#include "help/helppages.h"
 #include "lists/directorylistbox.h"
 #include "lists/filelistbox.h"
 #include "lists/outputlist.h"
 #include "nav/navigationcontroller.h"
 #include "panes/textpane.h"
+#include "quickopen/quickopen.h"
 #include "symbols/symbolnavigator.h"
 #include "tools/programs.h"
 #include "ui/errorbox.h"
@@ -28,6 +31,7 @@ void TForm1::buildFeatures()
     // Made first, so that the editing workflow, whose filter then runs before it, still sees
     // every key the indentation takes over.
     new Indenter(vardo, this);
+    new BracketMarks(vardo, this);
     editing = new EditController(*this, {qclista, vardo, veer, editbar, saveStatus, auto_}, this);
     functionIndex = new IndexController(com, vardo, this);
     connect(editing, &EditController::textLoaded, functionIndex, &IndexController::rebuild);
@@ -40,6 +44,12 @@ void TForm1::buildFeatures()
             else if (currentPage() == Workbench::Page::Nav)
                 general->save();
         });
+    });
+    // F1 lists the keys.
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, [this] {
+        showPage(Workbench::Page::Help);
+        TabbedNotebook2->setCurrentIndex(help::kKeysPage);
+        Memos[help::kKeysPage]->setFocus();
     });
     navigation = new NavigationController(
         {drive, dir, qclista, listado, PopupMenu1, openwithnotepad1, PopupMenu2, shellopen1, ExploreFolder1, roots,
@@ -60,14 +70,20 @@ void TForm1::buildFeatures()
     for (TabbedNotebook *notebook : {Manager, TabbedNotebook2})
         connect(notebook, &QTabWidget::currentChanged, finding, &FindController::frontPaneChanged);
     symbols = new SymbolNavigator(*this, vardo, veer, this);
-    connect(navigation, &NavigationController::directoryChanged, symbols,
-            [this] { symbols->setProjectRoot(projectRoot()); });
+    connect(navigation, &NavigationController::directoryChanged, symbols, [this] {
+        const std::string root = projectRoot();
+        // Another project's uses and messages would lead nowhere useful.
+        if (root != symbols->projectRoot())
+            output->clear();
+        symbols->setProjectRoot(root);
+    });
     // A row's jump joins the walk back and forth.
     connect(output, &OutputList::goToRequested, symbols, [this](const OutputRow &row) {
-        runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column); });
+        runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column, row.length); });
     });
     symbols->setProjectRoot(projectRoot());
     rememberDirectory();
+    quickOpen = new QuickOpen(*this, this);
     output->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
 }
 
@@ -93,6 +109,11 @@ void TForm1::reloadOutsideChanges()
 bool TForm1::openForEdit(const std::string &path)
 {
     return editing->openForEdit(path);
+}
+
+void TForm1::showInGeneralPane(const std::string &path)
+{
+    general->load(path);
 }
 
 bool TForm1::saveEditedFile()

@@ -212,6 +212,7 @@ void TForm1::buildEditPage(QWidget *page)
     vardo->setLineNumbersShown(true);
     vardo->setCurrentLineShown(true);
     output = named<OutputList>("output", page);
+    output->setFont(editorFont());
     output->hide();
     Splitter1 = named<QSplitter>("Splitter1", Qt::Vertical, page);
     Splitter1->setChildrenCollapsible(false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "help/helppages.h"
 #include "workbench/workbench.h"
 
 #include <QWidget>
@@ -31,6 +32,7 @@ class IndexComboBox;
 class IndexController;
 class NavigationController;
 class OutputList;
+class QuickOpen;
 class Settings;
 class SymbolNavigator;
 class TabbedNotebook;
@@ -81,7 +83,7 @@ public:
     TextPane *veer;
     TabbedNotebook *TabbedNotebook2;
     // The help panes, made when the Help page is first shown; null until then.
-    std::array<TextPane *, 8> Memos{};
+    std::array<TextPane *, vardo::help::kMemoCount> Memos{};
     QMenu *PopupMenu1;
     QAction *openwithnotepad1;
     QMenu *PopupMenu2;
@@ -98,6 +100,7 @@ public:
     NavigationController *navigation = nullptr;
     CompileController *compiling = nullptr;
     FindController *finding = nullptr;
+    QuickOpen *quickOpen = nullptr;
 
     void SetWindowCaption();
     // The working directory of the editor's last run, from its settings; empty for none.
@@ -109,6 +112,7 @@ public:
 
     // What the features ask of the window.
     bool openForEdit(const std::string &path) override;
+    void showInGeneralPane(const std::string &path) override;
     bool saveEditedFile() override;
     bool goToPlace(const std::string &path, int line, int column) override;
     void showResult(const QString &heading, std::vector<OutputRow> rows) override;

@@ -1,9 +1,11 @@
 #include "compile/compilecontroller.h"
 
+#include "compile/compilerdialog.h"
 #include "compile/compilerun.h"
 #include "lists/outputlist.h"
 #include "ui/errorbox.h"
 
+#include <QAction>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -18,6 +20,11 @@ CompileController::CompileController(Workbench &workbench, QPushButton *button, 
     const auto shortcut = [&](QKeySequence keys, auto action) {
         connect(new QShortcut(keys, window), &QShortcut::activated, this, guarded(action));
     };
+    // Right-click on the button: which compiler it runs, and how.
+    auto *choose = new QAction(QStringLiteral("Compiler…"), button);
+    button->addAction(choose);
+    button->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(choose, &QAction::triggered, this, guarded([window] { CompilerDialog(window).exec(); }));
     shortcut(QKeySequence(Qt::Key_F7), [this] { compile(); });
     shortcut(QKeySequence(Qt::Key_F4), [output] { output->goToNext(); });
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4), [output] { output->goToPrevious(); });

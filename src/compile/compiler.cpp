@@ -1,5 +1,12 @@
 #include "compile/compiler.h"
 
+#include "core/base/errors.h"
+#include "core/base/paths.h"
+#include "core/base/words.h"
+#include "doc/qtext.h"
+#include "settings/settings.h"
+
+#include <QSettings>
 #include <array>
 
 namespace vardo::build {
@@ -24,19 +31,87 @@ const std::array<NativeCompiler, 4> &nativeCompilers()
     return compilers;
 }
 
+const QString kProgramKey = QStringLiteral("compiler/program");
+const QString kArgumentsKey = QStringLiteral("compiler/arguments");
+
+QSettings settings()
+{
+    return QSettings(settingsFilePath(), QSettings::IniFormat);
+}
+
+std::optional<CompilerRun> foundCompiler(const std::vector<std::string> &extra)
+{
+    if (const auto program = tools::findProgram("frikqcc2.exe")) {
+        if (auto command = tools::commandFor(*program, extra))
+            return CompilerRun{*command, *program, false};
+    }
+    for (const NativeCompiler &compiler : nativeCompilers()) {
+        if (const auto program = tools::findOnPath(compiler.name)) {
+            std::vector<std::string> args = compiler.args;
+            args.insert(args.end(), extra.begin(), extra.end());
+            return CompilerRun{{*program, std::move(args)}, *program, false};
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<tools::Command> findCompiler()
 {
-    if (const auto program = tools::findProgram("frikqcc2.exe")) {
-        if (auto command = tools::commandFor(*program))
-            return command;
-    }
+    const auto found = foundCompiler({});
+    return found ? std::optional(found->command) : std::nullopt;
+}
+
+std::vector<std::string> foundCompilers()
+{
+    std::vector<std::string> found;
+    if (const auto program = tools::findProgram("frikqcc2.exe"))
+        found.push_back(*program);
     for (const NativeCompiler &compiler : nativeCompilers()) {
         if (const auto program = tools::findOnPath(compiler.name))
-            return tools::Command{*program, compiler.args};
+            found.push_back(*program);
     }
-    return std::nullopt;
+    return found;
+}
+
+CompilerChoice savedChoice()
+{
+    const QSettings saved = settings();
+    return {QFile::encodeName(saved.value(kProgramKey).toString()).toStdString(),
+            saved.value(kArgumentsKey).toString().toStdString()};
+}
+
+void saveChoice(const CompilerChoice &choice)
+{
+    QSettings saved = settings();
+    if (choice == CompilerChoice{}) {
+        saved.remove(QStringLiteral("compiler"));
+        return;
+    }
+    saved.setValue(kProgramKey, displayText(choice.program));
+    saved.setValue(kArgumentsKey, QString::fromStdString(choice.arguments));
+}
+
+std::string choosableProgram(const std::string &typed)
+{
+    const std::string program = typed.find('/') == std::string::npos ? tools::findOnPath(typed).value_or(typed) : typed;
+    if (!tools::isExecutableFile(program) && !tools::isWindowsProgram(program))
+        throw AppError(program + " is not an executable program");
+    // Remembered for compiles in any directory.
+    return program.starts_with('/') ? program : paths::canonical(program);
+}
+
+std::optional<CompilerRun> compilerToRun()
+{
+    const CompilerChoice choice = savedChoice();
+    const std::vector<std::string> extra = splitWords(choice.arguments);
+    if (choice.program.empty())
+        return foundCompiler(extra);
+    auto command = tools::commandFor(choice.program, extra);
+    if (!command)
+        throw AppError(choice.program + " is a Windows program, and wine is not installed to run it");
+    return CompilerRun{std::move(*command), choice.program, true};
 }
 
 } // namespace vardo::build

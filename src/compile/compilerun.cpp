@@ -1,7 +1,9 @@
 #include "compile/compilerun.h"
 
 #include "compile/compiler.h"
+#include "core/base/errors.h"
 #include "core/base/paths.h"
+#include "core/qc/compilerversion.h"
 #include "doc/qtext.h"
 #include "lists/outputlist.h"
 
@@ -44,13 +46,16 @@ QString commandText(const tools::Command &command)
 
 } // namespace
 
-QString compileSummary(int errors, int warnings, tools::CapturedRun::End how, int exitCode, double seconds)
+QString compileSummary(int errors, int warnings, tools::CapturedRun::End how, int exitCode, double seconds,
+                       bool tooOld)
 {
     const QString ending = how == tools::CapturedRun::End::Crashed ? QStringLiteral("crashed")
                                                                    : QStringLiteral("exit code %1").arg(exitCode);
-    return QStringLiteral("%1, %2, %3, %4 s")
-        .arg(counted(errors, "error", "errors"), counted(warnings, "warning", "warnings"), ending)
-        .arg(seconds, 0, 'f', 2);
+    const QString counts =
+        QStringLiteral("%1, %2, %3, %4 s")
+            .arg(counted(errors, "error", "errors"), counted(warnings, "warning", "warnings"), ending)
+            .arg(seconds, 0, 'f', 2);
+    return tooOld ? counts + QStringLiteral(". ") + QLatin1String(kNeedsNewerCompiler) : counts;
 }
 
 CompileRun::CompileRun(OutputList *output, QObject *parent) : QObject(parent), output_(output)
@@ -70,21 +75,38 @@ void CompileRun::start(const std::string &directory)
     pending_.clear();
     flushTimer_.stop();
     directory_ = directory;
-    const auto command = build::findCompiler();
-    if (!command) {
-        output_->begin(QStringLiteral("Compiling in ") + displayText(directory));
+    tooOld_ = false;
+    const QString place = QStringLiteral("Compiling in ") + displayText(directory);
+    std::optional<build::CompilerRun> compiler;
+    try {
+        compiler = build::compilerToRun();
+    } catch (const AppError &cannot) {
+        output_->begin(place);
+        output_->finish(messageRow(
+            QString::fromStdString(cannot.what()) + QStringLiteral(": change it with right-click on QCC!."),
+            qc::Severity::Error));
+        return;
+    }
+    if (!compiler) {
+        output_->begin(place);
         output_->finish(messageRow(QString::fromLatin1(build::kNoCompilerFound), qc::Severity::Error));
         return;
     }
-    program_ = command->program;
-    output_->begin(QStringLiteral("Compiling in %1: %2").arg(displayText(directory), commandText(*command)));
+    program_ = compiler->command.program;
+    const std::string version = qc::compilerVersion(compiler->compiler);
+    isFteqcc_ = paths::fileNamePart(compiler->compiler) == "fteqcc";
+    output_->begin(QStringLiteral("%1 with %2%3: %4")
+                       .arg(place, displayText(version),
+                            compiler->chosen ? QStringLiteral(" (your choice)") : QString(),
+                            commandText(compiler->command)));
     clock_.start();
-    run_.start(*command, directory);
+    run_.start(compiler->command, directory);
 }
 
 void CompileRun::show(std::vector<qc::OutputReader::Line> lines)
 {
     for (qc::OutputReader::Line &line : lines) {
+        tooOld_ = tooOld_ || (isFteqcc_ && qc::isOldFteqccComplaint(line.text));
         const qc::Diagnostic &found = line.diagnostic;
         OutputRow row = messageRow(rowText(line), found.severity);
         row.line = found.line;
@@ -121,7 +143,8 @@ void CompileRun::end(tools::CapturedRun::End how, int exitCode, const std::strin
             qc::Severity::Error));
     } else {
         const double seconds = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
-        output_->finish(messageRow(compileSummary(reader_.errors(), reader_.warnings(), how, exitCode, seconds)));
+        output_->finish(
+            messageRow(compileSummary(reader_.errors(), reader_.warnings(), how, exitCode, seconds, tooOld_)));
     }
     emit ended();
 }

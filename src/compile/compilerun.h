@@ -43,13 +43,22 @@ private:
     qc::OutputReader reader_;
     std::string directory_;
     std::string program_;
+    // fteqcc said what only its old version says.
+    bool tooOld_ = false;
+    bool isFteqcc_ = false;
     QElapsedTimer clock_;
     // Rows not yet in the list, no more than it keeps, and the timer that brings them.
     std::deque<OutputRow> pending_;
     QTimer flushTimer_;
 };
 
-// The closing row of a compile, e.g. "2 errors, 1 warning, exit code 1, 0.25 s".
-QString compileSummary(int errors, int warnings, tools::CapturedRun::End how, int exitCode, double seconds);
+// What the summary adds when Debian's fteqcc cannot compile the mod.
+inline constexpr const char *kNeedsNewerCompiler =
+    "This mod needs a newer compiler than fteqcc 3343 (2009): choose one with right-click on QCC!.";
+
+// The closing row of a compile, e.g. "2 errors, 1 warning, exit code 1, 0.25 s", and the advice
+// for a compiler too old for the mod after it.
+QString compileSummary(int errors, int warnings, tools::CapturedRun::End how, int exitCode, double seconds,
+                       bool tooOld = false);
 
 } // namespace vardo

@@ -1,10 +1,12 @@
 #include "edit/indexcontroller.h"
 
 #include "core/qc/functionindex.h"
+#include "core/text/textmodel.h"
 #include "doc/qtext.h"
 #include "lists/indexcombobox.h"
 #include "panes/textpane.h"
 
+#include <QTextBlock>
 #include <QTextDocument>
 
 namespace vardo {
@@ -19,6 +21,11 @@ IndexController::IndexController(IndexComboBox *index, TextPane *editor, QObject
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !index_->currentText().isEmpty())
             jumpToChoice();
     });
+    // Once the caret rests: the search costs a key nothing.
+    caretPause_.setSingleShot(true);
+    caretPause_.setInterval(50);
+    connect(&caretPause_, &QTimer::timeout, this, &IndexController::showCaretDefinition);
+    connect(editor, &QPlainTextEdit::cursorPositionChanged, &caretPause_, qOverload<>(&QTimer::start));
 }
 
 void IndexController::rebuild()
@@ -30,7 +37,23 @@ void IndexController::rebuild()
     for (const std::u16string &entry : edit::scanFunctionIndex(u16view(editor_->document()->toRawText())))
         entries << fromU16(entry);
     index_->addItems(entries);
+    for (int row = 0; row < entries.size(); ++row)
+        index_->setItemData(row, fromU16(edit::indexEntryName(u16view(entries[row]))), IndexComboBox::kNameRole);
     index_->setCurrentIndex(-1);
+}
+
+void IndexController::showCaretDefinition()
+{
+    QTextBlock block = editor_->textCursor().block();
+    for (int seen = 0; block.isValid() && seen < kCaretSearchLines; ++seen, block = block.previous()) {
+        const QString line = block.text();
+        const std::u16string entry = edit::indexEntryOf(u16view(line).substr(0, text::kLineReadLimit));
+        if (!entry.empty()) {
+            index_->setPlaceholderText(fromU16(entry).trimmed());
+            return;
+        }
+    }
+    index_->setPlaceholderText({});
 }
 
 void IndexController::jumpToChoice()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 namespace vardo {
 
@@ -8,7 +9,8 @@ class IndexComboBox;
 class TextPane;
 
 // The drop-down index of the function definitions in the editor's text: rebuilt when the user
-// enters it or a new text is loaded, and a choice selects that definition in the editor.
+// enters it or a new text is loaded, and a choice selects that definition in the editor. While
+// the caret moves, the index names the definition it is under as its placeholder.
 class IndexController : public QObject {
     Q_OBJECT
 
@@ -20,8 +22,14 @@ public:
     void jumpToChoice();
 
 private:
+    // How far above the caret its definition is looked for.
+    static constexpr int kCaretSearchLines = 5000;
+
+    void showCaretDefinition();
+
     IndexComboBox *index_;
     TextPane *editor_;
+    QTimer caretPause_;
 };
 
 } // namespace vardo

@@ -17,8 +17,6 @@ namespace vardo {
 
 namespace {
 
-// Tags the marks of the bar among a pane's extra selections, so that others' stay.
-constexpr int kFindMark = QTextFormat::UserProperty + 15;
 // Marks drawn at most in one view, for a long line full of matches.
 constexpr int kMarkLimit = 2000;
 
@@ -29,17 +27,7 @@ QTextEdit::ExtraSelection mark(QTextDocument *document, int position, int length
     selection.cursor.setPosition(position);
     selection.cursor.setPosition(position + length, QTextCursor::KeepAnchor);
     selection.format.setBackground(colour);
-    selection.format.setProperty(kFindMark, true);
     return selection;
-}
-
-QList<QTextEdit::ExtraSelection> othersMarks(const TextPane *pane)
-{
-    QList<QTextEdit::ExtraSelection> kept;
-    for (const QTextEdit::ExtraSelection &selection : pane->extraSelections())
-        if (!selection.format.hasProperty(kFindMark))
-            kept << selection;
-    return kept;
 }
 
 // A button no wider than its text, so that the bar fits a narrow window.
@@ -291,7 +279,7 @@ void FindBar::markMatchesInView()
     if (!pane || !isVisible())
         return;
     marked_ = pane;
-    QList<QTextEdit::ExtraSelection> marks = othersMarks(pane);
+    QList<QTextEdit::ExtraSelection> marks;
     if (!findField->text().isEmpty()) {
         const text::TextSearch what = search();
         const QTextCursor current = pane->textCursor();
@@ -311,12 +299,12 @@ void FindBar::markMatchesInView()
             }
         }
     }
-    pane->setExtraSelections(marks);
+    pane->setMarks(TextPane::MarkOwner::Find, std::move(marks));
 }
 
 void FindBar::clearMarks(TextPane *pane)
 {
-    pane->setExtraSelections(othersMarks(pane));
+    pane->setMarks(TextPane::MarkOwner::Find, {});
     if (marked_ == pane)
         marked_ = nullptr;
 }

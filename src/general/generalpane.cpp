@@ -30,10 +30,17 @@ GeneralPane::GeneralPane(Workbench &workbench, FileListBox *files, TextPane *pan
 
 void GeneralPane::loadSelected()
 {
-    workbench_.showPage(Workbench::Page::Nav);
     const std::string path = files_->selectedFilePath();
-    if (path.empty())
+    if (path.empty()) {
+        workbench_.showPage(Workbench::Page::Nav);
         return;
+    }
+    load(path);
+}
+
+void GeneralPane::load(const std::string &path)
+{
+    workbench_.showPage(Workbench::Page::Nav);
     const std::string shown = pane_->doc()->path();
     if (!offerToSave(*pane_->doc(), kPlace)) {
         files_->selectFile(shown);
@@ -42,6 +49,8 @@ void GeneralPane::loadSelected()
     try {
         pane_->loadFromFile(path);
         QuakeCColouring::of(pane_)->setOn(isQuakeCFileName(path));
+        if (files_->selectedFilePath() != path)
+            files_->selectFile(path);
     } catch (const LoadCancelled &) {
         files_->selectFile(shown);
     } catch (const LoadFailure &failure) {

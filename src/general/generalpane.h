@@ -23,6 +23,8 @@ public:
 
     // Loads the file selected in the list, after offering to save the pane's edits.
     void loadSelected();
+    // Loads a file, which need not be in the list, after offering to save the pane's edits.
+    void load(const std::string &path);
     // Writes the pane back to its file ("Save Man -->").
     void save();
     // Offers to save a changed text before the window closes; false when it must stay open.

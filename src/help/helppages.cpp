@@ -31,6 +31,17 @@ const std::array<HelpPage, kPageCount> &helpPages()
     return pages;
 }
 
+const HelpPage &keysPage()
+{
+    static const HelpPage page = {"&Keys", "Memo9", "Lucida Console", 12, false, true};
+    return page;
+}
+
+std::string keysPageText()
+{
+    return resourceText("keys.txt");
+}
+
 std::string helpPageText(int index)
 {
     static const char *const files[kPageCount] = {"console.txt", "index.txt", "lex.txt",

@@ -1,13 +1,94 @@
 #include "lists/outputlist.h"
 
 #include <QAbstractListModel>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStyledItemDelegate>
+#include <algorithm>
 #include <functional>
 #include <unordered_map>
 
 namespace vardo {
+
+namespace {
+
+constexpr int kTabWidth = 4;
+
+// Where a position of text lands once its tabs are spaces up to the next stop.
+int spacedPosition(const QString &text, int position)
+{
+    int column = 0;
+    for (int i = 0; i < position && i < text.size(); ++i)
+        column = text[i] == u'\t' ? (column / kTabWidth + 1) * kTabWidth : column + 1;
+    return column;
+}
+
+QString spacedTabs(const QString &text)
+{
+    if (!text.contains(u'\t'))
+        return text;
+    QString spaced;
+    spaced.reserve(text.size() + kTabWidth);
+    for (const QChar c : text) {
+        if (c == u'\t')
+            spaced.append(QString(kTabWidth - spaced.size() % kTabWidth, u' '));
+        else
+            spaced.append(c);
+    }
+    return spaced;
+}
+
+// The walk of F4: errors, then warnings, then the rest.
+int walkRank(qc::Severity severity)
+{
+    switch (severity) {
+    case qc::Severity::Error:
+        return 0;
+    case qc::Severity::Warning:
+        return 1;
+    case qc::Severity::Note:
+    case qc::Severity::None:
+        break;
+    }
+    return 2;
+}
+
+// Draws the heading bold and a translucent mark over the marked part of a row.
+class MarkDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.row() == 0)
+            option->font.setBold(true);
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        const QPoint mark = index.data(OutputList::kMarkRole).toPoint();
+        if (mark.y() <= 0)
+            return;
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        const QWidget *widget = option.widget;
+        const QStyle *style = widget ? widget->style() : QApplication::style();
+        const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QFontMetrics metrics(item.font);
+        const int left = text.left() + margin + metrics.horizontalAdvance(item.text.left(mark.x()));
+        const int width = metrics.horizontalAdvance(item.text.mid(mark.x(), mark.y()));
+        painter->fillRect(QRect(left, text.top(), width, text.height()), QColor(255, 190, 0, 96));
+    }
+};
+
+} // namespace
 
 // Row 0 is the heading, then the result's rows in order.
 class OutputModel : public QAbstractListModel {
@@ -24,19 +105,17 @@ public:
         if (!index.isValid())
             return {};
         if (index.row() == 0) {
-            if (role == Qt::DisplayRole)
-                return heading_;
-            if (role == Qt::FontRole) {
-                QFont bold;
-                bold.setBold(true);
-                return bold;
-            }
-            return {};
+            return role == Qt::DisplayRole ? QVariant(heading_) : QVariant();
         }
         const OutputRow &row = rows_[static_cast<std::size_t>(index.row() - 1)];
         const bool outside = (role == Qt::DisplayRole || role == Qt::ToolTipRole) && isOutside(row);
         if (role == Qt::DisplayRole)
-            return outside ? row.text + QStringLiteral("   [outside the project: opens read-only]") : row.text;
+            return outside ? spacedTabs(row.text) + QStringLiteral("   [outside the project: opens read-only]")
+                           : spacedTabs(row.text);
+        if (role == OutputList::kMarkRole && row.markLength > 0) {
+            const int from = spacedPosition(row.text, row.markFrom);
+            return QPoint(from, spacedPosition(row.text, row.markFrom + row.markLength) - from);
+        }
         if (role == Qt::ToolTipRole && outside)
             return QStringLiteral("%1 lies outside the project: it opens read-only.").arg(QString::fromStdString(row.file));
         if (role == Qt::ForegroundRole)
@@ -125,6 +204,7 @@ private:
 OutputList::OutputList(QWidget *parent) : QListView(parent), model_(new OutputModel(this))
 {
     setModel(model_);
+    setItemDelegate(new MarkDelegate(this));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -168,6 +248,12 @@ void OutputList::finish(OutputRow summary)
     model_->addClosing(std::move(summary));
     if (following)
         scrollToBottom();
+}
+
+void OutputList::clear()
+{
+    model_->reset({});
+    hide();
 }
 
 int OutputList::resultRows() const
@@ -217,25 +303,26 @@ bool OutputList::goToPrevious()
 
 bool OutputList::goToFrom(int step)
 {
-    const int count = resultRows();
+    // The result rows with a place, in the order of the walk.
+    std::vector<int> walk;
+    for (int rank = 0; rank < 3; ++rank)
+        for (int row = 0; row < resultRows(); ++row)
+            if (resultRow(row).hasPlace() && walkRank(resultRow(row).severity) == rank)
+                walk.push_back(row);
+    const int count = static_cast<int>(walk.size());
     if (count == 0)
         return false;
-    // Result rows are model rows 1..count; before the first move the walk starts at either end.
-    int row = currentIndex().isValid() && currentIndex().row() > 0 ? currentIndex().row() - 1
-                                                                    : (step > 0 ? count - 1 : 0);
-    for (int tried = 0; tried < count; ++tried) {
-        row = (row + step + count) % count;
-        if (resultRow(row).hasPlace()) {
-            if (isHidden())
-                reveal();
-            const QModelIndex index = model_->index(row + 1);
-            setCurrentIndex(index);
-            scrollTo(index);
-            goTo(index);
-            return true;
-        }
-    }
-    return false;
+    // Before the first move, or from a row off the walk, the walk starts at either end.
+    const auto here = std::ranges::find(walk, currentIndex().row() - 1);
+    const int from = here != walk.end() ? static_cast<int>(here - walk.begin()) : (step > 0 ? count - 1 : 0);
+    const int row = walk[static_cast<std::size_t>((from + step + count) % count)];
+    if (isHidden())
+        reveal();
+    const QModelIndex index = model_->index(row + 1);
+    setCurrentIndex(index);
+    scrollTo(index);
+    goTo(index);
+    return true;
 }
 
 void OutputList::goTo(const QModelIndex &index)

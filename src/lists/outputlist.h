@@ -17,6 +17,9 @@ struct OutputRow {
     std::string file; // absolute, or relative to the current directory; empty: no place
     int line = 0;     // from 1; 0: no place
     int column = 0;   // from 1; 0: the whole line
+    int length = 0;   // of the name a jump selects from the column; 0: the line from there on
+    int markFrom = 0;   // the part of text marked, in characters: the name the row is about
+    int markLength = 0;
 
     bool hasPlace() const { return !file.empty() && line > 0; }
 };
@@ -26,7 +29,8 @@ class OutputModel;
 // The list under the editor that shows the latest result, a compile or a search, one row per
 // line under a heading row. It is hidden until a result comes and Esc hides it again.
 // Enter or a double click on a row with a place, and goToNext / goToPrevious (F4, Shift+F4),
-// hand that row to `onGoTo`.
+// hand that row on in goToRequested; the walk takes the errors first, then the warnings, then the rest.
+// Rows show in the list's font with their tabs as spaces.
 //
 // To show a result of your own (a search, say), call
 //     output->showResult(heading, rows);
@@ -37,6 +41,8 @@ class OutputList : public QListView {
 public:
     // The most rows a result keeps; beyond it the oldest go.
     static constexpr int kMaxRows = 10000;
+    // The marked part of a shown row as (start, length) in its displayed text.
+    static constexpr int kMarkRole = Qt::UserRole + 1;
 
     explicit OutputList(QWidget *parent = nullptr);
     ~OutputList() override;
@@ -50,6 +56,8 @@ public:
     void begin(const QString &heading);
     void append(std::vector<OutputRow> rows);
     void finish(OutputRow summary);
+    // Forgets the result and hides the list.
+    void clear();
 
     // The rows after the heading.
     int resultRows() const;

@@ -43,4 +43,14 @@ QColor currentFindMark()
     return QColor(255, 150, 50);
 }
 
+QColor bracketMark()
+{
+    return QColor(170, 225, 170);
+}
+
+QColor unmatchedBracketMark()
+{
+    return QColor(255, 150, 150);
+}
+
 } // namespace vardo::colours

@@ -13,7 +13,9 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -134,8 +136,13 @@ private:
 
 namespace {
 
-// A mark of this pane's own among the extra selections, which other features add to as well.
-constexpr int kCurrentLineMark = QTextFormat::UserProperty + 16;
+// The owner of a mark among the extra selections; marks without one are kept last.
+constexpr int kMarkOwner = QTextFormat::UserProperty + 16;
+
+int ownerRank(const QTextEdit::ExtraSelection &mark)
+{
+    return mark.format.hasProperty(kMarkOwner) ? mark.format.intProperty(kMarkOwner) : INT_MAX;
+}
 constexpr int kGutterPadding = 4;
 
 } // namespace
@@ -240,21 +247,29 @@ void TextPane::setCurrentLineShown(bool shown)
 
 void TextPane::showCurrentLine()
 {
-    // Under the other marks, which are drawn after it.
     QList<QTextEdit::ExtraSelection> marks;
     if (currentLineShown_) {
         QTextEdit::ExtraSelection line;
         const QColor highlight = palette().color(QPalette::Highlight);
         line.format.setBackground(QColor(highlight.red(), highlight.green(), highlight.blue(), 24));
         line.format.setProperty(QTextFormat::FullWidthSelection, true);
-        line.format.setProperty(kCurrentLineMark, true);
         line.cursor = textCursor();
         line.cursor.clearSelection();
         marks << line;
     }
-    for (const QTextEdit::ExtraSelection &selection : extraSelections())
-        if (!selection.format.hasProperty(kCurrentLineMark))
-            marks << selection;
+    setMarks(MarkOwner::CurrentLine, std::move(marks));
+}
+
+void TextPane::setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks)
+{
+    const int rank = static_cast<int>(owner);
+    for (QTextEdit::ExtraSelection &mark : marks)
+        mark.format.setProperty(kMarkOwner, rank);
+    for (const QTextEdit::ExtraSelection &mark : extraSelections())
+        if (ownerRank(mark) != rank)
+            marks << mark;
+    std::stable_sort(marks.begin(), marks.end(),
+                     [](const auto &a, const auto &b) { return ownerRank(a) < ownerRank(b); });
     setExtraSelections(marks);
 }
 

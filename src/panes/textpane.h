@@ -19,6 +19,9 @@ public:
     // A rich edit and a memo differ only in the message of a failed write.
     enum class Kind { RichEdit, Memo };
     enum class Border { None, Single };
+    // Who put marks among the extra selections; the marks are drawn in this order, the later
+    // over the earlier.
+    enum class MarkOwner { CurrentLine, Find, Brackets };
     struct Caret {
         int line = 0;
         int column = 0;
@@ -72,6 +75,8 @@ public:
     int gutterWidth() const;
     // A faint background behind the caret's line.
     void setCurrentLineShown(bool shown);
+    // Replaces the marks of one owner, keeping everyone else's.
+    void setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

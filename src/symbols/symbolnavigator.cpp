@@ -16,8 +16,10 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QSet>
+#include <QPainter>
 #include <QStringListModel>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
@@ -58,6 +60,58 @@ std::string toBytes(const QString &text)
 {
     return text::encodeCp1252(u16view(text));
 }
+
+} // namespace
+
+// The rows of the list of choices: names or definitions, and for completion what each name is.
+class ChoiceRows : public QStringListModel {
+public:
+    using QStringListModel::QStringListModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != SymbolNavigator::kDetailRole)
+            return QStringListModel::data(index, role);
+        return details.value(QStringListModel::data(index, Qt::DisplayRole).toString());
+    }
+
+    QHash<QString, QString> details;
+};
+
+namespace {
+
+// A row of completion: the name, then what it is in a quieter colour.
+class ChoiceRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        const QString detail = index.data(SymbolNavigator::kDetailRole).toString();
+        if (detail.isEmpty())
+            return;
+        QRect rest = option.rect;
+        rest.setLeft(rest.left() + gap(option) + option.fontMetrics.horizontalAdvance(index.data().toString()));
+        painter->save();
+        painter->setPen(option.palette.color(option.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                                     : QPalette::PlaceholderText));
+        painter->drawText(rest, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, detail);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const QString detail = index.data(SymbolNavigator::kDetailRole).toString();
+        if (!detail.isEmpty())
+            size.rwidth() += gap(option) + option.fontMetrics.horizontalAdvance(detail);
+        return size;
+    }
+
+private:
+    static int gap(const QStyleOptionViewItem &option) { return 3 * option.fontMetrics.horizontalAdvance(u' ') + 4; }
+};
 
 } // namespace
 
@@ -251,10 +305,13 @@ void SymbolNavigator::walk(std::vector<Place> &from, std::vector<Place> &to)
         to.push_back(*here);
 }
 
-void SymbolNavigator::jumpToPlace(const std::string &path, int line, int column)
+void SymbolNavigator::jumpToPlace(const std::string &path, int line, int column, int length)
 {
     const std::optional<Place> from = editorPlace();
-    workbench_.goToPlace(path, line, column);
+    if (length > 0)
+        jumpTo(path, line - 1, column - 1, length);
+    else
+        workbench_.goToPlace(path, line, column);
     const std::optional<Place> to = editorPlace();
     if (from && to && (from->path != to->path || from->line != to->line)) {
         back_.push_back(*from);
@@ -327,13 +384,14 @@ void SymbolNavigator::findReferences(TextPane *pane)
     rows.reserve(found.size());
     for (const qc::Reference &use : found) {
         OutputRow row;
-        row.text = QStringLiteral("%1:%2: %3")
-                       .arg(shownPath(use.place.path, symbols_->directory()))
-                       .arg(use.place.line + 1)
-                       .arg(fromBytes(use.lineText));
+        row.text = QStringLiteral("%1:%2: ").arg(shownPath(use.place.path, symbols_->directory())).arg(use.place.line + 1);
+        row.markFrom = static_cast<int>(row.text.size() + use.nameInText);
+        row.markLength = static_cast<int>(use.length);
+        row.text += fromBytes(use.lineText);
         row.file = use.place.path;
         row.line = static_cast<int>(use.place.line) + 1;
         row.column = static_cast<int>(use.place.column) + 1;
+        row.length = static_cast<int>(use.length);
         rows.push_back(std::move(row));
     }
     workbench_.showResult((found.size() == 1 ? tr("1 use of %2") : tr("%1 uses of %2")).arg(found.size()).arg(shown),
@@ -358,13 +416,21 @@ void SymbolNavigator::complete()
     // The index's names are distinct already and begin with the prefix: only the locals can
     // repeat one, and only they need filtering.
     const QSet<QString> localSet(locals.begin(), locals.end());
-    const std::vector<std::string> found = symbols_->index().completions(toBytes(prefix), context);
+    // After "$", the frames of the edited file: a frame macro belongs to the file that defines it.
+    const std::vector<qc::Completion> found =
+        symbols_->index().completions(toBytes(prefix), context, workbench_.editedDocument().path());
     QStringList project;
+    QHash<QString, QString> details;
     project.reserve(static_cast<qsizetype>(found.size()));
-    for (const std::string &name : found) {
-        QString shown = fromBytes(name);
-        if (localSet.isEmpty() || !localSet.contains(shown))
+    details.reserve(static_cast<qsizetype>(found.size() + locals.size()));
+    for (const QString &local : locals)
+        details.insert(local, tr("local"));
+    for (const qc::Completion &completion : found) {
+        QString shown = fromBytes(completion.name);
+        if (localSet.isEmpty() || !localSet.contains(shown)) {
+            details.insert(shown, fromBytes(completion.detail));
             project << std::move(shown);
+        }
     }
     // Lists joined only where both have names: a hundred thousand names are not copied for nothing.
     const auto joined = [](const QStringList &first, const QStringList &second) {
@@ -382,6 +448,7 @@ void SymbolNavigator::complete()
         insertCompletion(offered.front());
         return;
     }
+    offer.details = std::move(details);
     showChoices(editor_, offered, std::move(offer));
 }
 
@@ -466,12 +533,14 @@ void SymbolNavigator::showChoices(TextPane *pane, const QStringList &rows, Offer
         choices_->setWindowFlags(Qt::Popup);
         choices_->setUniformItemSizes(true);
         choices_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        rows_ = new QStringListModel(choices_);
+        rows_ = new ChoiceRows(choices_);
         choices_->setModel(rows_);
+        choices_->setItemDelegate(new ChoiceRowDelegate(choices_));
         choices_->installEventFilter(this);
         connect(choices_, &QListView::activated, this, [this] { choose(); });
     }
     offer_.reset();
+    rows_->details = std::exchange(offer.details, {});
     rows_->setStringList(rows);
     choices_->setCurrentIndex(rows_->index(0));
     // Fitted to its longest rows: measuring every one of a hundred thousand names would keep

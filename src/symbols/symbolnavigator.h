@@ -3,6 +3,7 @@
 #include "core/qc/symbols.h"
 #include "workbench/workbench.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -14,11 +15,11 @@
 
 class QKeyEvent;
 class QListView;
-class QStringListModel;
 class QTimer;
 
 namespace vardo {
 
+class ChoiceRows;
 class ProjectSymbols;
 class TextPane;
 
@@ -46,11 +47,15 @@ class SymbolNavigator : public QObject {
     Q_OBJECT
 
 public:
+    // What a row of completion says its name is (".float field", "local"), beside the name.
+    static constexpr int kDetailRole = Qt::UserRole + 1;
+
     SymbolNavigator(Workbench &workbench, TextPane *editor, TextPane *preview, QObject *parent = nullptr);
     ~SymbolNavigator() override;
 
     // Reads the project of a root anew; nothing when it is the root being read already.
     void setProjectRoot(const std::string &root);
+    const std::string &projectRoot() const { return symbols_->directory(); }
 
     ProjectSymbols &symbols() { return *symbols_; }
     // Whether a file belongs to the project being read (its path absolute or relative to the
@@ -60,8 +65,9 @@ public:
     void goToDefinition(TextPane *pane);
     void findReferences(TextPane *pane);
     // Goes to a line and column (both from 1) of a file as a jump that Alt+Left comes back
-    // from: a row of the output list.
-    void jumpToPlace(const std::string &path, int line, int column);
+    // from: a row of the output list. It selects `length` characters there, or with none the
+    // line from there on.
+    void jumpToPlace(const std::string &path, int line, int column, int length);
     bool goBack();
     bool goForward();
     void complete();
@@ -86,6 +92,7 @@ private:
         // begin with what is typed. Otherwise each row is one definition, in order.
         bool completion = false;
         QStringList names;                   // completion: every name that can be offered
+        QHash<QString, QString> details;     // completion: what each name is
         QStringList labels;                  // definitions: the rows shown
         std::vector<qc::Definition> definitions; // one per label
     };
@@ -119,7 +126,7 @@ private:
     QTimer *typingPause_;
     // The one list of choices, made on first use and owned here.
     QPointer<QListView> choices_;
-    QStringListModel *rows_ = nullptr; // the list's rows
+    ChoiceRows *rows_ = nullptr; // the list's rows
     std::optional<Offer> offer_;
     std::vector<Place> back_, forward_;
     // The project's bounds, made when first asked after the project changed.

@@ -22,6 +22,9 @@ public:
     // Opens a file for editing as a double click does: the edited text is saved first where
     // it must be. False when the file did not open.
     virtual bool openForEdit(const std::string &path) = 0;
+    // Loads any file into the general pane as a click in the list of all files does: its
+    // edits are offered for saving first.
+    virtual void showInGeneralPane(const std::string &path) = 0;
     // Writes the edited text back to its file before something needs the disk to be current
     // (a compile); false when it could not be written or the user cancelled.
     virtual bool saveEditedFile() = 0;

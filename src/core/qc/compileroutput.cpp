@@ -131,7 +131,7 @@ std::optional<Diagnostic> colonForm(std::string_view line)
     const Number lineNumber = numberBeforeColon(line, colon + 1);
     if (lineNumber.value == 0)
         return std::nullopt;
-    Diagnostic diagnostic{Severity::Error, std::string(line.substr(0, colon)), lineNumber.value, 0};
+    Diagnostic diagnostic{Severity::Error, std::string(line.substr(0, colon)), lineNumber.value, 0, {}};
     std::size_t rest = lineNumber.end + 1;
     if (const Number column = numberBeforeColon(line, rest); column.end != 0) {
         diagnostic.column = column.value;
@@ -156,7 +156,7 @@ std::optional<Diagnostic> parenthesisedForm(std::string_view line)
     const Number lineNumber = numberAt(line, open + 1);
     if (lineNumber.end == 0 || lineNumber.value == 0)
         return std::nullopt;
-    Diagnostic diagnostic{Severity::Error, std::string(line.substr(0, open)), lineNumber.value, 0};
+    Diagnostic diagnostic{Severity::Error, std::string(line.substr(0, open)), lineNumber.value, 0, {}};
     std::size_t close = lineNumber.end;
     if (close < line.size() && line[close] == ',') {
         const Number column = numberAt(line, close + 1);
@@ -203,7 +203,7 @@ std::optional<Diagnostic> fatalPlace(std::string_view line)
     const Number number = numberAt(line, at + onLine.size());
     if (number.end != line.size() || number.value == 0)
         return std::nullopt;
-    return Diagnostic{Severity::Error, std::string(line.substr(prefix.size(), at - prefix.size())), number.value, 0};
+    return Diagnostic{Severity::Error, std::string(line.substr(prefix.size(), at - prefix.size())), number.value, 0, {}};
 }
 
 // fteqcc's "************ ERROR ************" that opens a fatal stop.
@@ -601,6 +601,12 @@ std::vector<OutputReader::Line> OutputReader::finish()
     state_ = State::Text;
     need_ = lead_ = 0;
     return lines;
+}
+
+bool isOldFteqccComplaint(std::string_view line)
+{
+    return line.find("Couldn't open file #pragma") != std::string_view::npos ||
+           line.find("\":\" is not a type") != std::string_view::npos;
 }
 
 } // namespace vardo::qc

@@ -17,6 +17,8 @@ struct Diagnostic {
     std::string file;
     int line = 0;
     int column = 0;
+    // The checker's text; empty on rows read from a compiler's output.
+    std::string message;
 
     bool hasPlace() const { return line > 0; }
     bool operator==(const Diagnostic &) const = default;
@@ -24,6 +26,11 @@ struct Diagnostic {
 
 // Recognises one output line on its own (no line end, no colour codes).
 Diagnostic recognizeLine(std::string_view line);
+
+// Whether an output line is one that fteqcc 3343, the version Debian packages, prints for what
+// newer compilers accept: a source list with #pragma lines ("Couldn't open file #pragma") or a
+// builtin given a name (`= #0:ex_bprint;` gives `":" is not a type`).
+bool isOldFteqccComplaint(std::string_view line);
 
 // A line with its terminal control sequences removed, as OutputReader removes them: CSI
 // (colours, cursor moves), OSC (window titles, hyperlinks), DCS, SOS, PM and APC strings and the

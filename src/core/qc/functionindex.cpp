@@ -1,5 +1,6 @@
 #include "core/qc/functionindex.h"
 
+#include "core/qc/lexer.h"
 #include "core/text/textmodel.h"
 
 #include <algorithm>
@@ -41,6 +42,19 @@ std::u16string indexEntryOf(std::u16string_view line)
     std::u16string entry(line.substr(0, equals + 1));
     std::erase(entry, u'\r');
     return entry;
+}
+
+std::u16string_view indexEntryName(std::u16string_view entry)
+{
+    std::size_t end = entry.size();
+    if (end > 0 && entry[end - 1] == u'=')
+        --end;
+    while (end > 0 && (entry[end - 1] == u' ' || entry[end - 1] == u'\t'))
+        --end;
+    std::size_t begin = end;
+    while (begin > 0 && qc::isNameChar(entry[begin - 1]))
+        --begin;
+    return entry.substr(begin, end - begin);
 }
 
 std::vector<std::u16string> scanFunctionIndex(std::u16string_view text)

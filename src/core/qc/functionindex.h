@@ -16,4 +16,8 @@ std::vector<std::u16string> scanFunctionIndex(std::u16string_view text);
 // The entry for one line, or an empty string when the line gives none.
 std::u16string indexEntryOf(std::u16string_view line);
 
+// The name an entry defines: the name just before its "=" ("boss_sh" of "void() boss_sh =");
+// empty when none stands there.
+std::u16string_view indexEntryName(std::u16string_view entry);
+
 } // namespace vardo::edit

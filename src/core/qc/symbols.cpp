@@ -43,7 +43,62 @@ int compareNames(std::string_view a, std::string_view b)
     return a.compare(b);
 }
 
+bool namesInNumberOrder(std::string_view a, std::string_view b)
+{
+    std::size_t i = 0, j = 0;
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            // By value: without leading zeros, the longer run is the larger number.
+            while (i + 1 < a.size() && a[i] == '0' && isDigit(a[i + 1]))
+                ++i;
+            while (j + 1 < b.size() && b[j] == '0' && isDigit(b[j + 1]))
+                ++j;
+            std::size_t endA = i, endB = j;
+            while (endA < a.size() && isDigit(a[endA]))
+                ++endA;
+            while (endB < b.size() && isDigit(b[endB]))
+                ++endB;
+            if (endA - i != endB - j)
+                return endA - i < endB - j;
+            if (const int digits = a.substr(i, endA - i).compare(b.substr(j, endB - j)))
+                return digits < 0;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        const auto x = static_cast<unsigned char>(foldCase(a[i])), y = static_cast<unsigned char>(foldCase(b[j]));
+        if (x != y)
+            return x < y;
+        ++i;
+        ++j;
+    }
+    if (a.size() - i != b.size() - j)
+        return a.size() - i < b.size() - j;
+    return compareNames(a, b) < 0;
+}
+
 namespace {
+
+// What a completion says of a symbol: the declaration up to its name, then the kind.
+std::string completionDetail(const Symbol &symbol)
+{
+    if (symbol.kind == SymbolKind::FrameMacro || symbol.kind == SymbolKind::Define)
+        return std::string(kindName(symbol.kind));
+    const std::string_view declaration = symbol.declaration;
+    std::size_t at = 0;
+    for (; (at = declaration.find(symbol.name, at)) != declaration.npos; ++at) {
+        const std::size_t end = at + symbol.name.size();
+        const bool whole = (at == 0 || !isNameChar(static_cast<unsigned char>(declaration[at - 1]))) &&
+                           (end == declaration.size() || !isNameChar(static_cast<unsigned char>(declaration[end])));
+        if (whole)
+            break;
+    }
+    std::string_view type = declaration.substr(0, at == declaration.npos ? 0 : at);
+    while (!type.empty() && type.back() == ' ')
+        type.remove_suffix(1);
+    return type.empty() ? std::string(kindName(symbol.kind)) : std::string(type) + ' ' + std::string(kindName(symbol.kind));
+}
 
 // A token of a whole file.
 struct Tok {
@@ -649,14 +704,19 @@ std::vector<Reference> SymbolIndex::references(std::string_view name, bool frame
                 std::string_view shown = line;
                 while (!shown.empty() && static_cast<unsigned char>(shown.front()) <= ' ')
                     shown.remove_prefix(1);
-                out.push_back({{file.path, static_cast<std::uint32_t>(index), t.begin}, std::string(shown)});
+                const auto blanks = static_cast<std::uint32_t>(line.size() - shown.size());
+                out.push_back({{file.path, static_cast<std::uint32_t>(index), t.begin},
+                               t.length,
+                               std::string(shown),
+                               t.begin - blanks});
             }
         });
     }
     return out;
 }
 
-std::vector<std::string> SymbolIndex::completions(std::string_view prefix, CompletionContext context) const
+std::vector<Completion> SymbolIndex::completions(std::string_view prefix, CompletionContext context,
+                                                 std::string_view framesOf) const
 {
     const auto wanted = [&](SymbolKind kind) {
         switch (context) {
@@ -678,29 +738,34 @@ std::vector<std::string> SymbolIndex::completions(std::string_view prefix, Compl
     std::vector<Range> ranges;
     ranges.reserve(files_.size());
     std::size_t total = 0;
+    const bool onlyOneFile = context == CompletionContext::Frame && !framesOf.empty();
     for (const File &file : files_) {
         const std::vector<Symbol> &symbols = file.symbols.symbols;
         const std::vector<std::uint32_t> &order = file.symbols.byName;
+        if (onlyOneFile && file.path != framesOf) {
+            ranges.emplace_back(order.end(), order.end());
+            continue;
+        }
         const auto first = std::partition_point(order.begin(), order.end(),
                                                 [&](std::uint32_t i) { return before(symbols[i].name); });
         const auto last = std::partition_point(first, order.end(), [&](std::uint32_t i) { return begins(symbols[i].name); });
         ranges.emplace_back(first, last);
         total += static_cast<std::size_t>(last - first);
     }
-    std::vector<std::string_view> names;
+    std::vector<const Symbol *> names;
     names.reserve(total);
     std::vector<std::size_t> runs{0};
     for (std::size_t f = 0; f < files_.size(); ++f) {
         const std::vector<Symbol> &symbols = files_[f].symbols.symbols;
         for (auto at = ranges[f].first; at != ranges[f].second; ++at)
             if (wanted(symbols[*at].kind))
-                names.push_back(symbols[*at].name);
+                names.push_back(&symbols[*at]);
         if (names.size() > runs.back())
             runs.push_back(names.size());
     }
-    // The runs merged two by two.
-    const auto less = [](std::string_view a, std::string_view b) { return compareNames(a, b) < 0; };
-    std::vector<std::string_view> merged(runs.size() > 2 ? names.size() : 0);
+    // The runs merged two by two, stably: of equal names the project's first stays.
+    const auto less = [](const Symbol *a, const Symbol *b) { return compareNames(a->name, b->name) < 0; };
+    std::vector<const Symbol *> merged(runs.size() > 2 ? names.size() : 0);
     while (runs.size() > 2) {
         std::vector<std::size_t> next{0};
         for (std::size_t r = 0; r + 1 < runs.size(); r += 2) {
@@ -715,8 +780,24 @@ std::vector<std::string> SymbolIndex::completions(std::string_view prefix, Compl
         names.swap(merged);
         runs.swap(next);
     }
-    names.erase(std::unique(names.begin(), names.end()), names.end());
-    return {names.begin(), names.end()};
+    // One of each name: its definition with a body or value rather than a prototype.
+    std::vector<const Symbol *> distinct;
+    distinct.reserve(names.size());
+    for (const Symbol *symbol : names) {
+        if (distinct.empty() || distinct.back()->name != symbol->name)
+            distinct.push_back(symbol);
+        else if (distinct.back()->kind == SymbolKind::Prototype)
+            distinct.back() = symbol;
+    }
+    names.swap(distinct);
+    // Only names with digits move, and only among their neighbours: nearly sorted already.
+    std::stable_sort(names.begin(), names.end(),
+                     [](const Symbol *a, const Symbol *b) { return namesInNumberOrder(a->name, b->name); });
+    std::vector<Completion> out;
+    out.reserve(names.size());
+    for (const Symbol *symbol : names)
+        out.push_back({symbol->name, completionDetail(*symbol)});
+    return out;
 }
 
 } // namespace vardo::qc

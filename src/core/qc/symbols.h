@@ -66,11 +66,26 @@ struct Definition {
 
 struct Reference {
     Place place;
-    std::string lineText;
+    std::uint32_t length; // of the use as written: "$name" for a frame macro
+    std::string lineText; // its line without the leading blanks
+    std::uint32_t nameInText; // where the use begins in lineText
 };
 
 // What completion offers: everything but frames, only fields (after "."), only frames (after "$").
 enum class CompletionContext : std::uint8_t { Any, Field, Frame };
+
+// A name completion offers, and what it is: its type and kind (".float field",
+// "void(entity e) function"), or "frame".
+struct Completion {
+    std::string name;
+    std::string detail;
+
+    friend bool operator==(const Completion &, const Completion &) = default;
+};
+
+// Whether `a` comes before `b` when a run of digits counts by its value: "shocka2" before
+// "shocka10"; otherwise as compareNames.
+bool namesInNumberOrder(std::string_view a, std::string_view b);
 
 // The names of the current function's parameters and locals declared above `line`, from the
 // text being edited, in the order they are declared.
@@ -104,8 +119,11 @@ public:
     // `frame`, the uses of "$name".
     std::vector<Reference> references(std::string_view name, bool frame = false) const;
 
-    // The distinct names that begin with `prefix`, sorted.
-    std::vector<std::string> completions(std::string_view prefix, CompletionContext context) const;
+    // The distinct names that begin with `prefix`, in number order, each with what its first
+    // definition is. Frames come from the file `framesOf` alone (a frame macro belongs to the
+    // file that defines it), from every file when it is empty.
+    std::vector<Completion> completions(std::string_view prefix, CompletionContext context,
+                                        std::string_view framesOf = {}) const;
 
 private:
     struct File {

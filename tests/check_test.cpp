@@ -1,0 +1,234 @@
+#include "core/check/commandline.h"
+#include "core/check/projectchecker.h"
+#include "tempdir.h"
+
+#include <sstream>
+
+using namespace vardo;
+using check::ProjectChecker;
+
+namespace {
+
+// The definitions every case's file sees, as a mod's defs.qc gives them.
+const char *const kDefs = "entity self, world;\n"
+                          "float time;\n"
+                          ".float health, frame;\n"
+                          ".vector origin;\n"
+                          ".string classname;\n"
+                          ".entity enemy;\n"
+                          ".void() think;\n"
+                          "void(string s, ...) dprint = #1;\n"
+                          "float(float x) rint = #2;\n"
+                          "entity(entity start, .string fld, string match) find = #18;\n"
+                          "void(entity e, float chan, string samp, float vol = 1, optional float atten) sound = #8;\n";
+
+// "LINE: error: TEXT" or "LINE: warning: TEXT" for each diagnostic of a.qc.
+std::vector<std::string> shown(const std::vector<qc::Diagnostic> &diagnostics)
+{
+    std::vector<std::string> out;
+    for (const qc::Diagnostic &d : diagnostics)
+        out.push_back(std::to_string(d.line) + (d.severity == qc::Severity::Error ? ": error: " : ": warning: ") + d.message);
+    return out;
+}
+
+class CheckTest : public TempDirTest {
+protected:
+    std::vector<std::string> check(const std::string &code)
+    {
+        write("progs.src", "progs.dat\ndefs.qc\na.qc\n");
+        write("defs.qc", kDefs);
+        write("a.qc", code);
+        ProjectChecker checker(root);
+        return shown(checker.checkAll());
+    }
+};
+
+struct Case {
+    const char *name;
+    const char *code;
+    std::vector<std::string> expected;
+};
+
+// Correct code in the forms real mods use: nothing to report.
+const Case kClean[] = {
+    {"vanilla function", "void() f = { local float x; x = time * 2; self.health = x; };", {}},
+    {"C-style body", "float f(float a) { return a + 1; }", {}},
+    {"frame function", "$frame s1 s2\nvoid() f2;\nvoid() f1 = [$s1, f2] { self.frame = $s2; };\nvoid() f2 = {};", {}},
+    {"vector components", "void() f = { local vector v; v_x = self.origin_y; v = v * 2; self.health = v * v; };", {}},
+    {"field components", "void() f = { self.health = self.origin_z + self.origin * '0 0 1'; };", {}},
+    {"control flow", "float(float n) f = { local float i; for (i = 0; i < n; i++) { if (i == 3) break; else continue; } "
+                     "while (n) n -= 1; do { n = n + 1; } while (n < 3); switch (n) { case 1: return 2; default: break; } "
+                     "return n ? 1 : 0; };", {}},
+    {"enum, typedef, const, arrays", "enum { A, B = 4, C };\ntypedef float number;\nconst number K = B;\n"
+                                     "float list[3] = {1, 2, 3};\nvoid() f = { local float y = list[1] + C; y += K; };", {}},
+    {"named builtin and varargs", "void(string s, ...) bp = #0:ex_bprint;\nvoid() f = { bp(\"a\", \"b\", \"c\"); };", {}},
+    {"optional parameters", "void() f = { sound(self, 1, \"a.wav\"); sound(self, 1, \"a.wav\", 1, 2); };", {}},
+    {"call through a field", "void() g = {};\nvoid() f = { self.think = g; self.think(); };", {}},
+    {"zero fits everything", "void() f = { self.enemy = world; if (self.enemy == 0) self.think = 0; };", {}},
+    {"preprocessor", "#define TWICE(x) ((x) * 2)\n#define ON\n#ifdef ON\nfloat k = TWICE(3);\n#else\nfloat k = nosuch;\n#endif\n"
+                     "#if defined(ON) && 1\nvoid() f = { k = k; };\n#endif", {}},
+    {"bit operators of fteqcc", "void() f = { self.health (-) 1; self.health (+) 2; if !(self.health & 4) return; };", {}},
+    {"strings of several pieces", "void() f = { dprint(\"a\" \"b\", \"c\\n\"); };", {}},
+};
+
+// One kind of fault per row, reported on its line.
+const Case kFaults[] = {
+    {"unknown name", "void() f = {\n\tself.health = tiem;\n};", {"2: error: unknown name 'tiem'; did you mean 'time'?"}},
+    {"unknown function", "void() f = {\n\tnosuch();\n};", {"2: error: unknown name 'nosuch'"}},
+    {"unknown field", "void() f = {\n\tself.helth = 1;\n};", {"2: error: unknown field 'helth'; did you mean 'health'?"}},
+    {"unknown frame", "$frame a1 a2\nvoid() f = {\n\tself.frame = $a3;\n};", {"3: error: unknown frame '$a3'"}},
+    {"string to float", "void() f = {\n\tself.health = \"lots\";\n};", {"2: error: type mismatch: cannot assign a string to a float"}},
+    {"float to entity", "void() f = {\n\tself.enemy = time;\n};", {"2: error: type mismatch: cannot assign a float to a entity"}},
+    {"vector plus float", "void() f = {\n\tself.origin = self.origin + 1;\n};", {"2: error: cannot add a vector and a float"}},
+    {"string compared with float", "void() f = {\n\tif (self.classname == 1) return;\n};", {"2: error: cannot compare a string with a float"}},
+    {"wrong return", "float() f = {\n\treturn \"x\";\n};", {"2: error: returns a string from a function that returns float"}},
+    {"argument type", "void() f = {\n\trint(\"x\");\n};", {"2: error: argument 1 of 'rint' should be a float, not a string"}},
+    {"too many arguments", "void() f = {\n\trint(1, 2);\n};", {"2: error: too many arguments for 'rint': it takes 1"}},
+    {"too few arguments", "void() f = {\n\tsound(self);\n};", {"2: error: too few arguments for 'sound': it takes 3"}},
+    {"declared twice", "void(float a) g;\nvoid(string a) g = {};", {"2: error: 'g' was declared as void(float a) before, here as void(string a)"}},
+    {"missing semicolon", "void() f = {\n\tself.health = 1\n\n\tself.frame = 2;\n};", {"2: error: missing ';' here"}},
+    {"missing brace", "void() f = {\n\tself.health = 1;\n\nvoid() g = {};", {"2: error: missing '}' here"}},
+    {"missing parenthesis", "void() f = {\n\tif (self.health {\n\t}\n};", {"2: error: expected ')' after the condition, found '{'"}},
+    {"unclosed comment", "void() f = {};\n/* no end", {"2: error: this comment is never closed with */"}},
+    {"unclosed string", "void() f = {\n\tdprint(\"abc);\n};", {"2: error: this string is never closed with \"", "3: error: missing '}' here",
+                                                            "3: error: expected ')' to end the arguments at the end of the file"}},
+    {"missing include", "#include \"gone.qh\"", {"1: error: cannot find the included file gone.qh"}},
+    {"unused local", "void() f = {\n\tlocal float spare;\n};", {"2: warning: the local 'spare' is never used"}},
+    {"no return at the end", "float(float a) f = {\n\tif (a) return 1;\n};", {"3: warning: 'f' can end without returning a value"}},
+    {"recovery keeps going", "void() f = {\n\tself.health = ;\n\tself.helth = 1;\n};",
+     {"2: error: unexpected ';'", "3: error: unknown field 'helth'; did you mean 'health'?"}},
+};
+
+} // namespace
+
+TEST_F(CheckTest, CorrectCodeGivesNothing)
+{
+    for (const Case &c : kClean)
+        EXPECT_EQ(check(c.code), c.expected) << c.name;
+}
+
+TEST_F(CheckTest, EachFaultIsReportedOnItsLine)
+{
+    for (const Case &c : kFaults)
+        EXPECT_EQ(check(c.code), c.expected) << c.name;
+}
+
+TEST_F(CheckTest, ARetypedFileIsCheckedAgainstTheRest)
+{
+    write("progs.src", "progs.dat\ndefs.qc\na.qc\n");
+    write("defs.qc", kDefs);
+    const std::string a = write("a.qc", "void() f = { self.health = 1; };");
+    ProjectChecker checker(root);
+    EXPECT_TRUE(checker.checkAll().empty());
+    EXPECT_EQ(shown(checker.checkFile(a, "void() f = { self.health = tiem; };")),
+              std::vector<std::string>{"1: error: unknown name 'tiem'; did you mean 'time'?"});
+    // What an edited defs.qc declares is what the next check of a.qc sees.
+    checker.checkFile(path("defs.qc"), std::string(kDefs) + "float tiem;\n");
+    EXPECT_TRUE(checker.checkFile(a, "void() f = { self.health = tiem; };").empty());
+    // Open texts stand in for the disk.
+    EXPECT_EQ(shown(checker.checkAll({{a, "void() f = { nosuch(); };"}})), std::vector<std::string>{"1: error: unknown name 'nosuch'"});
+    // A file the list does not name is checked while open.
+    EXPECT_EQ(shown(checker.checkFile(path("extra.qc"), "void() g = { self.helth = 1; };")),
+              std::vector<std::string>{"1: error: unknown field 'helth'; did you mean 'health'?"});
+}
+
+TEST_F(CheckTest, LocalsResolveWithinTheirFunction)
+{
+    write("progs.src", "progs.dat\ndefs.qc\na.qc\n");
+    write("defs.qc", kDefs);
+    const std::string a = write("a.qc", "void(float n) f = {\n\tlocal float n2;\n\tn2 = n;\n};\n"
+                                        "void() g = {\n\tlocal vector n2;\n\tn2 = self.origin;\n\tf(time);\n};\n");
+    ProjectChecker checker(root);
+    checker.checkAll();
+    const auto local = checker.declarationAt(a, 3, 2); // n2 in f
+    ASSERT_TRUE(local);
+    EXPECT_EQ(*local, (check::Declaration{"n2", check::DeclarationKind::Local, "float", {a, 2, 14}, "f"}));
+    EXPECT_EQ(checker.usesOf(*local), (std::vector<check::Place>{{a, 2, 14}, {a, 3, 2}}));
+    const auto parameter = checker.declarationAt(a, 3, 7);
+    ASSERT_TRUE(parameter);
+    EXPECT_EQ(parameter->kind, check::DeclarationKind::Parameter);
+    EXPECT_EQ(parameter->place, (check::Place{a, 1, 12}));
+    EXPECT_EQ(checker.declarationAt(a, 7, 2)->type, "vector");
+    const auto function = checker.declarationAt(a, 8, 2);
+    ASSERT_TRUE(function);
+    EXPECT_EQ(function->type, "void(float n)");
+    EXPECT_EQ(checker.usesOf(*function), (std::vector<check::Place>{{a, 1, 15}, {a, 8, 2}}));
+    const auto field = checker.declarationAt(a, 7, 12);
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->type, ".vector");
+    EXPECT_EQ(field->place.path, path("defs.qc"));
+}
+
+class CheckCommandTest : public TempDirTest {
+protected:
+    int run(std::vector<std::string> arguments)
+    {
+        out.str({});
+        err.str({});
+        return check::runCheckCommand(arguments, out, err);
+    }
+    std::ostringstream out, err;
+};
+
+TEST_F(CheckCommandTest, PrintsPlacesRelativeToTheFolderAndASummary)
+{
+    write("progs.src", "progs.dat\nsub/a.qc\nb.qc\n");
+    write("sub/a.qc", "float x;\nvoid() f = {\n\tx = nosuch;\n\tlocal float y;\n};\n");
+    write("b.qc", "void() g = { x = 1; };\n");
+    EXPECT_EQ(run({root}), 1);
+    EXPECT_EQ(out.str(), "sub/a.qc:3:6: error: unknown name 'nosuch'\n"
+                         "sub/a.qc:4:14: warning: the local 'y' is never used\n"
+                         "1 error, 1 warning\n");
+    // From a folder below the root, the root's files are reached with "../".
+    EXPECT_EQ(run({path("sub")}), 1);
+    EXPECT_EQ(out.str().substr(0, 9), "a.qc:3:6:");
+    write("sub/a.qc", "float x;\n");
+    EXPECT_EQ(run({root}), 0);
+    EXPECT_EQ(out.str(), "0 errors, 0 warnings\n");
+    write("sub/progs.src", "progs.dat\n../b.qc\n");
+    EXPECT_EQ(run({path("sub")}), 1);
+    EXPECT_EQ(out.str().substr(0, 12), "../b.qc:1:14");
+}
+
+TEST_F(CheckCommandTest, AMissingFolderOrAFileIsReportedWithExitCodeTwo)
+{
+    EXPECT_EQ(run({path("gone")}), 2);
+    EXPECT_NE(err.str().find("no such folder"), std::string::npos);
+    EXPECT_EQ(run({write("file.qc", "float x;")}), 2);
+    EXPECT_NE(err.str().find("not a folder"), std::string::npos);
+    EXPECT_TRUE(out.str().empty());
+}
+
+// Input that would make a naive front end recurse, loop or grow without end: a diagnostic, and
+// the check ends.
+TEST_F(CheckTest, HostileInputEndsWithDiagnostics)
+{
+    const std::string identifier(1 << 20, 'q');
+    const std::string parentheses = std::string(10000, '(') + "1" + std::string(10000, ')');
+    const struct {
+        const char *name;
+        std::string code;
+        std::string expected; // in the first diagnostic's text
+    } cases[] = {
+        {"1 MB name", "void() f = { " + identifier + " = 1; };", "unknown name"},
+        {"10,000 parentheses", "void() f = { self.health = " + parentheses + "; };", "nested too deeply"},
+        {"10,000 braces", "void() f = " + std::string(10000, '{') + std::string(10000, '}') + ";", "nested too deeply"},
+        {"define of itself", "#define loop loop + loop\nvoid() f = { self.health = loop; };", "unknown name 'loop'"},
+        {"defines of each other", "#define a b\n#define b a\nvoid() f = { self.health = a; };", "unknown name 'a'"},
+        {"include of itself", "#include \"a.qc\"\nfloat x;", "a.qc includes itself"},
+        {"unclosed if", "#ifdef X\nfloat x;", "has no #endif"},
+    };
+    for (const auto &c : cases) {
+        const std::vector<std::string> found = check(c.code);
+        ASSERT_FALSE(found.empty()) << c.name;
+        EXPECT_NE(found.front().find(c.expected), std::string::npos) << c.name << ": " << found.front();
+    }
+}
+
+TEST_F(CheckTest, IncludesCycleBetweenFiles)
+{
+    write("b.qh", "#include \"c.qh\"\nfloat b;\n");
+    write("c.qh", "#include \"b.qh\"\nfloat c;\n");
+    EXPECT_EQ(check("#include \"b.qh\"\nvoid() f = { b = c; };"),
+              std::vector<std::string>{"1: error: b.qh includes itself"});
+}
