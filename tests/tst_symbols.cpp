@@ -270,9 +270,9 @@ private slots:
         QCOMPARE(editedFile(*s.form), s.tree / "defs.qc");
         QCOMPARE(s.caretLine(), 4);
 
-        // Another working directory is another project: the uses go.
-        s.tree.makeDirectory("sub");
-        s.form->dir->changeDirectory(s.tree / "sub");
+        // Another project's folder: the uses go (a folder below this one is still this project).
+        const TempTree elsewhere;
+        s.form->dir->changeDirectory(elsewhere.path());
         QVERIFY(s.form->output->isHidden());
         QCOMPARE(s.form->output->resultRows(), 0);
     }

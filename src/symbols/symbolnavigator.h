@@ -55,7 +55,7 @@ public:
 
     // Reads the project of a root anew; nothing when it is the root being read already.
     void setProjectRoot(const std::string &root);
-    const std::string &projectRoot() const { return symbols_->directory(); }
+    const std::string &projectRoot() const;
 
     ProjectSymbols &symbols() { return *symbols_; }
     // Whether a file belongs to the project being read (its path absolute or relative to the
