@@ -289,6 +289,24 @@ private slots:
         QVERIFY(form_->Splitter1->sizes().at(1) > 0);
     }
 
+    // A folder below the mod's source list compiles the mod, and its rows lead into the folder
+    // without entering another.
+    void aFolderBelowTheRootCompilesAtTheRoot()
+    {
+        tree().write("mod/progs.src", "progs.dat\nsub/x.qc\n");
+        tree().write("mod/sub/x.qc", "float x;\n");
+        compiler("echo \"in $(pwd -P)\"\necho 'sub/x.qc:1: error: bad'\nexit 1\n");
+        form_ = startForm(mod() + "/sub");
+        QVERIFY(form_);
+        compileAndWait();
+        QCOMPARE(rowText(rowWith("in /")), QString::fromStdString("in " + mod()));
+        doubleClickResultRow(rowWith("error: bad"));
+        QCOMPARE(editedFile(*form_), mod() + "/sub/x.qc");
+        QCOMPARE(form_->Manager->tabText(TForm1::EditPage), QString("sub/x.qc"));
+        QCOMPARE(tools::workingDirectory(), mod() + "/sub");
+        QCOMPARE(form_->qclista->selectedFilePath(), mod() + "/sub/x.qc");
+    }
+
     void diagnosticsLeadToTheirPlaces()
     {
         tree().write("mod/a.qc", "// a\n");
@@ -309,7 +327,7 @@ private slots:
         QCOMPARE(form_->Manager->currentIndex(), int(TForm1::EditPage));
         QCOMPARE(editedFile(*form_), mod() + "/sub/ai.qc");
         QCOMPARE(selectedText(), QString("\treturn FALSE;"));
-        QCOMPARE(form_->Manager->tabText(TForm1::EditPage), QString("ai.qc"));
+        QCOMPARE(form_->Manager->tabText(TForm1::EditPage), QString("sub/ai.qc"));
         QCOMPARE(form_->qclista->selectedFilePath(), mod() + "/a.qc");
         QCOMPARE(form_->editbar->currentMessage(), QString("[3/5] - "));
         QVERIFY(form_->vardo->hasFocus());

@@ -31,9 +31,11 @@ void writeMod(const TempTree &tree, const std::string &mod)
 {
     tree.makeDirectory(mod);
     tree.makeDirectory(mod + "/monsters");
-    tree.write(mod + "/progs.src", "progs.dat\ndefs.qc\nmonsters/ogre.qc\n");
+    tree.write(mod + "/progs.src", "progs.dat\ndefs.qc\nmonsters/knight.qc\nmonsters/ogre.qc\n");
     tree.write(mod + "/defs.qc", "float AS_MELEE = 3;\n");
-    tree.write(mod + "/monsters/ogre.qc", "void() ogre_melee =\n{\n\tself.attack_state = AS_MELEE;\n};\n");
+    tree.write(mod + "/monsters/knight.qc", "void() knight_melee = {};\n");
+    tree.write(mod + "/monsters/ogre.qc",
+               "void() ogre_melee =\n{\n\tself.attack_state = AS_MELEE;\n\tknight_melee();\n};\n");
 }
 
 // Puts the caret in a line (from 0) at the first character of `text`.
@@ -87,7 +89,7 @@ private slots:
         QCOMPARE(form->projectRoot(), tree / "mod");
         QVERIFY(!form->rootName->isHidden());
         QCOMPARE(form->rootName->text(), QStringLiteral("Root: mod"));
-        QTRY_COMPARE(form->symbols->symbols().index().fileCount(), std::size_t(2));
+        QTRY_COMPARE(form->symbols->symbols().index().fileCount(), std::size_t(3));
 
         doubleClickRow(form->qclista, rowOf(form->qclista, QStringLiteral("ogre.qc")));
         QCOMPARE(editCaption(*form), QStringLiteral("monsters/ogre.qc"));
@@ -97,17 +99,21 @@ private slots:
         QTest::keyClick(form->vardo, Qt::Key_F12);
         QCOMPARE(editedFile(*form), tree / "mod/defs.qc");
         QCOMPARE(editCaption(*form), QStringLiteral("defs.qc"));
-        // The jump leaves the working directory, and the list has no row of the file.
+        // The jump leaves the working directory alone; the list has no row of the file.
         QCOMPARE(tools::workingDirectory(), monsters);
         QCOMPARE(form->dir->directory(), monsters);
-        QCOMPARE(form->qclista->selectedIndex(), -1);
-        QTest::keyClick(form->vardo, Qt::Key_Left, Qt::AltModifier);
         QCOMPARE(form->qclista->selectedFilePath(), monsters + "/ogre.qc");
+        // A file the list shows gets its row selected.
+        QTest::keyClick(form->vardo, Qt::Key_Left, Qt::AltModifier);
+        caretOn(form->vardo, 3, QStringLiteral("knight_melee"));
+        QTest::keyClick(form->vardo, Qt::Key_F12);
+        QCOMPARE(editedFile(*form), monsters + "/knight.qc");
+        QCOMPARE(form->qclista->selectedFilePath(), monsters + "/knight.qc");
 
         // At the root itself there is no other root to show; tabs still name files from it.
         form->dir->changeDirectory(tree / "mod");
         QVERIFY(form->rootName->isHidden());
-        QCOMPARE(editCaption(*form), QStringLiteral("monsters/ogre.qc"));
+        QCOMPARE(editCaption(*form), QStringLiteral("monsters/knight.qc"));
         QVERIFY(errors.texts.isEmpty());
     }
 

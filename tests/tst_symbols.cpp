@@ -125,7 +125,7 @@ private slots:
         QCOMPARE(s.caretLine(), 5);
         QCOMPARE(s.selected(), QStringLiteral("main"));
         QVERIFY(readFile(s.tree / "world.qc").starts_with("// edited\r\n"));
-        QCOMPARE(s.form->qclista->selectedFilePath(), s.tree / "world.qc");
+        QCOMPARE(s.form->qclista->selectedFilePath(), s.tree / "defs.qc");
 
         s.key(Qt::Key_Left, Qt::AltModifier);
         QCOMPARE(editedFile(*s.form), s.tree / "world.qc");
@@ -270,9 +270,9 @@ private slots:
         QCOMPARE(editedFile(*s.form), s.tree / "defs.qc");
         QCOMPARE(s.caretLine(), 4);
 
-        // Another working directory is another project: the uses go.
-        s.tree.makeDirectory("sub");
-        s.form->dir->changeDirectory(s.tree / "sub");
+        // Another project's folder: the uses go (a folder below this one is still this project).
+        const TempTree elsewhere;
+        s.form->dir->changeDirectory(elsewhere.path());
         QVERIFY(s.form->output->isHidden());
         QCOMPARE(s.form->output->resultRows(), 0);
     }

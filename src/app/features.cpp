@@ -2,8 +2,9 @@
 #include "app/form1.h"
 
 #include "compile/compilecontroller.h"
-#include "edit/brackets.h"
+#include "core/base/paths.h"
 #include "core/qc/sourcelist.h"
+#include "edit/brackets.h"
 #include "edit/editcontroller.h"
 #include "edit/indenting.h"
 #include "edit/indexcontroller.h"
@@ -59,10 +60,9 @@ void TForm1::buildFeatures()
         rememberDirectory();
         // Tabs name files by their path below the project root.
         editing->showModificationMark();
-        qclista->selectFile(editedDocument().path());
+        followEditedFile();
     });
-    // The QuakeC list shows which of its files is being edited, however it was opened.
-    connect(editing, &EditController::textLoaded, qclista, [this] { qclista->selectFile(editedDocument().path()); });
+    connect(editing, &EditController::textLoaded, this, &TForm1::followEditedFile);
     compiling = new CompileController(*this, qccarranca, output, this);
     connect(compiling, &CompileController::ended, navigation,
             [this] { runGuarded([this] { navigation->refreshLists(); }); });
@@ -85,6 +85,14 @@ void TForm1::buildFeatures()
     rememberDirectory();
     quickOpen = new QuickOpen(*this, this);
     output->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
+}
+
+// However the file was opened; a file the list does not show leaves its selection alone.
+void TForm1::followEditedFile()
+{
+    const std::string &path = editedDocument().path();
+    if (!path.empty() && paths::directoryPart(path) == paths::join(qclista->directory(), ""))
+        qclista->selectFile(path);
 }
 
 bool TForm1::confirmClose()

@@ -151,6 +151,8 @@ private:
     void restoreSplitter();
     void rememberWindow();
     void rememberDirectory();
+    // The QuakeC list selects the edited file's row where it shows the file.
+    void followEditedFile();
     void placeCompilerButton();
     void buildHelpMemos();
 

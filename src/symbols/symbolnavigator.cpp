@@ -183,6 +183,11 @@ SymbolNavigator::~SymbolNavigator()
     }
 }
 
+const std::string &SymbolNavigator::projectRoot() const
+{
+    return symbols_->directory();
+}
+
 void SymbolNavigator::setProjectRoot(const std::string &root)
 {
     if (root == symbols_->directory())
