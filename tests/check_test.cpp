@@ -1,3 +1,4 @@
+#include "core/base/errors.h"
 #include "core/check/commandline.h"
 #include "core/check/projectchecker.h"
 #include "tempdir.h"
@@ -84,7 +85,7 @@ const Case kFaults[] = {
     {"wrong return", "float() f = {\n\treturn \"x\";\n};", {"2: error: returns a string from a function that returns float"}},
     {"argument type", "void() f = {\n\trint(\"x\");\n};", {"2: error: argument 1 of 'rint' should be a float, not a string"}},
     {"too many arguments", "void() f = {\n\trint(1, 2);\n};", {"2: error: too many arguments for 'rint': it takes 1"}},
-    {"too few arguments", "void() f = {\n\tsound(self);\n};", {"2: error: too few arguments for 'sound': it takes 3"}},
+    {"too few arguments", "void() f = {\n\tsound(self);\n};", {"2: warning: too few arguments for 'sound': it takes 3"}},
     {"declared twice", "void(float a) g;\nvoid(string a) g = {};", {"2: error: 'g' was declared as void(float a) before, here as void(string a)"}},
     {"missing semicolon", "void() f = {\n\tself.health = 1\n\n\tself.frame = 2;\n};", {"2: error: missing ';' here"}},
     {"missing brace", "void() f = {\n\tself.health = 1;\n\nvoid() g = {};", {"2: error: missing '}' here"}},
@@ -197,6 +198,7 @@ TEST_F(CheckCommandTest, AMissingFolderOrAFileIsReportedWithExitCodeTwo)
     EXPECT_EQ(run({write("file.qc", "float x;")}), 2);
     EXPECT_NE(err.str().find("not a folder"), std::string::npos);
     EXPECT_TRUE(out.str().empty());
+    EXPECT_THROW(ProjectChecker(path("gone")).checkAll(), AppError);
 }
 
 // Input that would make a naive front end recurse, loop or grow without end: a diagnostic, and

@@ -574,8 +574,8 @@ Value FileChecker::Impl::call(const Token &at, const Value &callee, int depth)
     if (arguments.size() > f.parameters.size() && !f.varargs)
         error(*arguments[f.parameters.size()].first, "too many arguments for " + name + ": it takes " +
                                                          std::to_string(f.parameters.size()));
-    else if (arguments.size() < f.required)
-        error(at, "too few arguments for " + name + ": it takes " + std::to_string(f.required));
+    else if (arguments.size() < f.required) // fteqcc only warns: the rest hold what they held
+        warning(at, "too few arguments for " + name + ": it takes " + std::to_string(f.required));
     for (std::size_t i = 0; i < arguments.size() && i < f.parameters.size(); ++i) {
         const Value &a = arguments[i].second;
         if (!a.zero && !types_.assignable(f.parameters[i].type, a.type))
