@@ -234,3 +234,11 @@ TEST_F(CheckTest, IncludesCycleBetweenFiles)
     EXPECT_EQ(check("#include \"b.qh\"\nvoid() f = { b = c; };"),
               std::vector<std::string>{"1: error: b.qh includes itself"});
 }
+
+TEST_F(CheckTest, TokensOfARedefinedMacroStayReadable)
+{
+    // The first body's tokens are checked after the second definition replaced it.
+    EXPECT_EQ(check("#define V time\nfloat k = V;\n#undef V\n#define V \"text\"\nstring s = V;"), std::vector<std::string>{});
+    EXPECT_EQ(check("#define V tiem\nfloat k = V;\n#define V 2\n"),
+              std::vector<std::string>{"2: error: unknown name 'tiem'; did you mean 'time'?"});
+}

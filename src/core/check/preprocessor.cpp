@@ -287,6 +287,7 @@ private:
             if (!readArguments(site, arguments))
                 return;
         }
+        unit_.expanded.insert(macro);
         Input input;
         input.macro = macro.get();
         input.tokens = substitute(site, *macro, arguments);

@@ -52,6 +52,8 @@ struct Unit {
     bool autoproto = false;
     // Texts made while expanding (pasted names, stringized arguments) that tokens point into.
     std::deque<std::string> made;
+    // The macros expanded, whose bodies tokens point into even after an #undef.
+    std::set<std::shared_ptr<const Macro>> expanded;
 };
 
 // Preprocesses one file starting from `macros`, which it leaves as they stand at its end.
