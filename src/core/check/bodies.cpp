@@ -48,7 +48,7 @@ void FileChecker::Impl::task(const Task &t)
 {
     const Decl &owner = result_.globals[static_cast<std::size_t>(t.global)];
     function_ = t.isBody ? t.global : -1;
-    result_type_ = types_[owner.type].base == Base::Function ? types_[owner.type].inner : owner.type;
+    resultType_ = types_[owner.type].base == Base::Function ? types_[owner.type].inner : owner.type;
     scope_.clear();
     firstLocal_ = result_.locals.size();
     if (t.parameters && t.isBody)
@@ -84,7 +84,7 @@ void FileChecker::Impl::task(const Task &t)
         if (at_ == before)
             ++at_;
     }
-    const Base result = types_[result_type_].base;
+    const Base result = types_[resultType_].base;
     if (!ends && result != Base::Void && result != Base::Unknown && result != Base::Variant)
         warning(tokens_[std::min(t.end, tokens_.size() - 1)], quoted(*owner.name) + " can end without returning a value");
     for (std::size_t i = firstLocal_; i < result_.locals.size(); ++i) {
@@ -367,8 +367,8 @@ void FileChecker::Impl::returnStatement()
     if (accept(";"))
         return;
     const Value v = expression(1);
-    if (types_[result_type_].base != Base::Void)
-        checkAssign(at, result_type_, v, "return");
+    if (types_[resultType_].base != Base::Void)
+        checkAssign(at, resultType_, v, "return");
     if (!accept(";")) {
         missingAfter(previous(), ";");
         if (!peek().lineStart)
@@ -618,7 +618,7 @@ Value FileChecker::Impl::field(const Value &object, int depth)
             reference(t, -1, v);
             return of(Base::Float);
         }
-    if (on == Base::Entity || on == Base::Unknown)
+    if (on == Base::Entity) // what else has members (structs, pointers) is not followed
         error(t, "unknown field " + quoted(t.text) + globals_.nearName(t.text, true));
     return unknown();
 }

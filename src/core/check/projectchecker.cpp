@@ -59,11 +59,6 @@ std::size_t distance(std::string_view a, std::string_view b, std::size_t most)
     return d[a.size() * width + b.size()];
 }
 
-DeclarationKind publicKind(const Decl &d)
-{
-    return d.kind;
-}
-
 } // namespace
 
 class Project : public Globals {
@@ -319,7 +314,7 @@ private:
 
     Declaration publicDecl(const Decl &d, const UnitResult *unit) const
     {
-        Declaration out{*d.name, publicKind(d), types_.spelled(d.type) + (d.isArray ? "[]" : ""),
+        Declaration out{*d.name, d.kind, types_.spelled(d.type) + (d.isArray ? "[]" : ""),
                         Place{paths_[d.file], d.line, d.column}, {}};
         if (unit && d.function >= 0)
             out.function = *unit->globals[static_cast<std::size_t>(d.function)].name;

@@ -21,7 +21,8 @@ struct Place {
     bool operator==(const Place &) const = default;
 };
 
-enum class DeclarationKind { Global, Constant, Field, Function, Builtin, Local, Parameter, Frame, Define, Type };
+// Frames are not declarations the checker makes yet: the symbol index has their places.
+enum class DeclarationKind { Global, Constant, Field, Function, Builtin, Local, Parameter, Frame, Type };
 
 // What a name stands for where it is used.
 struct Declaration {
