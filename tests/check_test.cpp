@@ -242,3 +242,18 @@ TEST_F(CheckTest, TokensOfARedefinedMacroStayReadable)
     EXPECT_EQ(check("#define V tiem\nfloat k = V;\n#define V 2\n"),
               std::vector<std::string>{"2: error: unknown name 'tiem'; did you mean 'time'?"});
 }
+
+TEST_F(CheckTest, FramesResolveToTheirFrameLine)
+{
+    write("progs.src", "progs.dat\ndefs.qc\na.qc\nb.qc\n");
+    write("defs.qc", kDefs);
+    const std::string a = write("a.qc", "$frame s1 s2\nvoid() f = [$s1, f] {\n\tself.frame = $s2;\n};\n");
+    write("b.qc", "$frame s2\nvoid() g = { self.frame = $s2; };\n");
+    ProjectChecker checker(root);
+    EXPECT_TRUE(checker.checkAll().empty());
+    const auto frame = checker.declarationAt(a, 3, 16);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(*frame, (check::Declaration{"s2", check::DeclarationKind::Frame, "float", {a, 1, 11}, {}}));
+    // Frames belong to their file: b.qc's $s2 is another.
+    EXPECT_EQ(checker.usesOf(*frame), (std::vector<check::Place>{{a, 1, 11}, {a, 3, 15}}));
+}

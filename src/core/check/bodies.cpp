@@ -685,7 +685,10 @@ Value FileChecker::Impl::primary(int depth)
     case Tok::Vector:
         return t.text.size() <= 4 ? of(Base::Float) : of(Base::Vector);
     case Tok::Frame:
-        if (!unit_.frames.count(t.text.substr(1)) && !globals_.frameElsewhere(t.text.substr(1)))
+        if (unit_.frames.count(t.text.substr(1)))
+            result_.refs.push_back(Ref{t.file, t.line, t.column, static_cast<std::int32_t>(t.text.size()), kFrameRef,
+                                       globals_.intern(t.text.substr(1))});
+        else if (!globals_.frameElsewhere(t.text.substr(1)))
             error(t, "unknown frame " + quoted(t.text));
         return of(Base::Float);
     case Tok::Builtin:

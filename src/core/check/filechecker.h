@@ -26,13 +26,16 @@ struct Decl {
     bool used = false;
 };
 
-// A name in the code and what it stands for: a local of the same unit, or a global by name.
+// A name in the code and what it stands for: a local of the same unit, a global by name, or a
+// frame of the unit (kFrameRef).
+inline constexpr std::int32_t kFrameRef = -2;
+
 struct Ref {
     std::uint16_t file;
     std::int32_t line;
     std::int32_t column;
     std::int32_t length;
-    std::int32_t local; // index into the unit's locals; -1 for a global
+    std::int32_t local; // index into the unit's locals; -1 for a global, kFrameRef for a frame
     const std::string *name;
 };
 

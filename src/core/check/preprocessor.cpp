@@ -381,7 +381,7 @@ private:
         if (t.text[0] == '$') {
             if (active() && name == "frame")
                 for (const Token &f : line)
-                    unit_.frames.emplace(f.text);
+                    unit_.frames.emplace(f.text, FramePlace{f.file, f.line, f.column});
             return;
         }
         if (name == "if" || name == "ifdef" || name == "ifndef") {

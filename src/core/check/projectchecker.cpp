@@ -68,7 +68,7 @@ public:
         Macros startMacros;
         UnitResult result;
         std::vector<qc::Diagnostic> diagnostics;
-        std::set<std::string, std::less<>> frames;
+        Frames frames;
     };
 
     explicit Project(std::string root) : root_(std::move(root)) {}
@@ -207,9 +207,12 @@ public:
             return std::nullopt;
         for (const auto &u : units_)
             for (const Ref &r : u->result.refs)
-                if (r.file == file->second && r.line == line && column >= r.column && column < r.column + r.length)
+                if (r.file == file->second && r.line == line && column >= r.column && column < r.column + r.length) {
+                    if (r.local == kFrameRef)
+                        return frame(*u, *r.name);
                     return r.local >= 0 ? publicDecl(u->result.locals[static_cast<std::size_t>(r.local)], &u->result)
                                         : global(*r.name);
+                }
         return std::nullopt;
     }
 
@@ -219,7 +222,13 @@ public:
         const bool isLocal = d.kind == DeclarationKind::Local || d.kind == DeclarationKind::Parameter;
         for (const auto &u : units_) {
             std::int32_t local = -1;
-            if (isLocal) {
+            if (d.kind == DeclarationKind::Frame) {
+                const auto f = u->frames.find(d.name);
+                if (f == u->frames.end() || frame(*u, d.name)->place != d.place)
+                    continue;
+                local = kFrameRef;
+                places.push_back(d.place);
+            } else if (isLocal) {
                 for (std::size_t i = 0; i < u->result.locals.size(); ++i) {
                     const Decl &l = u->result.locals[i];
                     if (*l.name == d.name && paths_[l.file] == d.place.path && l.line == d.place.line && l.column == d.place.column)
@@ -319,6 +328,12 @@ private:
         if (unit && d.function >= 0)
             out.function = *unit->globals[static_cast<std::size_t>(d.function)].name;
         return out;
+    }
+
+    std::optional<Declaration> frame(const UnitState &unit, const std::string &name) const
+    {
+        const FramePlace &p = unit.frames.at(name);
+        return Declaration{name, DeclarationKind::Frame, "float", Place{paths_[p.file], p.line, p.column}, {}};
     }
 
     std::optional<Declaration> global(const std::string &name) const
