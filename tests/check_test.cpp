@@ -70,6 +70,17 @@ const Case kClean[] = {
                      "#if defined(ON) && 1\nvoid() f = { k = k; };\n#endif", {}},
     {"bit operators of fteqcc", "void() f = { self.health (-) 1; self.health (+) 2; if !(self.health & 4) return; };", {}},
     {"strings of several pieces", "void() f = { dprint(\"a\" \"b\", \"c\\n\"); };", {}},
+    {"more of what fteqcc accepts",
+     ".void(entity a, float d) th_pain;\n.float() fnfield;\nstring(string s, ...) strcat = #115;\n#pragma target fte\n"
+     "var float vx = 1;\nfloat ga = 1, gb = 2;\nfloat hex = 0x10;\nfloat mins[] = {1, 2};\nvector vlit = [1, 2, 3];\n"
+     "float(float a) bar = {\n\tlocal entity e = world;\n\tlocal string s = strcat(\"a\", \"b\");\n"
+     "\te = find(world, classname, s);\n\tself.th_pain(e, 2);\n\tself.health = self.health & ~4;\n"
+     "\tif (self.classname == \"player\") return 1; else if (a) return 2;\n\ts = __FUNC__;\n"
+     "\tif (e) if (a) a = 1; else a = 2;\n\tlabel1:\n\tif (a < 1) goto label1;\n"
+     "\ta++; --a; a *= 2; a |= 1;\n\tself.health = self.fnfield();\n\treturn self.health;\n};\n"
+     "void g(float x, optional float y) { local float z = x + y; z += vx + ga + gb + hex + mins[0] + vlit_x; }\n"
+     "vector(vector v) h = { return v * 2; };\n",
+     {}},
 };
 
 // One kind of fault per row, reported on its line.
@@ -96,6 +107,11 @@ const Case kFaults[] = {
     {"missing include", "#include \"gone.qh\"", {"1: error: cannot find the included file gone.qh"}},
     {"unused local", "void() f = {\n\tlocal float spare;\n};", {"2: warning: the local 'spare' is never used"}},
     {"no return at the end", "float(float a) f = {\n\tif (a) return 1;\n};", {"3: warning: 'f' can end without returning a value"}},
+    {"unknown type", "flaot x;\nfloat y;", {"1: error: unknown type 'flaot'; did you mean 'float'?"}},
+    {"#endif without #if", "float x;\n#endif", {"2: error: #endif without #if"}},
+    {"#error", "#ifndef FTE\n#error needs FTE\n#endif", {"2: error: #error needs FTE"}},
+    {"too many arguments through a field", "void() f = {\n\tself.think(1);\n};", {"2: error: too many arguments for 'think': it takes 0"}},
+    {"missing ')' of a call", "void() f = {\n\trint(1;\n};", {"2: error: expected ')' to end the arguments, found ';'"}},
     {"recovery keeps going", "void() f = {\n\tself.health = ;\n\tself.helth = 1;\n};",
      {"2: error: unexpected ';'", "3: error: unknown field 'helth'; did you mean 'health'?"}},
 };

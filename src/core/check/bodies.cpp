@@ -619,7 +619,7 @@ Value FileChecker::Impl::field(const Value &object, int depth)
             return of(Base::Float);
         }
     if (on == Base::Entity) // what else has members (structs, pointers) is not followed
-        error(t, "unknown field " + quoted(t.text) + globals_.nearName(t.text, true));
+        error(t, "unknown field " + quoted(t.text) + globals_.nearName(t.text, Globals::Meant::Field));
     return unknown();
 }
 
@@ -653,7 +653,7 @@ Value FileChecker::Impl::name(const Token &t)
     // The compiler's own names: __FILE__, __LINE__, __NULL__ ...
     if (n > 4 && t.text.substr(0, 2) == "__" && t.text.substr(n - 2) == "__")
         return unknown();
-    std::string near = globals_.nearName(t.text, false);
+    std::string near = globals_.nearName(t.text, Globals::Meant::Anything);
     if (near.empty())
         for (std::int32_t i : scope_)
             if (const std::string &candidate = *result_.locals[static_cast<std::size_t>(i)].name;

@@ -45,8 +45,10 @@ public:
     virtual ~Globals() = default;
     // The declaration of a global name, from any file; null when there is none.
     virtual const Decl *find(std::string_view name) const = 0;
-    // Names near a misspelt one, for "did you mean".
-    virtual std::string nearName(std::string_view name, bool fieldsOnly) const = 0;
+    // What a misspelt name may have meant.
+    enum class Meant { Anything, Field, Type };
+    // "; did you mean 'x'?" for a declared name near a misspelt one, else nothing.
+    virtual std::string nearName(std::string_view name, Meant meant) const = 0;
     virtual const std::string *intern(std::string_view name) = 0;
     // Whether another file names this frame: lenient where compilers keep frames across files.
     virtual bool frameElsewhere(std::string_view name) const = 0;

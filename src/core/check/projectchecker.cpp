@@ -82,24 +82,32 @@ public:
         return &units_[unit]->result.globals[index];
     }
 
-    std::string nearName(std::string_view name, bool fieldsOnly) const override
+    std::string nearName(std::string_view name, Meant meant) const override
     {
+        static constexpr std::string_view kTypeNames[] = {"float", "vector", "string", "entity", "void", "int", "integer"};
         if (name.size() < 3 || name.size() > 64)
             return {};
         const std::size_t most = std::max<std::size_t>(1, name.size() / 4);
         std::string_view best;
         std::size_t bestDistance = most + 1;
-        for (const auto &[candidate, entries] : byName_) {
-            if (entries.empty() || candidate.size() + most < name.size() || candidate.size() > name.size() + most)
-                continue;
-            if (fieldsOnly && types_[declOf(entries.front()).type].base != Base::Field)
-                continue;
+        const auto consider = [&](std::string_view candidate) {
+            if (candidate.size() + most < name.size() || candidate.size() > name.size() + most)
+                return;
             const std::size_t d = distance(name, candidate, most);
             if (d < bestDistance || (d == bestDistance && candidate < best)) {
                 best = candidate;
                 bestDistance = d;
             }
+        };
+        for (const auto &[candidate, entries] : byName_) {
+            const Decl *d = entries.empty() ? nullptr : &declOf(entries.front());
+            if (d && (meant == Meant::Anything || (meant == Meant::Field && types_[d->type].base == Base::Field) ||
+                      (meant == Meant::Type && d->kind == DeclarationKind::Type)))
+                consider(candidate);
         }
+        if (meant == Meant::Type)
+            for (std::string_view type : kTypeNames)
+                consider(type);
         return best.empty() ? std::string() : "; did you mean '" + std::string(best) + "'?";
     }
 
