@@ -98,7 +98,7 @@ void BM_CheckRereleaseAgainstFteqcc(benchmark::State &state)
         return;
     }
     const bool haveFteqcc = fs::exists("/usr/bin/fteqcc");
-    const fs::path vanilla = vanillaMod("vanilla", 33, 450'000);
+    const fs::path vanilla = vanillaMod("vanilla", 33, 370'000);
     if (haveFteqcc && !fteqcc(vanilla)) {
         state.SkipWithError("fteqcc does not compile the generated mod");
         return;

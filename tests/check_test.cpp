@@ -1,3 +1,4 @@
+#include "core/base/errors.h"
 #include "core/check/commandline.h"
 #include "core/check/projectchecker.h"
 #include "tempdir.h"
@@ -69,6 +70,17 @@ const Case kClean[] = {
                      "#if defined(ON) && 1\nvoid() f = { k = k; };\n#endif", {}},
     {"bit operators of fteqcc", "void() f = { self.health (-) 1; self.health (+) 2; if !(self.health & 4) return; };", {}},
     {"strings of several pieces", "void() f = { dprint(\"a\" \"b\", \"c\\n\"); };", {}},
+    {"more of what fteqcc accepts",
+     ".void(entity a, float d) th_pain;\n.float() fnfield;\nstring(string s, ...) strcat = #115;\n#pragma target fte\n"
+     "var float vx = 1;\nfloat ga = 1, gb = 2;\nfloat hex = 0x10;\nfloat mins[] = {1, 2};\nvector vlit = [1, 2, 3];\n"
+     "float(float a) bar = {\n\tlocal entity e = world;\n\tlocal string s = strcat(\"a\", \"b\");\n"
+     "\te = find(world, classname, s);\n\tself.th_pain(e, 2);\n\tself.health = self.health & ~4;\n"
+     "\tif (self.classname == \"player\") return 1; else if (a) return 2;\n\ts = __FUNC__;\n"
+     "\tif (e) if (a) a = 1; else a = 2;\n\tlabel1:\n\tif (a < 1) goto label1;\n"
+     "\ta++; --a; a *= 2; a |= 1;\n\tself.health = self.fnfield();\n\treturn self.health;\n};\n"
+     "void g(float x, optional float y) { local float z = x + y; z += vx + ga + gb + hex + mins[0] + vlit_x; }\n"
+     "vector(vector v) h = { return v * 2; };\n",
+     {}},
 };
 
 // One kind of fault per row, reported on its line.
@@ -84,7 +96,7 @@ const Case kFaults[] = {
     {"wrong return", "float() f = {\n\treturn \"x\";\n};", {"2: error: returns a string from a function that returns float"}},
     {"argument type", "void() f = {\n\trint(\"x\");\n};", {"2: error: argument 1 of 'rint' should be a float, not a string"}},
     {"too many arguments", "void() f = {\n\trint(1, 2);\n};", {"2: error: too many arguments for 'rint': it takes 1"}},
-    {"too few arguments", "void() f = {\n\tsound(self);\n};", {"2: error: too few arguments for 'sound': it takes 3"}},
+    {"too few arguments", "void() f = {\n\tsound(self);\n};", {"2: warning: too few arguments for 'sound': it takes 3"}},
     {"declared twice", "void(float a) g;\nvoid(string a) g = {};", {"2: error: 'g' was declared as void(float a) before, here as void(string a)"}},
     {"missing semicolon", "void() f = {\n\tself.health = 1\n\n\tself.frame = 2;\n};", {"2: error: missing ';' here"}},
     {"missing brace", "void() f = {\n\tself.health = 1;\n\nvoid() g = {};", {"2: error: missing '}' here"}},
@@ -95,6 +107,11 @@ const Case kFaults[] = {
     {"missing include", "#include \"gone.qh\"", {"1: error: cannot find the included file gone.qh"}},
     {"unused local", "void() f = {\n\tlocal float spare;\n};", {"2: warning: the local 'spare' is never used"}},
     {"no return at the end", "float(float a) f = {\n\tif (a) return 1;\n};", {"3: warning: 'f' can end without returning a value"}},
+    {"unknown type", "flaot x;\nfloat y;", {"1: error: unknown type 'flaot'; did you mean 'float'?"}},
+    {"#endif without #if", "float x;\n#endif", {"2: error: #endif without #if"}},
+    {"#error", "#ifndef FTE\n#error needs FTE\n#endif", {"2: error: #error needs FTE"}},
+    {"too many arguments through a field", "void() f = {\n\tself.think(1);\n};", {"2: error: too many arguments for 'think': it takes 0"}},
+    {"missing ')' of a call", "void() f = {\n\trint(1;\n};", {"2: error: expected ')' to end the arguments, found ';'"}},
     {"recovery keeps going", "void() f = {\n\tself.health = ;\n\tself.helth = 1;\n};",
      {"2: error: unexpected ';'", "3: error: unknown field 'helth'; did you mean 'health'?"}},
 };
@@ -197,6 +214,7 @@ TEST_F(CheckCommandTest, AMissingFolderOrAFileIsReportedWithExitCodeTwo)
     EXPECT_EQ(run({write("file.qc", "float x;")}), 2);
     EXPECT_NE(err.str().find("not a folder"), std::string::npos);
     EXPECT_TRUE(out.str().empty());
+    EXPECT_THROW(ProjectChecker(path("gone")).checkAll(), AppError);
 }
 
 // Input that would make a naive front end recurse, loop or grow without end: a diagnostic, and
@@ -231,4 +249,27 @@ TEST_F(CheckTest, IncludesCycleBetweenFiles)
     write("c.qh", "#include \"b.qh\"\nfloat c;\n");
     EXPECT_EQ(check("#include \"b.qh\"\nvoid() f = { b = c; };"),
               std::vector<std::string>{"1: error: b.qh includes itself"});
+}
+
+TEST_F(CheckTest, TokensOfARedefinedMacroStayReadable)
+{
+    // The first body's tokens are checked after the second definition replaced it.
+    EXPECT_EQ(check("#define V time\nfloat k = V;\n#undef V\n#define V \"text\"\nstring s = V;"), std::vector<std::string>{});
+    EXPECT_EQ(check("#define V tiem\nfloat k = V;\n#define V 2\n"),
+              std::vector<std::string>{"2: error: unknown name 'tiem'; did you mean 'time'?"});
+}
+
+TEST_F(CheckTest, FramesResolveToTheirFrameLine)
+{
+    write("progs.src", "progs.dat\ndefs.qc\na.qc\nb.qc\n");
+    write("defs.qc", kDefs);
+    const std::string a = write("a.qc", "$frame s1 s2\nvoid() f = [$s1, f] {\n\tself.frame = $s2;\n};\n");
+    write("b.qc", "$frame s2\nvoid() g = { self.frame = $s2; };\n");
+    ProjectChecker checker(root);
+    EXPECT_TRUE(checker.checkAll().empty());
+    const auto frame = checker.declarationAt(a, 3, 16);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(*frame, (check::Declaration{"s2", check::DeclarationKind::Frame, "float", {a, 1, 11}, {}}));
+    // Frames belong to their file: b.qc's $s2 is another.
+    EXPECT_EQ(checker.usesOf(*frame), (std::vector<check::Place>{{a, 1, 11}, {a, 3, 15}}));
 }

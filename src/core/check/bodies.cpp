@@ -48,7 +48,7 @@ void FileChecker::Impl::task(const Task &t)
 {
     const Decl &owner = result_.globals[static_cast<std::size_t>(t.global)];
     function_ = t.isBody ? t.global : -1;
-    result_type_ = types_[owner.type].base == Base::Function ? types_[owner.type].inner : owner.type;
+    resultType_ = types_[owner.type].base == Base::Function ? types_[owner.type].inner : owner.type;
     scope_.clear();
     firstLocal_ = result_.locals.size();
     if (t.parameters && t.isBody)
@@ -84,7 +84,7 @@ void FileChecker::Impl::task(const Task &t)
         if (at_ == before)
             ++at_;
     }
-    const Base result = types_[result_type_].base;
+    const Base result = types_[resultType_].base;
     if (!ends && result != Base::Void && result != Base::Unknown && result != Base::Variant)
         warning(tokens_[std::min(t.end, tokens_.size() - 1)], quoted(*owner.name) + " can end without returning a value");
     for (std::size_t i = firstLocal_; i < result_.locals.size(); ++i) {
@@ -367,8 +367,8 @@ void FileChecker::Impl::returnStatement()
     if (accept(";"))
         return;
     const Value v = expression(1);
-    if (types_[result_type_].base != Base::Void)
-        checkAssign(at, result_type_, v, "return");
+    if (types_[resultType_].base != Base::Void)
+        checkAssign(at, resultType_, v, "return");
     if (!accept(";")) {
         missingAfter(previous(), ";");
         if (!peek().lineStart)
@@ -574,8 +574,8 @@ Value FileChecker::Impl::call(const Token &at, const Value &callee, int depth)
     if (arguments.size() > f.parameters.size() && !f.varargs)
         error(*arguments[f.parameters.size()].first, "too many arguments for " + name + ": it takes " +
                                                          std::to_string(f.parameters.size()));
-    else if (arguments.size() < f.required)
-        error(at, "too few arguments for " + name + ": it takes " + std::to_string(f.required));
+    else if (arguments.size() < f.required) // fteqcc only warns: the rest hold what they held
+        warning(at, "too few arguments for " + name + ": it takes " + std::to_string(f.required));
     for (std::size_t i = 0; i < arguments.size() && i < f.parameters.size(); ++i) {
         const Value &a = arguments[i].second;
         if (!a.zero && !types_.assignable(f.parameters[i].type, a.type))
@@ -618,8 +618,8 @@ Value FileChecker::Impl::field(const Value &object, int depth)
             reference(t, -1, v);
             return of(Base::Float);
         }
-    if (on == Base::Entity || on == Base::Unknown)
-        error(t, "unknown field " + quoted(t.text) + globals_.nearName(t.text, true));
+    if (on == Base::Entity) // what else has members (structs, pointers) is not followed
+        error(t, "unknown field " + quoted(t.text) + globals_.nearName(t.text, Globals::Meant::Field));
     return unknown();
 }
 
@@ -653,7 +653,7 @@ Value FileChecker::Impl::name(const Token &t)
     // The compiler's own names: __FILE__, __LINE__, __NULL__ ...
     if (n > 4 && t.text.substr(0, 2) == "__" && t.text.substr(n - 2) == "__")
         return unknown();
-    std::string near = globals_.nearName(t.text, false);
+    std::string near = globals_.nearName(t.text, Globals::Meant::Anything);
     if (near.empty())
         for (std::int32_t i : scope_)
             if (const std::string &candidate = *result_.locals[static_cast<std::size_t>(i)].name;
@@ -685,7 +685,10 @@ Value FileChecker::Impl::primary(int depth)
     case Tok::Vector:
         return t.text.size() <= 4 ? of(Base::Float) : of(Base::Vector);
     case Tok::Frame:
-        if (!unit_.frames.count(t.text.substr(1)) && !globals_.frameElsewhere(t.text.substr(1)))
+        if (unit_.frames.count(t.text.substr(1)))
+            result_.refs.push_back(Ref{t.file, t.line, t.column, static_cast<std::int32_t>(t.text.size()), kFrameRef,
+                                       globals_.intern(t.text.substr(1))});
+        else if (!globals_.frameElsewhere(t.text.substr(1)))
             error(t, "unknown frame " + quoted(t.text));
         return of(Base::Float);
     case Tok::Builtin:

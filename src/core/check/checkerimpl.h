@@ -108,7 +108,7 @@ private:
 
     // The function being checked.
     std::int32_t function_ = -1;
-    TypeId result_type_ = 0;
+    TypeId resultType_ = 0;
     std::vector<std::int32_t> scope_; // visible locals, latest last
     std::size_t firstLocal_ = 0;
 };

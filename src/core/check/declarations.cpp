@@ -304,7 +304,7 @@ void FileChecker::Impl::globalDeclaration()
     if (isTypedef)
         next();
     if (!isTypedef && !startsType()) {
-        error(t, t.kind == Tok::Name ? "unknown type '" + std::string(t.text) + "'" + globals_.nearName(t.text, false)
+        error(t, t.kind == Tok::Name ? "unknown type '" + std::string(t.text) + "'" + globals_.nearName(t.text, Globals::Meant::Type)
                                      : "expected a declaration" + found(t));
         skipStatement();
         return;

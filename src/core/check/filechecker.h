@@ -26,13 +26,16 @@ struct Decl {
     bool used = false;
 };
 
-// A name in the code and what it stands for: a local of the same unit, or a global by name.
+// A name in the code and what it stands for: a local of the same unit, a global by name, or a
+// frame of the unit (kFrameRef).
+inline constexpr std::int32_t kFrameRef = -2;
+
 struct Ref {
     std::uint16_t file;
     std::int32_t line;
     std::int32_t column;
     std::int32_t length;
-    std::int32_t local; // index into the unit's locals; -1 for a global
+    std::int32_t local; // index into the unit's locals; -1 for a global, kFrameRef for a frame
     const std::string *name;
 };
 
@@ -42,8 +45,10 @@ public:
     virtual ~Globals() = default;
     // The declaration of a global name, from any file; null when there is none.
     virtual const Decl *find(std::string_view name) const = 0;
-    // Names near a misspelt one, for "did you mean".
-    virtual std::string nearName(std::string_view name, bool fieldsOnly) const = 0;
+    // What a misspelt name may have meant.
+    enum class Meant { Anything, Field, Type };
+    // "; did you mean 'x'?" for a declared name near a misspelt one, else nothing.
+    virtual std::string nearName(std::string_view name, Meant meant) const = 0;
     virtual const std::string *intern(std::string_view name) = 0;
     // Whether another file names this frame: lenient where compilers keep frames across files.
     virtual bool frameElsewhere(std::string_view name) const = 0;

@@ -287,6 +287,7 @@ private:
             if (!readArguments(site, arguments))
                 return;
         }
+        unit_.expanded.insert(macro);
         Input input;
         input.macro = macro.get();
         input.tokens = substitute(site, *macro, arguments);
@@ -380,7 +381,7 @@ private:
         if (t.text[0] == '$') {
             if (active() && name == "frame")
                 for (const Token &f : line)
-                    unit_.frames.emplace(f.text);
+                    unit_.frames.emplace(f.text, FramePlace{f.file, f.line, f.column});
             return;
         }
         if (name == "if" || name == "ifdef" || name == "ifndef") {

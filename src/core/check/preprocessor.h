@@ -44,14 +44,25 @@ struct SourceText {
 // text when there is no such file.
 using IncludeReader = std::function<SourceText(const std::string &name, std::uint16_t from)>;
 
+// Where a $frame line names a frame.
+struct FramePlace {
+    std::uint16_t file;
+    std::int32_t line;
+    std::int32_t column;
+};
+
+using Frames = std::map<std::string, FramePlace, std::less<>>;
+
 // What one source file comes to after preprocessing, its #includes inlined.
 struct Unit {
     std::vector<Token> tokens;
-    std::set<std::string, std::less<>> frames;
+    Frames frames;
     std::vector<Problem> problems;
     bool autoproto = false;
     // Texts made while expanding (pasted names, stringized arguments) that tokens point into.
     std::deque<std::string> made;
+    // The macros expanded, whose bodies tokens point into even after an #undef.
+    std::set<std::shared_ptr<const Macro>> expanded;
 };
 
 // Preprocesses one file starting from `macros`, which it leaves as they stand at its end.

@@ -59,11 +59,6 @@ std::size_t distance(std::string_view a, std::string_view b, std::size_t most)
     return d[a.size() * width + b.size()];
 }
 
-DeclarationKind publicKind(const Decl &d)
-{
-    return d.kind;
-}
-
 } // namespace
 
 class Project : public Globals {
@@ -73,7 +68,7 @@ public:
         Macros startMacros;
         UnitResult result;
         std::vector<qc::Diagnostic> diagnostics;
-        std::set<std::string, std::less<>> frames;
+        Frames frames;
     };
 
     explicit Project(std::string root) : root_(std::move(root)) {}
@@ -87,24 +82,32 @@ public:
         return &units_[unit]->result.globals[index];
     }
 
-    std::string nearName(std::string_view name, bool fieldsOnly) const override
+    std::string nearName(std::string_view name, Meant meant) const override
     {
+        static constexpr std::string_view kTypeNames[] = {"float", "vector", "string", "entity", "void", "int", "integer"};
         if (name.size() < 3 || name.size() > 64)
             return {};
         const std::size_t most = std::max<std::size_t>(1, name.size() / 4);
         std::string_view best;
         std::size_t bestDistance = most + 1;
-        for (const auto &[candidate, entries] : byName_) {
-            if (entries.empty() || candidate.size() + most < name.size() || candidate.size() > name.size() + most)
-                continue;
-            if (fieldsOnly && types_[declOf(entries.front()).type].base != Base::Field)
-                continue;
+        const auto consider = [&](std::string_view candidate) {
+            if (candidate.size() + most < name.size() || candidate.size() > name.size() + most)
+                return;
             const std::size_t d = distance(name, candidate, most);
             if (d < bestDistance || (d == bestDistance && candidate < best)) {
                 best = candidate;
                 bestDistance = d;
             }
+        };
+        for (const auto &[candidate, entries] : byName_) {
+            const Decl *d = entries.empty() ? nullptr : &declOf(entries.front());
+            if (d && (meant == Meant::Anything || (meant == Meant::Field && types_[d->type].base == Base::Field) ||
+                      (meant == Meant::Type && d->kind == DeclarationKind::Type)))
+                consider(candidate);
         }
+        if (meant == Meant::Type)
+            for (std::string_view type : kTypeNames)
+                consider(type);
         return best.empty() ? std::string() : "; did you mean '" + std::string(best) + "'?";
     }
 
@@ -212,9 +215,12 @@ public:
             return std::nullopt;
         for (const auto &u : units_)
             for (const Ref &r : u->result.refs)
-                if (r.file == file->second && r.line == line && column >= r.column && column < r.column + r.length)
+                if (r.file == file->second && r.line == line && column >= r.column && column < r.column + r.length) {
+                    if (r.local == kFrameRef)
+                        return frame(*u, *r.name);
                     return r.local >= 0 ? publicDecl(u->result.locals[static_cast<std::size_t>(r.local)], &u->result)
                                         : global(*r.name);
+                }
         return std::nullopt;
     }
 
@@ -224,7 +230,13 @@ public:
         const bool isLocal = d.kind == DeclarationKind::Local || d.kind == DeclarationKind::Parameter;
         for (const auto &u : units_) {
             std::int32_t local = -1;
-            if (isLocal) {
+            if (d.kind == DeclarationKind::Frame) {
+                const auto f = u->frames.find(d.name);
+                if (f == u->frames.end() || frame(*u, d.name)->place != d.place)
+                    continue;
+                local = kFrameRef;
+                places.push_back(d.place);
+            } else if (isLocal) {
                 for (std::size_t i = 0; i < u->result.locals.size(); ++i) {
                     const Decl &l = u->result.locals[i];
                     if (*l.name == d.name && paths_[l.file] == d.place.path && l.line == d.place.line && l.column == d.place.column)
@@ -319,11 +331,17 @@ private:
 
     Declaration publicDecl(const Decl &d, const UnitResult *unit) const
     {
-        Declaration out{*d.name, publicKind(d), types_.spelled(d.type) + (d.isArray ? "[]" : ""),
+        Declaration out{*d.name, d.kind, types_.spelled(d.type) + (d.isArray ? "[]" : ""),
                         Place{paths_[d.file], d.line, d.column}, {}};
         if (unit && d.function >= 0)
             out.function = *unit->globals[static_cast<std::size_t>(d.function)].name;
         return out;
+    }
+
+    std::optional<Declaration> frame(const UnitState &unit, const std::string &name) const
+    {
+        const FramePlace &p = unit.frames.at(name);
+        return Declaration{name, DeclarationKind::Frame, "float", Place{paths_[p.file], p.line, p.column}, {}};
     }
 
     std::optional<Declaration> global(const std::string &name) const

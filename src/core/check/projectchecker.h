@@ -21,13 +21,14 @@ struct Place {
     bool operator==(const Place &) const = default;
 };
 
-enum class DeclarationKind { Global, Constant, Field, Function, Builtin, Local, Parameter, Frame, Define, Type };
+enum class DeclarationKind { Global, Constant, Field, Function, Builtin, Local, Parameter, Frame, Type };
 
 // What a name stands for where it is used.
 struct Declaration {
     std::string name;
     DeclarationKind kind = DeclarationKind::Global;
-    // The type as a modder writes it: "float", ".float", "void(entity e)".
+    // The type as a modder writes it: "float", ".float", "void(entity e)". A frame's name is
+    // without its "$", its place on its $frame line.
     std::string type;
     Place place;
     // The function a local or parameter belongs to; empty for everything else.

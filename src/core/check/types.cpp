@@ -1,5 +1,7 @@
 #include "core/check/types.h"
 
+#include <algorithm>
+
 namespace vardo::check {
 
 namespace {
@@ -104,9 +106,10 @@ bool Types::same(TypeId a, TypeId b) const
         return same(x.inner, y.inner);
     if (x.base != Base::Function)
         return true;
-    if (!same(x.inner, y.inner) || x.varargs != y.varargs || x.parameters.size() != y.parameters.size())
+    // Extra arguments a list of "..." takes are not worth an error: compare what both name.
+    if (!same(x.inner, y.inner) || (!x.varargs && !y.varargs && x.parameters.size() != y.parameters.size()))
         return false;
-    for (std::size_t i = 0; i < x.parameters.size(); ++i)
+    for (std::size_t i = 0; i < std::min(x.parameters.size(), y.parameters.size()); ++i)
         if (!same(x.parameters[i].type, y.parameters[i].type))
             return false;
     return true;
