@@ -196,11 +196,6 @@ void SymbolNavigator::setProjectRoot(const std::string &root)
     symbols_->setDirectory(root, workbench_.editedDocument().path());
 }
 
-const std::string &SymbolNavigator::projectRoot() const
-{
-    return symbols_->directory();
-}
-
 void SymbolNavigator::indexEditorText(bool inBackground)
 {
     typingPause_->stop();
