@@ -1,6 +1,7 @@
 // The window's features, how they are wired to each other, and what they ask of the window.
 #include "app/form1.h"
 
+#include "checking/checkcontroller.h"
 #include "compile/compilecontroller.h"
 #include "edit/brackets.h"
 #include "core/qc/sourcelist.h"
@@ -62,11 +63,21 @@ void TForm1::buildFeatures()
     // Another project's uses and messages would lead nowhere useful.
     connect(navigation, &NavigationController::directoryChanged, output, &OutputList::clear);
     // A row's jump joins the walk back and forth.
-    connect(output, &OutputList::goToRequested, symbols, [this](const OutputRow &row) {
-        runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column, row.length); });
-    });
+    for (OutputList *list : {output, problems})
+        connect(list, &OutputList::goToRequested, symbols, [this](const OutputRow &row) {
+            runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column, row.length); });
+        });
+    checking = new CheckController(*this, vardo, problems, this);
+    compiling->walkAlso(problems);
+    symbols->setScopes({[this](int line, int column) { return checking->declarationAt(line, column); },
+                        [this](const check::Declaration &declaration) { return checking->usesOf(declaration); }});
+    // The compiler has just seen the disk: the check reads it again too.
+    connect(compiling, &CompileController::ended, checking, &CheckController::recheckProject);
+    connect(navigation, &NavigationController::directoryChanged, problems, &OutputList::clear);
+    connect(navigation, &NavigationController::directoryChanged, checking, &CheckController::recheckProject);
     symbols->directoryChanged(dir->directory());
-    output->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
+    for (OutputList *list : {output, problems})
+        list->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
 }
 
 bool TForm1::confirmClose()

@@ -18,6 +18,7 @@ class QStatusBar;
 
 namespace vardo {
 
+class CheckController;
 class CompileController;
 class DirectoryListBox;
 class DriveComboBox;
@@ -73,6 +74,8 @@ public:
     QSplitter *Splitter1;
     TextPane *vardo;
     OutputList *output;
+    // The project's problems as the checker finds them while the user types, under the output.
+    OutputList *problems;
     TextPane *veer;
     TabbedNotebook *TabbedNotebook2;
     // The help panes, made when the Help page is first shown; null until then.
@@ -93,6 +96,7 @@ public:
     NavigationController *navigation = nullptr;
     CompileController *compiling = nullptr;
     FindController *finding = nullptr;
+    CheckController *checking = nullptr;
 
     void SetWindowCaption();
     // Offers to save the changed panes before the window closes; false when it must stay open.
