@@ -73,6 +73,16 @@ struct Session {
         caret(line, 0);
         editor()->textCursor().insertText(text);
     }
+    // The tooltip the mouse resting on a position of the editor's text brings up.
+    QString hoverAt(int position) const
+    {
+        QTextCursor at(editor()->document());
+        at.setPosition(position);
+        const QPoint point = editor()->cursorRect(at).center();
+        QHelpEvent hover(QEvent::ToolTip, point, editor()->viewport()->mapToGlobal(point));
+        QApplication::sendEvent(editor()->viewport(), &hover);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
     QList<Underline> underlines() const
     {
         QList<Underline> found;
@@ -121,6 +131,8 @@ private slots:
             QCOMPARE(mark.text, QString::fromLatin1(c.marked));
             QCOMPARE(mark.colour, c.colour);
             QVERIFY2(mark.tip.contains(QLatin1String(c.tip)), qPrintable(mark.tip));
+            const int inside = s.editor()->document()->toPlainText().indexOf(QLatin1String(c.marked)) + 1;
+            QTRY_VERIFY(s.hoverAt(inside).contains(mark.tip.toHtmlEscaped()));
             QCOMPARE(s.form->problems->resultRows(), 1);
             const OutputRow &row = s.form->problems->resultRow(0);
             QVERIFY2(row.text.startsWith(QLatin1String(c.row)), qPrintable(row.text));
@@ -194,10 +206,7 @@ private slots:
         for (int row = 0; row < 3; ++row)
             QVERIFY(s.form->output->resultRow(row).line <= 5);
 
-        const QRect at = s.editor()->cursorRect();
-        QHelpEvent hover(QEvent::ToolTip, at.center(), s.editor()->viewport()->mapToGlobal(at.center()));
-        QApplication::sendEvent(s.editor()->viewport(), &hover);
-        QTRY_VERIFY(QToolTip::text().contains(QLatin1String("float total")));
+        QTRY_VERIFY(s.hoverAt(s.editor()->textCursor().position()).contains(QLatin1String("float total")));
     }
 };
 
