@@ -162,6 +162,23 @@ private slots:
         QCOMPARE(s.editor()->textCursor().selectionStart() - s.editor()->textCursor().block().position(), 1);
     }
 
+    // A save reads the whole project again: what another program wrote into a file meanwhile
+    // shows among the problems.
+    void saveReadsTheProjectAgain()
+    {
+        Session s;
+        QVERIFY(s.form);
+        QVERIFY(s.openWorld());
+        s.tree.write("defs.qc", std::string(kDefs) + "nonsense;\r\n");
+        s.type(0, QStringLiteral("\n"));
+        QSignalSpy checked(s.form->checking, &CheckController::checked);
+        QVERIFY(checked.wait(10000));
+        QCOMPARE(s.form->problems->resultRows(), 0);
+        QTest::keyClick(s.editor(), Qt::Key_S, Qt::ControlModifier);
+        QTRY_COMPARE(s.form->problems->resultRows(), 1);
+        QCOMPARE(s.form->problems->resultRow(0).file, s.tree / "defs.qc");
+    }
+
     // A check of an older text never shows: the text changed while it ran.
     void newerTextWins()
     {

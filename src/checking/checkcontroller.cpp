@@ -55,6 +55,14 @@ CheckController::CheckController(Workbench &workbench, TextPane *editor, OutputL
     connect(&pause_, &QTimer::timeout, this, &CheckController::send);
     connect(editor, &QPlainTextEdit::textChanged, this, &CheckController::textChanged);
     connect(editor->doc(), &Document::replaced, this, &CheckController::fileReplaced);
+    // A save may cause or cure problems in the files that use this one, and other programs may
+    // have written files meanwhile: the next check reads the whole project again.
+    connect(editor->document(), &QTextDocument::modificationChanged, this, [this](bool changed) {
+        if (!changed) {
+            wholeProject_ = true;
+            pause_.start();
+        }
+    });
     connect(problems, &OutputList::dismissed, this, [this] { dismissed_ = true; });
     connect(new QShortcut(QKeySequence(Qt::Key_F8), window), &QShortcut::activated, this, [this] {
         dismissed_ = false;
