@@ -1,6 +1,7 @@
 // The window's features, how they are wired to each other, and what they ask of the window.
 #include "app/form1.h"
 
+#include "checking/checkcontroller.h"
 #include "compile/compilecontroller.h"
 #include "core/base/paths.h"
 #include "core/qc/sourcelist.h"
@@ -78,13 +79,23 @@ void TForm1::buildFeatures()
         symbols->setProjectRoot(root);
     });
     // A row's jump joins the walk back and forth.
-    connect(output, &OutputList::goToRequested, symbols, [this](const OutputRow &row) {
-        runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column, row.length); });
-    });
+    for (OutputList *list : {output, problems})
+        connect(list, &OutputList::goToRequested, symbols, [this](const OutputRow &row) {
+            runGuarded([this, &row] { symbols->jumpToPlace(row.file, row.line, row.column, row.length); });
+        });
+    checking = new CheckController(*this, vardo, problems, this);
+    compiling->walkAlso(problems);
+    symbols->setScopes({[this](int line, int column) { return checking->declarationAt(line, column); },
+                        [this](const check::Declaration &declaration) { return checking->usesOf(declaration); }});
+    // The compiler has just seen the disk: the check reads it again too.
+    connect(compiling, &CompileController::ended, checking, &CheckController::recheckProject);
+    connect(navigation, &NavigationController::directoryChanged, problems, &OutputList::clear);
+    connect(navigation, &NavigationController::directoryChanged, checking, &CheckController::recheckProject);
     symbols->setProjectRoot(projectRoot());
     rememberDirectory();
     quickOpen = new QuickOpen(*this, this);
-    output->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
+    for (OutputList *list : {output, problems})
+        list->setOutsideMark([this](const std::string &path) { return !isInProject(path); });
 }
 
 // However the file was opened; a file the list does not show leaves its selection alone.

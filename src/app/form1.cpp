@@ -214,12 +214,17 @@ void TForm1::buildEditPage(QWidget *page)
     output = named<OutputList>("output", page);
     output->setFont(editorFont());
     output->hide();
+    problems = named<OutputList>("problems", page);
+    problems->setFont(editorFont());
+    problems->hide();
     Splitter1 = named<QSplitter>("Splitter1", Qt::Vertical, page);
     Splitter1->setChildrenCollapsible(false);
     Splitter1->addWidget(vardo);
     Splitter1->addWidget(output);
+    Splitter1->addWidget(problems);
     Splitter1->setStretchFactor(0, 3);
     Splitter1->setStretchFactor(1, 1);
+    Splitter1->setStretchFactor(2, 1);
 
     Panel9 = panel("Panel9", page);
     Panel9->setFixedHeight(25);
@@ -305,7 +310,7 @@ void TForm1::buildFindBar()
 void TForm1::setTabOrder()
 {
     chainTabOrder({qclista, listado, qccarranca, Manager->tabBar(), dir, auto_, drive, salvaman, test, com,
-                   vardo, output, veer, TabbedNotebook2->tabBar()});
+                   vardo, output, problems, veer, TabbedNotebook2->tabBar()});
 }
 
 void TForm1::placeCompilerButton()

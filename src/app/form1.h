@@ -20,6 +20,7 @@ class QStatusBar;
 
 namespace vardo {
 
+class CheckController;
 class CompileController;
 class DirectoryListBox;
 class DriveComboBox;
@@ -80,6 +81,8 @@ public:
     QSplitter *Splitter1;
     TextPane *vardo;
     OutputList *output;
+    // The project's problems as the checker finds them while the user types, under the output.
+    OutputList *problems;
     TextPane *veer;
     TabbedNotebook *TabbedNotebook2;
     // The help panes, made when the Help page is first shown; null until then.
@@ -101,6 +104,7 @@ public:
     CompileController *compiling = nullptr;
     FindController *finding = nullptr;
     QuickOpen *quickOpen = nullptr;
+    CheckController *checking = nullptr;
 
     void SetWindowCaption();
     // The working directory of the editor's last run, from its settings; empty for none.

@@ -12,7 +12,7 @@
 namespace vardo {
 
 CompileController::CompileController(Workbench &workbench, QPushButton *button, OutputList *output, QWidget *window)
-    : QObject(window), workbench_(workbench), run_(new CompileRun(output, this))
+    : QObject(window), workbench_(workbench), output_(output), run_(new CompileRun(output, this))
 {
     connect(run_, &CompileRun::ended, this, &CompileController::ended);
     const auto guarded = [](auto action) { return [action] { runGuarded(action); }; };
@@ -26,8 +26,13 @@ CompileController::CompileController(Workbench &workbench, QPushButton *button, 
     button->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(choose, &QAction::triggered, this, guarded([window] { CompilerDialog(window).exec(); }));
     shortcut(QKeySequence(Qt::Key_F7), [this] { compile(); });
-    shortcut(QKeySequence(Qt::Key_F4), [output] { output->goToNext(); });
-    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4), [output] { output->goToPrevious(); });
+    shortcut(QKeySequence(Qt::Key_F4), [this] { walked()->goToNext(); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4), [this] { walked()->goToPrevious(); });
+}
+
+OutputList *CompileController::walked() const
+{
+    return output_->isHidden() && other_ && other_->isVisible() ? other_ : output_;
 }
 
 void CompileController::compile()

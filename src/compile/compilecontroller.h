@@ -23,13 +23,19 @@ public:
 
     // Saves the edited text where it must be, then starts the compiler over.
     void compile();
+    // F4 walks another list while the output list is hidden and that one is shown.
+    void walkAlso(OutputList *other) { other_ = other; }
 
 signals:
     // The compiler ended; it may have written files of its own (progs.dat, progs.lno, logs).
     void ended();
 
 private:
+    OutputList *walked() const;
+
     Workbench &workbench_;
+    OutputList *output_;
+    OutputList *other_ = nullptr;
     CompileRun *run_;
 };
 

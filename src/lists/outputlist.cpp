@@ -226,6 +226,13 @@ void OutputList::showResult(const QString &heading, std::vector<OutputRow> rows)
     scrollToTop();
 }
 
+void OutputList::replaceResult(const QString &heading, std::vector<OutputRow> rows)
+{
+    model_->reset(heading);
+    model_->add(std::move(rows), kMaxRows);
+    scrollToTop();
+}
+
 void OutputList::begin(const QString &heading)
 {
     model_->reset(heading);
@@ -345,6 +352,7 @@ void OutputList::keyPressEvent(QKeyEvent *event)
         hide();
         if (auto *splitter = qobject_cast<QSplitter *>(parentWidget()); splitter && splitter->widget(0))
             splitter->widget(0)->setFocus(Qt::OtherFocusReason);
+        emit dismissed();
         return;
     default:
         QListView::keyPressEvent(event);

@@ -49,6 +49,8 @@ public:
 
     // Replaces what the list shows with a finished result and brings the list into view.
     void showResult(const QString &heading, std::vector<OutputRow> rows);
+    // Replaces the result as showResult does, leaving the list shown or hidden as it is.
+    void replaceResult(const QString &heading, std::vector<OutputRow> rows);
 
     // A result that grows while it is shown: begin() replaces the list with the heading alone
     // and brings it into view, append() adds rows (keeping the last kMaxRows), finish() adds the
@@ -58,6 +60,8 @@ public:
     void finish(OutputRow summary);
     // Forgets the result and hides the list.
     void clear();
+    // Shows the list, given a share of the splitter again if it was dragged shut.
+    void reveal();
 
     // The rows after the heading.
     int resultRows() const;
@@ -75,12 +79,13 @@ public:
 signals:
     // Enter, a double click or F4 / Shift+F4 chose a row with a place.
     void goToRequested(const vardo::OutputRow &row);
+    // Esc hid the list.
+    void dismissed();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void reveal();
     bool goToFrom(int step);
     void goTo(const QModelIndex &index);
 

@@ -206,14 +206,30 @@ void TextPane::paintLineNumbers(QPaintEvent *event)
     painter.setFont(font());
     const int lineHeight = fontMetrics().height();
     const int right = gutter_->width() - kGutterPadding;
+    const QHash<int, QColor> marked = gutterMarks();
     for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
         const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
         if (box.top() > event->rect().bottom())
             break;
-        if (block.isVisible() && box.bottom() >= event->rect().top())
-            painter.drawText(0, int(box.top()), right, lineHeight, Qt::AlignRight,
-                             QString::number(block.blockNumber() + 1));
+        if (!block.isVisible() || box.bottom() < event->rect().top())
+            continue;
+        if (const auto mark = marked.find(block.blockNumber()); mark != marked.end())
+            painter.fillRect(0, int(box.top()) + 1, kGutterPadding - 1, lineHeight - 2, *mark);
+        painter.drawText(0, int(box.top()), right, lineHeight, Qt::AlignRight, QString::number(block.blockNumber() + 1));
     }
+}
+
+QHash<int, QColor> TextPane::gutterMarks() const
+{
+    QHash<int, QColor> marked;
+    for (const QTextEdit::ExtraSelection &mark : extraSelections())
+        if (mark.format.hasProperty(kGutterColour)) {
+            // An error's red outweighs a warning's amber on the same line: the first mark wins.
+            const int line = mark.cursor.block().blockNumber();
+            if (!marked.contains(line))
+                marked.insert(line, mark.format.colorProperty(kGutterColour));
+        }
+    return marked;
 }
 
 void TextPane::selectLineAt(int y)
@@ -271,6 +287,18 @@ void TextPane::setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks)
     std::stable_sort(marks.begin(), marks.end(),
                      [](const auto &a, const auto &b) { return ownerRank(a) < ownerRank(b); });
     setExtraSelections(marks);
+    if (gutter_)
+        gutter_->update();
+}
+
+QString TextPane::markToolTipAt(int position) const
+{
+    QStringList tips;
+    for (const QTextEdit::ExtraSelection &mark : extraSelections())
+        if (mark.cursor.selectionStart() <= position && position < mark.cursor.selectionEnd() &&
+            !mark.format.toolTip().isEmpty() && !tips.contains(mark.format.toolTip()))
+            tips << mark.format.toolTip();
+    return tips.join(u'\n');
 }
 
 void TextPane::changeEvent(QEvent *event)

@@ -2,6 +2,7 @@
 
 #include "doc/document.h"
 
+#include <QHash>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <string>
@@ -21,7 +22,10 @@ public:
     enum class Border { None, Single };
     // Who put marks among the extra selections; the marks are drawn in this order, the later
     // over the earlier.
-    enum class MarkOwner { CurrentLine, Find, Brackets };
+    enum class MarkOwner { CurrentLine, Problems, Find, Brackets };
+    // A mark whose format holds a colour under this property also shows in the line-number
+    // gutter beside its line.
+    static constexpr int kGutterColour = QTextFormat::UserProperty + 17;
     struct Caret {
         int line = 0;
         int column = 0;
@@ -77,6 +81,8 @@ public:
     void setCurrentLineShown(bool shown);
     // Replaces the marks of one owner, keeping everyone else's.
     void setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks);
+    // The tooltips of the marks over a position of the document, one a line; empty for none.
+    QString markToolTipAt(int position) const;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -98,6 +104,8 @@ private:
     // The margins around the view: the line numbers on the left, the notice on top.
     void placeMargins();
     void paintLineNumbers(QPaintEvent *event);
+    // The colours of the lines with gutter marks, by line from 0.
+    QHash<int, QColor> gutterMarks() const;
     void selectLineAt(int y);
     void showCurrentLine();
 

@@ -230,6 +230,58 @@ NameAt SymbolNavigator::nameAtCaret(TextPane *pane) const
     return nameAt(block.text(), block.blockNumber(), cursor.position() - block.position());
 }
 
+std::optional<check::Declaration> SymbolNavigator::checkedDeclaration(TextPane *pane, const NameAt &name) const
+{
+    if (!scopes_.declarationAt || pane != editor_ || name.name.isEmpty() || name.frame)
+        return std::nullopt;
+    return scopes_.declarationAt(name.line + 1, name.column + 1);
+}
+
+bool SymbolNavigator::listLocalUses(const check::Declaration &local)
+{
+    std::vector<OutputRow> rows;
+    for (const check::Place &use : scopes_.usesOf(local)) {
+        const QTextBlock block = editor_->document()->findBlockByNumber(use.line - 1);
+        if (use.path != local.place.path || !block.isValid())
+            continue;
+        OutputRow row;
+        row.text = QStringLiteral("%1:%2: ").arg(shownPath(use.path, symbols_->directory())).arg(use.line);
+        row.markFrom = static_cast<int>(row.text.size()) + use.column - 1;
+        row.markLength = static_cast<int>(local.name.size());
+        row.text += block.text();
+        row.file = use.path;
+        row.line = use.line;
+        row.column = use.column;
+        row.length = row.markLength;
+        rows.push_back(std::move(row));
+    }
+    if (rows.empty())
+        return false;
+    const QString shown = fromBytes(local.name);
+    const QString function = fromBytes(local.function);
+    workbench_.showResult((rows.size() == 1 ? tr("1 use of %2 in %3") : tr("%1 uses of %2 in %3"))
+                              .arg(rows.size())
+                              .arg(shown, function),
+                          std::move(rows));
+    return true;
+}
+
+QString SymbolNavigator::hoverText(TextPane *pane, const NameAt &name) const
+{
+    const std::optional<check::Declaration> found = checkedDeclaration(pane, name);
+    const QString indexed = found && !found->function.empty() ? QString() : hoverText(name);
+    if (!found || (!indexed.isEmpty() && found->function.empty()))
+        return indexed;
+    const QString where = found->function.empty() ? shownPath(found->place.path, symbols_->directory())
+                                                   : tr("in %1").arg(fromBytes(found->function));
+    const QString kind = found->kind == check::DeclarationKind::Parameter ? tr("parameter")
+                         : found->kind == check::DeclarationKind::Local   ? tr("local")
+                                                                          : QString();
+    return QStringLiteral("<p style='white-space:pre'><code>%1 %2</code></p><p>%3</p>")
+        .arg(fromBytes(found->type).toHtmlEscaped(), fromBytes(found->name).toHtmlEscaped(),
+             QStringLiteral("%1%2, line %3").arg(kind.isEmpty() ? QString() : kind + u' ', where).arg(found->place.line).toHtmlEscaped());
+}
+
 void SymbolNavigator::tell(TextPane *pane, const QString &message)
 {
     const QRect caret = pane->cursorRect();
@@ -241,6 +293,10 @@ void SymbolNavigator::goToDefinition(TextPane *pane)
     const NameAt name = nameAtCaret(pane);
     if (name.name.isEmpty())
         return;
+    if (const auto local = checkedDeclaration(pane, name); local && !local->function.empty()) {
+        jumpToPlace(local->place.path, local->place.line, local->place.column, static_cast<int>(name.name.size()));
+        return;
+    }
     // Lines typed since the last pause count too.
     if (pane == editor_)
         bringIndexUpToDate();
@@ -376,6 +432,8 @@ void SymbolNavigator::findReferences(TextPane *pane)
 {
     const NameAt name = nameAtCaret(pane);
     if (name.name.isEmpty())
+        return;
+    if (const auto local = checkedDeclaration(pane, name); local && !local->function.empty() && listLocalUses(*local))
         return;
     bringIndexUpToDate();
     const std::vector<qc::Reference> found = symbols_->index().references(toBytes(name.name), name.frame);
@@ -647,7 +705,11 @@ bool SymbolNavigator::eventFilter(QObject *watched, QEvent *event)
         auto *help = static_cast<QHelpEvent *>(event);
         const QTextCursor cursor = pane->cursorForPosition(help->pos());
         const QTextBlock block = cursor.block();
-        const QString text = hoverText(nameAt(block.text(), block.blockNumber(), cursor.positionInBlock()));
+        QString text = hoverText(pane, nameAt(block.text(), block.blockNumber(), cursor.positionInBlock()));
+        // A problem's message over the name's help.
+        if (const QString problem = pane->markToolTipAt(cursor.position()); !problem.isEmpty())
+            text = QStringLiteral("<p style='white-space:pre'>%1</p>").arg(problem.toHtmlEscaped()) +
+                   (text.isEmpty() ? QString() : QStringLiteral("<hr>") + text);
         if (text.isEmpty())
             QToolTip::hideText();
         else

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/check/projectchecker.h"
 #include "core/qc/symbols.h"
 #include "workbench/workbench.h"
 
@@ -52,6 +53,16 @@ public:
 
     SymbolNavigator(Workbench &workbench, TextPane *editor, TextPane *preview, QObject *parent = nullptr);
     ~SymbolNavigator() override;
+
+    // What a check of the editor's text knows of its names: the declaration at a line and
+    // column (from 1), and its uses; none and empty while it cannot say at once.
+    struct Scopes {
+        std::function<std::optional<check::Declaration>(int line, int column)> declarationAt;
+        std::function<std::vector<check::Place>(const check::Declaration &)> usesOf;
+    };
+    // Locals and parameters in the editor are answered from the scopes: F12 goes to their
+    // declaration, Shift+F12 lists their function's uses, hover shows their type.
+    void setScopes(Scopes scopes) { scopes_ = std::move(scopes); }
 
     // Reads the project of a root anew; nothing when it is the root being read already.
     void setProjectRoot(const std::string &root);
@@ -117,12 +128,19 @@ private:
     void indexEditorText(bool inBackground);
     void bringIndexUpToDate();
     NameAt nameAtCaret(TextPane *pane) const;
+    // What the last check says a name of the editor is; none elsewhere or while it cannot say.
+    std::optional<check::Declaration> checkedDeclaration(TextPane *pane, const NameAt &name) const;
+    // False when the scopes could not say.
+    bool listLocalUses(const check::Declaration &local);
+    // Hover help for what the checker knows, over what the index has for the name.
+    QString hoverText(TextPane *pane, const NameAt &name) const;
     void insertCompletion(const QString &name);
     void refilterCompletion();
 
     Workbench &workbench_;
     TextPane *editor_;
     ProjectSymbols *symbols_;
+    Scopes scopes_;
     QTimer *typingPause_;
     // The one list of choices, made on first use and owned here.
     QPointer<QListView> choices_;
