@@ -1,6 +1,7 @@
 // QuakeC colouring in a shown editor pane: the load of a 10 MB file with its first paint,
 // scrolling a page and typing a key, each with and without colouring in the same run.
 #include "benchtext.h"
+#include "floor.h"
 #include "widgetbench.h"
 
 #include "core/text/textmodel.h"
@@ -89,6 +90,41 @@ void BM_ScrollOnePage(benchmark::State &state)
     }
 }
 
+void pressCtrlEnd(QPlainTextEdit &pane)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+    QApplication::sendEvent(&pane, &press);
+    pane.viewport()->repaint();
+}
+
+// Ctrl+End with its paint, just after a load of the 10 MB file once the window is idle, against
+// a bare QPlainTextEdit given the same text.
+void BM_JumpToEndAgainstBare(benchmark::State &state)
+{
+    auto coloured = shownPane(true);
+    QPlainTextEdit bare;
+    bare.setLineWrapMode(QPlainTextEdit::NoWrap);
+    bare.resize(760, 480);
+    bare.show();
+    const QString text = QString::fromStdString(quakecSource(300000));
+    double ours = 0, floor = 0;
+    for (auto _ : state) {
+        loadAndPaint(*coloured);
+        while (QuakeCColouring::of(coloured.get())->learning())
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        double start = threadSeconds();
+        pressCtrlEnd(*coloured);
+        ours += threadSeconds() - start;
+        bare.setPlainText(text);
+        bare.viewport()->repaint();
+        start = threadSeconds();
+        pressCtrlEnd(bare);
+        floor += threadSeconds() - start;
+    }
+    reportAgainstFloor(state, ours, floor);
+    state.counters["ours_ms"] = ours / static_cast<double>(state.iterations()) * 1e3;
+}
+
 // Types a key and takes it back, alternately, with the paint that follows each.
 void typeKeys(benchmark::State &state, TextPane &pane)
 {
@@ -129,6 +165,7 @@ void BM_TypeOnLongLine(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_LoadColouredAgainstPlain)->Iterations(6)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JumpToEndAgainstBare)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollOnePage)->ArgName("coloured")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeOneKey)->ArgName("coloured")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeOnLongLine)

@@ -5,6 +5,7 @@
 
 #include <QPlainTextEdit>
 #include <QTextLayout>
+#include <QThreadPool>
 #include <algorithm>
 
 namespace vardo {
@@ -14,9 +15,8 @@ namespace {
 using qc::LineState;
 
 // A line's user state holds the comment state it starts in and the generation of colours it
-// was last coloured with (0: none); -1 while its state is unknown.
-constexpr int kUnknown = -1;
-
+// was last coloured with (0: none). A new line's -1 reads as code, never coloured: the states
+// of a loaded text then need storing only for the lines inside comments.
 int packed(LineState state, int generation)
 {
     return generation << 2 | static_cast<int>(state);
@@ -24,7 +24,7 @@ int packed(LineState state, int generation)
 
 LineState stateOf(int userState)
 {
-    return static_cast<LineState>(userState & 3);
+    return userState < 0 ? LineState::Code : static_cast<LineState>(userState & 3);
 }
 
 int generationOf(int userState)
@@ -46,12 +46,19 @@ QTextCharFormat formatOf(qc::TokenKind kind)
 
 } // namespace
 
-QuakeCColouring::QuakeCColouring(QPlainTextEdit *pane) : QObject(pane), pane_(pane)
+QuakeCColouring::QuakeCColouring(QPlainTextEdit *pane) : QObject(pane), pane_(pane), learner_(new QThreadPool(this))
 {
     setObjectName(QStringLiteral("quakecolouring"));
+    learner_->setMaxThreadCount(1);
     blockCount_ = pane->document()->blockCount();
     pane->viewport()->installEventFilter(this);
     connect(pane->document(), &QTextDocument::contentsChange, this, &QuakeCColouring::noteChange);
+}
+
+QuakeCColouring::~QuakeCColouring()
+{
+    learner_->clear();
+    learner_->waitForDone();
 }
 
 QuakeCColouring *QuakeCColouring::of(const QPlainTextEdit *pane)
@@ -146,7 +153,7 @@ LineState QuakeCColouring::stateBefore(const QTextBlock &block)
         QTextBlock next = line.next();
         const int number = rightUpTo_;
         const int stored = next.userState();
-        if (stored != kUnknown && stateOf(stored) == state) {
+        if (stateOf(stored) == state) {
             // From an unchanged line on that starts as before, every stored state is right.
             if (number >= changedUpTo_ && number < storedUpTo_) {
                 rightUpTo_ = storedUpTo_;
@@ -164,8 +171,38 @@ LineState QuakeCColouring::stateBefore(const QTextBlock &block)
     return stateOf(block.userState());
 }
 
+void QuakeCColouring::learnStates(std::shared_ptr<const std::u16string> lines)
+{
+    ++learning_;
+    learner_->start([this, edits = edits_, lines = std::move(lines)]() mutable {
+        std::vector<qc::CommentedLines> runs = qc::linesInComments(*lines);
+        lines.reset();
+        QMetaObject::invokeMethod(
+            this, [this, edits, runs = std::move(runs)] { takeStates(edits, runs); }, Qt::QueuedConnection);
+    });
+}
+
+void QuakeCColouring::takeStates(int edits, const std::vector<qc::CommentedLines> &runs)
+{
+    --learning_;
+    if (edits != edits_)
+        return;
+    QTextDocument *document = pane_->document();
+    for (const qc::CommentedLines &run : runs) {
+        const int end = static_cast<int>(run.first + run.count);
+        if (end <= rightUpTo_)
+            continue;
+        int line = std::max(rightUpTo_, static_cast<int>(run.first));
+        for (QTextBlock block = document->findBlockByNumber(line); block.isValid() && line < end;
+             block = block.next(), ++line)
+            block.setUserState(packed(run.state, generationOf(block.userState())));
+    }
+    rightUpTo_ = storedUpTo_ = blockCount_;
+}
+
 void QuakeCColouring::noteChange(int from, int, int added)
 {
+    ++edits_;
     QTextDocument *document = pane_->document();
     const int count = document->blockCount();
     const int delta = count - blockCount_;
