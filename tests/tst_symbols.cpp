@@ -288,6 +288,30 @@ private slots:
         QCOMPARE(readsHere->load(), 0);
     }
 
+    // However many files, one watch per folder, and writes of files in each still arrive.
+    void theProjectIsWatchedByFolderNotByFile()
+    {
+        for (const int files : {4, 400}) {
+            TempTree tree;
+            tree.makeDirectory("sub");
+            std::string list = "progs.dat\r\n";
+            for (int i = 0; i < files; ++i) {
+                const std::string name = (i % 2 ? "sub/f" : "f") + std::to_string(i) + ".qc";
+                tree.write(name, "float f" + std::to_string(i) + ";\r\n");
+                list += name + "\r\n";
+            }
+            tree.write("progs.src", list);
+            ProjectSymbols symbols;
+            symbols.setDirectory(tree.path(), std::string());
+            QTRY_COMPARE(symbols.index().fileCount(), std::size_t(files));
+            QCOMPARE(symbols.watchCount(), std::size_t(2));
+            for (const char *name : {"f2.qc", "sub/f3.qc"}) {
+                tree.write(name, std::string("float written") + name[0] + ";\r\n");
+                QTRY_COMPARE(symbols.index().definitions(std::string("written") + name[0]).size(), std::size_t(1));
+            }
+        }
+    }
+
     void theEditedFileChoosesAmongSeveralLists()
     {
         Session &s = *session_;
