@@ -8,6 +8,8 @@
 #include "panes/textpane.h"
 #include "ui/notebook.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QPaintEvent>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -91,6 +93,24 @@ bool isColoured(const TextPane *pane, int line)
     const QTextBlock block = pane->document()->findBlockByNumber(line);
     return block.isValid() && !block.layout()->formats().isEmpty();
 }
+
+// Gathers the paints of a widget and the region they covered.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int paints = 0;
+    QRegion painted;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted += static_cast<QPaintEvent *>(event)->region();
+        }
+        return false;
+    }
+};
 
 } // namespace
 
@@ -209,6 +229,32 @@ private slots:
                 QVERIFY2(colourAt(vardo, c.line, c.column) == colours::ofToken(editedAtOnce ? c.edited : c.plain),
                          qPrintable(QStringLiteral("line %1, edited %2").arg(c.line).arg(editedAtOnce)));
             }
+        }
+    }
+
+    // A key paints the lines it changed, and those whose marks it moved, once.
+    void aKeyRepaintsItsLinesOnce()
+    {
+        Window w;
+        QVERIFY(w.form);
+        TextPane *vardo = w.form->vardo;
+        vardo->setCurrentLineShown(true);
+        vardo->setTextCursor(QTextCursor(vardo->document()->findBlockByNumber(1000)));
+        vardo->centerCursor();
+        vardo->setFocus();
+        paint(vardo);
+        const int line = vardo->fontMetrics().lineSpacing();
+        const struct {
+            Qt::Key key;
+            int lines;
+        } cases[] = {{Qt::Key_X, 1}, {Qt::Key_Backspace, 1}, {Qt::Key_Down, 2}, {Qt::Key_X, 1}};
+        for (const auto &c : cases) {
+            PaintCounter counter(vardo->viewport());
+            QTest::keyClick(vardo, c.key);
+            QTest::qWait(20);
+            QCOMPARE(counter.paints, 1);
+            QVERIFY2(counter.painted.boundingRect().height() < (c.lines + 1) * line,
+                     qPrintable(QStringLiteral("key %1: %2 px").arg(c.key).arg(counter.painted.boundingRect().height())));
         }
     }
 

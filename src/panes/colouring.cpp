@@ -3,6 +3,8 @@
 #include "doc/qtext.h"
 #include "panes/colourscheme.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QTextLayout>
 #include <QThreadPool>
@@ -79,11 +81,11 @@ void QuakeCColouring::setOn(bool on)
 bool QuakeCColouring::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Paint && on_)
-        colourLinesInView();
+        colourLinesInView(static_cast<QPaintEvent *>(event)->region());
     return QObject::eventFilter(watched, event);
 }
 
-void QuakeCColouring::colourLinesInView()
+void QuakeCColouring::colourLinesInView(const QRegion &painting)
 {
     const int lineHeight = std::max(1, pane_->fontMetrics().lineSpacing());
     int linesLeft = pane_->viewport()->height() / lineHeight + 2;
@@ -94,12 +96,12 @@ void QuakeCColouring::colourLinesInView()
         // Working out the state first marks a line whose state changed for colouring.
         const LineState start = stateBefore(block);
         if (generationOf(block.userState()) != generation_)
-            colour(block, start);
+            colour(block, start, painting);
         linesLeft -= std::max(1, block.lineCount());
     }
 }
 
-void QuakeCColouring::colour(QTextBlock block, LineState start)
+void QuakeCColouring::colour(QTextBlock block, LineState start, const QRegion &painting)
 {
     static const std::array<QTextCharFormat, 12> formats = [] {
         std::array<QTextCharFormat, 12> all;
@@ -121,8 +123,13 @@ void QuakeCColouring::colour(QTextBlock block, LineState start)
     QTextLayout *layout = block.layout();
     if (!ranges.isEmpty() || !layout->formats().isEmpty()) {
         layout->setFormats(ranges);
-        // Lays the line out again with its colours and has it painted. The document would
-        // otherwise hold the line as changed and report it with the next edit.
+        // Lays the line out again with its colours and has it painted, unless the paint under
+        // way paints it anyway. The document would otherwise hold the line as changed and
+        // report it with the next edit.
+        QAbstractTextDocumentLayout *lines = pane_->document()->documentLayout();
+        const QRect shown(0, pane_->cursorRect(QTextCursor(block)).top(), pane_->viewport()->width(),
+                          static_cast<int>(lines->blockBoundingRect(block).height()));
+        const QSignalBlocker quiet(painting.contains(shown) ? lines : nullptr);
         pane_->document()->markContentsDirty(block.position(), block.length());
     }
     block.setUserState(packed(start, generation_));

@@ -46,8 +46,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void colourLinesInView();
-    void colour(QTextBlock block, qc::LineState start);
+    // Colours the lines in view that need it; `painting` is what the paint under way covers.
+    void colourLinesInView(const QRegion &painting);
+    void colour(QTextBlock block, qc::LineState start, const QRegion &painting);
     void noteChange(int from, int removed, int added);
     void forgetColours();
     qc::LineState stateAfter(const QTextBlock &block, qc::LineState start);
