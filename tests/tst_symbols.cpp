@@ -17,6 +17,7 @@
 #include <QThread>
 #include <atomic>
 #include <filesystem>
+#include <optional>
 
 using namespace vardo;
 using namespace vardo::testing;
@@ -286,6 +287,28 @@ private slots:
         QVERIFY(!landed.isEmpty());
         QVERIFY(reads->load() >= 1);
         QCOMPARE(readsHere->load(), 0);
+    }
+
+    // A build reads the edited file from the disk: its text is scanned again only when it differs.
+    void aBuildScansTheEditorTextOnlyWhenItIsNewer()
+    {
+        Session &s = *session_;
+        s.open("world.qc");
+        QTRY_VERIFY(!s.symbols().backgroundUpdatePending());
+        QTest::qWait(500); // the pause after the load's change of text
+        QTRY_VERIFY(!s.symbols().backgroundUpdatePending());
+        for (const bool typed : {false, true}) {
+            if (typed)
+                QTest::keyClicks(s.form->vardo, "x");
+            std::optional<bool> scanning;
+            const auto watching = connect(&s.symbols(), &ProjectSymbols::rebuilt, this,
+                                          [&] { scanning = s.symbols().backgroundUpdatePending(); });
+            s.tree.write("progs.src", "progs.dat\r\ndefs.qc\r\nworld.qc\r\nother.qc\r\n\r\n");
+            QTRY_VERIFY(scanning.has_value());
+            disconnect(watching);
+            QCOMPARE(*scanning, typed);
+            QTRY_VERIFY(!s.symbols().backgroundUpdatePending());
+        }
     }
 
     // However many files, one watch per folder, and writes of files in each still arrive.
