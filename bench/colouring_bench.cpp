@@ -125,6 +125,57 @@ void BM_JumpToEndAgainstBare(benchmark::State &state)
     state.counters["ours_ms"] = ours / static_cast<double>(state.iterations()) * 1e3;
 }
 
+// Types a key or takes it back, and serves the paint it asks for; returns the thread's time.
+double keyAndItsPaint(QPlainTextEdit &pane, bool add)
+{
+    const double start = threadSeconds();
+    QKeyEvent press(QEvent::KeyPress, add ? Qt::Key_X : Qt::Key_Backspace, Qt::NoModifier,
+                    add ? QStringLiteral("x") : QStringLiteral("\b"));
+    QApplication::sendEvent(&pane, &press);
+    QApplication::processEvents();
+    return threadSeconds() - start;
+}
+
+// A key and the paint it asks for, in the coloured pane against a bare QPlainTextEdit with the
+// same text, alternately: in the middle of the 10 MB file (length 0), or at the end of a line of
+// the given length, the only one.
+void BM_KeyAgainstBare(benchmark::State &state)
+{
+    auto coloured = shownPane(true);
+    QPlainTextEdit bare;
+    bare.setLineWrapMode(QPlainTextEdit::NoWrap);
+    bare.resize(760, 480);
+    bare.show();
+    if (state.range(0) == 0) {
+        loadAndPaint(*coloured);
+        bare.setPlainText(QString::fromStdString(quakecSource(300000)));
+    } else {
+        std::string line;
+        while (line.size() < static_cast<std::size_t>(state.range(0)))
+            line += "self.health = self.health + 1; ";
+        line.resize(static_cast<std::size_t>(state.range(0)) - 1);
+        coloured->setBytes(line);
+        bare.setPlainText(QString::fromStdString(line));
+    }
+    for (QPlainTextEdit *pane : {static_cast<QPlainTextEdit *>(coloured.get()), &bare}) {
+        QTextCursor cursor(pane->document()->findBlockByNumber(state.range(0) == 0 ? 150000 : 0));
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        pane->setTextCursor(cursor);
+        pane->centerCursor();
+        pane->viewport()->repaint();
+    }
+    QApplication::processEvents();
+    double ours = 0, floor = 0;
+    bool add = true;
+    for (auto _ : state) {
+        ours += keyAndItsPaint(*coloured, add);
+        floor += keyAndItsPaint(bare, add);
+        add = !add;
+    }
+    reportAgainstFloor(state, ours, floor);
+    state.counters["ours_ms"] = ours / static_cast<double>(state.iterations()) * 1e3;
+}
+
 // Types a key and takes it back, alternately, with the paint that follows each.
 void typeKeys(benchmark::State &state, TextPane &pane)
 {
@@ -166,6 +217,12 @@ void BM_TypeOnLongLine(benchmark::State &state)
 
 BENCHMARK(BM_LoadColouredAgainstPlain)->Iterations(6)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JumpToEndAgainstBare)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeyAgainstBare)
+    ->ArgName("length")
+    ->Arg(0)
+    ->Arg(static_cast<long>(vardo::text::kLongLineLimit))
+    ->Iterations(200)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollOnePage)->ArgName("coloured")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeOneKey)->ArgName("coloured")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeOnLongLine)

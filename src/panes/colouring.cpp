@@ -103,6 +103,20 @@ void QuakeCColouring::colourLinesInView(const QRegion &painting)
 
 void QuakeCColouring::colour(QTextBlock block, LineState start, const QRegion &painting)
 {
+    if (!setColours(block, start))
+        return;
+    // Lays the line out again with its colours and has it painted, unless the paint under way
+    // paints it anyway. The document would otherwise hold the line as changed and report it
+    // with the next edit.
+    QAbstractTextDocumentLayout *lines = pane_->document()->documentLayout();
+    const QRect shown(0, pane_->cursorRect(QTextCursor(block)).top(), pane_->viewport()->width(),
+                      static_cast<int>(lines->blockBoundingRect(block).height()));
+    const QSignalBlocker quiet(painting.contains(shown) ? lines : nullptr);
+    pane_->document()->markContentsDirty(block.position(), block.length());
+}
+
+bool QuakeCColouring::setColours(QTextBlock block, LineState start)
+{
     static const std::array<QTextCharFormat, 12> formats = [] {
         std::array<QTextCharFormat, 12> all;
         for (std::size_t kind = 0; kind < all.size(); ++kind)
@@ -120,19 +134,12 @@ void QuakeCColouring::colour(QTextBlock block, LineState start, const QRegion &p
                 ranges.append({static_cast<int>(token.begin), static_cast<int>(token.length), format});
         }
     }
-    QTextLayout *layout = block.layout();
-    if (!ranges.isEmpty() || !layout->formats().isEmpty()) {
-        layout->setFormats(ranges);
-        // Lays the line out again with its colours and has it painted, unless the paint under
-        // way paints it anyway. The document would otherwise hold the line as changed and
-        // report it with the next edit.
-        QAbstractTextDocumentLayout *lines = pane_->document()->documentLayout();
-        const QRect shown(0, pane_->cursorRect(QTextCursor(block)).top(), pane_->viewport()->width(),
-                          static_cast<int>(lines->blockBoundingRect(block).height()));
-        const QSignalBlocker quiet(painting.contains(shown) ? lines : nullptr);
-        pane_->document()->markContentsDirty(block.position(), block.length());
-    }
     block.setUserState(packed(start, generation_));
+    QTextLayout *layout = block.layout();
+    if (ranges.isEmpty() && layout->formats().isEmpty())
+        return false;
+    layout->setFormats(ranges);
+    return true;
 }
 
 LineState QuakeCColouring::stateAfter(const QTextBlock &block, LineState start)
@@ -218,6 +225,7 @@ void QuakeCColouring::noteChange(int from, int, int added)
     int last = document->findBlock(from + added).blockNumber();
     if (last < first)
         last = count - 1;
+    const bool startKnown = first < rightUpTo_;
     const int lastBefore = last - delta;
     // Lines after the change moved with their stored states.
     if (storedUpTo_ > lastBefore + 1)
@@ -234,6 +242,15 @@ void QuakeCColouring::noteChange(int from, int, int added)
     if (last - first >= kLinesForgottenOneByOne) {
         ++generation_;
         return;
+    }
+    // A line changed within itself is coloured at once, so that it is laid out once, with its
+    // colours, as the edit ends.
+    if (first == last && delta == 0 && startKnown && on_) {
+        const QTextBlock block = document->findBlockByNumber(first);
+        if (generationOf(block.userState()) == generation_) {
+            setColours(block, stateOf(block.userState()));
+            return;
+        }
     }
     for (QTextBlock block = document->findBlockByNumber(first); block.isValid() && block.blockNumber() <= last;
          block = block.next()) {

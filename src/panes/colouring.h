@@ -49,6 +49,8 @@ private:
     // Colours the lines in view that need it; `painting` is what the paint under way covers.
     void colourLinesInView(const QRegion &painting);
     void colour(QTextBlock block, qc::LineState start, const QRegion &painting);
+    // Gives a line its colours; false when it has none and had none.
+    bool setColours(QTextBlock block, qc::LineState start);
     void noteChange(int from, int removed, int added);
     void forgetColours();
     qc::LineState stateAfter(const QTextBlock &block, qc::LineState start);
