@@ -228,7 +228,7 @@ void ProjectSymbols::land(std::shared_ptr<Result> result)
     discard(std::exchange(projects_, std::move(result->projects)));
     project_ = projects_[result->chosen];
     discard(std::exchange(index_, std::move(result->index)));
-    byCanonicalPath_ = std::move(result->byCanonicalPath);
+    discard(std::exchange(byCanonicalPath_, std::move(result->byCanonicalPath)));
     folders_ = std::move(result->folders);
     canonicalDirectory_ = std::move(result->canonicalDirectory);
     canonicalListFile_ = std::move(result->canonicalListFile);
