@@ -8,8 +8,6 @@
 #include "panes/textpane.h"
 #include "ui/notebook.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QPaintEvent>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -94,20 +92,17 @@ bool isColoured(const TextPane *pane, int line)
     return block.isValid() && !block.layout()->formats().isEmpty();
 }
 
-// Gathers the paints of a widget and the region they covered.
+// Counts the paints of a widget.
 class PaintCounter : public QObject {
 public:
     explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
     int paints = 0;
-    QRegion painted;
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint) {
+        if (event->type() == QEvent::Paint)
             ++paints;
-            painted += static_cast<QPaintEvent *>(event)->region();
-        }
         return false;
     }
 };
@@ -232,8 +227,8 @@ private slots:
         }
     }
 
-    // A key paints the lines it changed, and those whose marks it moved, once.
-    void aKeyRepaintsItsLinesOnce()
+    // A key is painted once: colouring the lines it changed asks for no second paint.
+    void aKeyIsPaintedOnce()
     {
         Window w;
         QVERIFY(w.form);
@@ -243,18 +238,11 @@ private slots:
         vardo->centerCursor();
         vardo->setFocus();
         paint(vardo);
-        const int line = vardo->fontMetrics().lineSpacing();
-        const struct {
-            Qt::Key key;
-            int lines;
-        } cases[] = {{Qt::Key_X, 1}, {Qt::Key_Backspace, 1}, {Qt::Key_Down, 2}, {Qt::Key_X, 1}};
-        for (const auto &c : cases) {
+        for (const Qt::Key key : {Qt::Key_X, Qt::Key_Backspace, Qt::Key_Down, Qt::Key_X}) {
             PaintCounter counter(vardo->viewport());
-            QTest::keyClick(vardo, c.key);
+            QTest::keyClick(vardo, key);
             QTest::qWait(20);
             QCOMPARE(counter.paints, 1);
-            QVERIFY2(counter.painted.boundingRect().height() < (c.lines + 1) * line,
-                     qPrintable(QStringLiteral("key %1: %2 px").arg(c.key).arg(counter.painted.boundingRect().height())));
         }
     }
 

@@ -239,7 +239,10 @@ void QuakeCColouring::noteChange(int from, int, int added)
         changedUpTo_ = std::max(changedUpTo_ > lastBefore + 1 ? changedUpTo_ + delta : changedUpTo_, last + 1);
     rightUpTo_ = std::max(1, std::min(rightUpTo_, first));
 
-    if (last - first >= kLinesForgottenOneByOne) {
+    if (last - first >= kLinesForgottenOneByOne || -delta >= kLinesForgottenOneByOne) {
+        // New lines read as code until worked out: after a load's large changes no stored
+        // state below is trusted.
+        storedUpTo_ = rightUpTo_;
         ++generation_;
         return;
     }

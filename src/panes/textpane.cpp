@@ -5,7 +5,6 @@
 #include "doc/qtext.h"
 #include "panes/busyload.h"
 #include "panes/colouring.h"
-#include "panes/linelayout.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -61,7 +60,7 @@ protected:
 
 TextPane::TextPane(Kind kind, QWidget *parent)
     : QPlainTextEdit(parent), kind_(kind),
-      doc_(new Document(lineLaidOutDocument(this), kind == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error", this))
+      doc_(new Document(document(), kind == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error", this))
 {
     // A memo given its own file again keeps its caret.
     doc_->setKeepsSameText(kind == Kind::Memo);
