@@ -1,6 +1,7 @@
 // QuakeC colouring in a shown editor pane: the load of a 10 MB file with its first paint,
 // scrolling a page and typing a key, each with and without colouring in the same run.
 #include "benchtext.h"
+#include "floor.h"
 #include "widgetbench.h"
 
 #include "core/text/textmodel.h"
@@ -89,6 +90,92 @@ void BM_ScrollOnePage(benchmark::State &state)
     }
 }
 
+void pressCtrlEnd(QPlainTextEdit &pane)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+    QApplication::sendEvent(&pane, &press);
+    pane.viewport()->repaint();
+}
+
+// Ctrl+End with its paint, just after a load of the 10 MB file once the window is idle, against
+// a bare QPlainTextEdit given the same text.
+void BM_JumpToEndAgainstBare(benchmark::State &state)
+{
+    auto coloured = shownPane(true);
+    QPlainTextEdit bare;
+    bare.setLineWrapMode(QPlainTextEdit::NoWrap);
+    bare.resize(760, 480);
+    bare.show();
+    const QString text = QString::fromStdString(quakecSource(300000));
+    double ours = 0, floor = 0;
+    for (auto _ : state) {
+        loadAndPaint(*coloured);
+        while (QuakeCColouring::of(coloured.get())->learning())
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        double start = threadSeconds();
+        pressCtrlEnd(*coloured);
+        ours += threadSeconds() - start;
+        bare.setPlainText(text);
+        bare.viewport()->repaint();
+        start = threadSeconds();
+        pressCtrlEnd(bare);
+        floor += threadSeconds() - start;
+    }
+    reportAgainstFloor(state, ours, floor);
+    state.counters["ours_ms"] = ours / static_cast<double>(state.iterations()) * 1e3;
+}
+
+// Types a key or takes it back, and serves the paint it asks for; returns the thread's time.
+double keyAndItsPaint(QPlainTextEdit &pane, bool add)
+{
+    const double start = threadSeconds();
+    QKeyEvent press(QEvent::KeyPress, add ? Qt::Key_X : Qt::Key_Backspace, Qt::NoModifier,
+                    add ? QStringLiteral("x") : QStringLiteral("\b"));
+    QApplication::sendEvent(&pane, &press);
+    QApplication::processEvents();
+    return threadSeconds() - start;
+}
+
+// A key and the paint it asks for, in the coloured pane against a bare QPlainTextEdit with the
+// same text, alternately: in the middle of the 10 MB file (length 0), or at the end of a line of
+// the given length, the only one.
+void BM_KeyAgainstBare(benchmark::State &state)
+{
+    auto coloured = shownPane(true);
+    QPlainTextEdit bare;
+    bare.setLineWrapMode(QPlainTextEdit::NoWrap);
+    bare.resize(760, 480);
+    bare.show();
+    if (state.range(0) == 0) {
+        loadAndPaint(*coloured);
+        bare.setPlainText(QString::fromStdString(quakecSource(300000)));
+    } else {
+        std::string line;
+        while (line.size() < static_cast<std::size_t>(state.range(0)))
+            line += "self.health = self.health + 1; ";
+        line.resize(static_cast<std::size_t>(state.range(0)) - 1);
+        coloured->setBytes(line);
+        bare.setPlainText(QString::fromStdString(line));
+    }
+    for (QPlainTextEdit *pane : {static_cast<QPlainTextEdit *>(coloured.get()), &bare}) {
+        QTextCursor cursor(pane->document()->findBlockByNumber(state.range(0) == 0 ? 150000 : 0));
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        pane->setTextCursor(cursor);
+        pane->centerCursor();
+        pane->viewport()->repaint();
+    }
+    QApplication::processEvents();
+    double ours = 0, floor = 0;
+    bool add = true;
+    for (auto _ : state) {
+        ours += keyAndItsPaint(*coloured, add);
+        floor += keyAndItsPaint(bare, add);
+        add = !add;
+    }
+    reportAgainstFloor(state, ours, floor);
+    state.counters["ours_ms"] = ours / static_cast<double>(state.iterations()) * 1e3;
+}
+
 // Types a key and takes it back, alternately, with the paint that follows each.
 void typeKeys(benchmark::State &state, TextPane &pane)
 {
@@ -129,6 +216,13 @@ void BM_TypeOnLongLine(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_LoadColouredAgainstPlain)->Iterations(6)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JumpToEndAgainstBare)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeyAgainstBare)
+    ->ArgName("length")
+    ->Arg(0)
+    ->Arg(static_cast<long>(vardo::text::kLongLineLimit))
+    ->Iterations(200)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollOnePage)->ArgName("coloured")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeOneKey)->ArgName("coloured")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeOnLongLine)

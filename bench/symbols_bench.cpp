@@ -13,6 +13,7 @@
 #include "core/qc/sourcelist.h"
 #include "core/qc/symbols.h"
 #include "edit/editcontroller.h"
+#include "lists/directorylistbox.h"
 #include "panes/textpane.h"
 #include "symbols/projectsymbols.h"
 #include "symbols/symbolnavigator.h"
@@ -359,6 +360,54 @@ void BM_DefinitionAfterTypingInALargeFile(benchmark::State &state)
     form.reset();
 }
 
+// A change of directory into a folder of `range(0)` small sources without a list, after the
+// lists have taken the folder: the longest time the window went unserved until its index landed
+// and for half a second after (the watching of the new project's files), and the window thread's
+// processor time. Floor: the same loop served with nothing to do for as long, same run.
+void BM_ChangeIntoManyFiles(benchmark::State &state)
+{
+    const auto files = static_cast<std::size_t>(state.range(0));
+    const fs::path many = benchRoot() / ("many" + std::to_string(files));
+    const fs::path start = benchRoot() / "start";
+    fs::create_directories(many);
+    fs::create_directories(start);
+    for (std::size_t i = 0; i < files; ++i)
+        write(many / ("f" + std::to_string(i) + ".qc"), "float f" + std::to_string(i) + ";\r\n");
+    write(start / "start.qc", "float s;\r\n");
+    auto form = startWindow(start);
+    vardo::ProjectSymbols &symbols = form->symbols->symbols();
+    double stall = 0, floorStall = 0, windowCpu = 0, done = 0;
+    for (auto _ : state) {
+        const double cpuStart = threadCpuMs();
+        const auto begun = Clock::now();
+        form->dir->changeDirectory(many.string());
+        QElapsedTimer settling;
+        stall = std::max(stall, longestStallMs(
+                                    [&] {
+                                        if (symbols.building() || symbols.index().fileCount() != files)
+                                            return false;
+                                        if (!settling.isValid())
+                                            settling.start();
+                                        return settling.elapsed() > 500;
+                                    },
+                                    120000));
+        windowCpu += threadCpuMs() - cpuStart;
+        done += secondsSince(begun);
+        if (symbols.index().fileCount() != files)
+            state.SkipWithError("the index did not land");
+        QElapsedTimer idle;
+        idle.start();
+        floorStall = std::max(floorStall, longestStallMs([&] { return idle.elapsed() > 500; }, 120000));
+        form->dir->changeDirectory(start.string());
+        longestStallMs([&] { return !symbols.building() && symbols.index().fileCount() == 1; }, 120000);
+    }
+    state.counters["longest_stall_ms"] = stall;
+    state.counters["floor_stall_ms"] = floorStall;
+    state.counters["window_cpu_ms"] = windowCpu / static_cast<double>(state.iterations());
+    state.counters["done_ms"] = 1000 * done / static_cast<double>(state.iterations());
+    form.reset();
+}
+
 } // namespace
 
 BENCHMARK(BM_ReadFilesFloor)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
@@ -369,6 +418,7 @@ BENCHMARK(BM_Definitions)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_References)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Completions)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CompleteAmongNames)->Arg(20000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChangeIntoManyFiles)->Arg(20000)->Arg(100000)->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WrittenFileReadAgain)->Arg(32)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DefinitionAfterTypingInALargeFile)->Arg(60)->Arg(120)->Arg(1024)->Arg(2000)->Arg(16384)->Iterations(5)->Unit(benchmark::kMillisecond);
 

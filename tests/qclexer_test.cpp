@@ -148,3 +148,22 @@ TEST(QcLexer, AppendsToWhatIsThere)
     ASSERT_EQ(tokens.size(), 3u);
     EXPECT_EQ(tokens[2], (Token{K::Name, 2, 1}));
 }
+
+TEST(QcLexer, LinesInCommentsAgreeWithLexingLineByLine)
+{
+    using S = LineState;
+    struct Case {
+        const char16_t *text;
+        std::vector<CommentedLines> expected;
+    };
+    const Case cases[] = {
+        {u"", {}},
+        {u"void() a;\nfloat b;", {}},
+        {u"/* one\ntwo\nthree */ x\n/*", {{1, 2, S::InComment}}},
+        {u"a // /* not\n\"/* nor\"\n/*QUAKED x\n*/\n/*\n", {{3, 1, S::InEntityComment}, {5, 1, S::InComment}}},
+        {u"/*QUAKED a\n*/ /* b\nc */", {{1, 1, S::InEntityComment}, {2, 1, S::InComment}}},
+        {u"\n\n/**/ /*\n", {{3, 1, S::InComment}}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(linesInComments(c.text), c.expected) << std::u16string_view(c.text).size();
+}

@@ -1,6 +1,7 @@
 // QuakeC colouring in the real window: what is coloured how, only in view, and after edits.
 #include "widgettesting.h"
 
+#include "doc/qtext.h"
 #include "lists/filelistbox.h"
 #include "panes/colouring.h"
 #include "panes/colourscheme.h"
@@ -28,6 +29,25 @@ const char *const kSource = "/* spawn functions\r\n"
                             "/*QUAKED info_player_start (1 0 0) (-16 -16 -24)\r\n"
                             "*/ .float armor;\r\n";
 
+// Comments far apart in a long file: an entity comment from line 1001 to 1012, and a comment
+// from line 2013 to the end.
+std::string farText()
+{
+    std::string text = "void() a;\n";
+    const auto code = [&text](int lines) {
+        for (int i = 0; i < lines; ++i)
+            text += "\tself.nextthink = time + 0.1;\n";
+    };
+    code(1000);
+    text += "/*QUAKED x\n";
+    code(10);
+    text += "*/ float y;\n";
+    code(1000);
+    text += "/*\n";
+    code(500);
+    return text + "end";
+}
+
 struct Window {
     CurrentDirectoryGuard guard;
     TempTree tree;
@@ -42,6 +62,7 @@ struct Window {
         text += "void() last;\r\n";
         tree.write("a.qc", text);
         tree.write("notes.txt", "void() // plain\r\n");
+        tree.write("far.qc", farText());
         form = startForm(tree.path());
         if (form)
             doubleClickRow(form->qclista, rowOf(form->qclista, QStringLiteral("a.qc")));
@@ -70,6 +91,21 @@ bool isColoured(const TextPane *pane, int line)
     const QTextBlock block = pane->document()->findBlockByNumber(line);
     return block.isValid() && !block.layout()->formats().isEmpty();
 }
+
+// Counts the paints of a widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
 
 } // namespace
 
@@ -154,6 +190,60 @@ private slots:
         paint(vardo);
         QCOMPARE(colourAt(vardo, 1, 3), QColor());
         QCOMPARE(colourAt(vardo, 1, 17), QColor());
+    }
+
+    void jumpsFarIntoALoadedFileShowItsComments()
+    {
+        // With the text edited before its states are found, and without.
+        for (const bool editedAtOnce : {false, true}) {
+            Window w;
+            QVERIFY(w.form);
+            TextPane *vardo = w.form->vardo;
+            doubleClickRow(w.form->qclista, rowOf(w.form->qclista, QStringLiteral("far.qc")));
+            QCOMPARE(vardo->document()->blockCount(), 2515);
+            QuakeCColouring *colouring = QuakeCColouring::of(vardo);
+            QTRY_VERIFY(!colouring->learning());
+            if (editedAtOnce) {
+                const QString text = QString::fromStdString(farText());
+                colouring->learnStates(std::make_shared<const std::u16string>(u16view(text)));
+                QTextCursor(vardo->document()).insertText(QStringLiteral("/*"));
+                QTRY_VERIFY(!colouring->learning());
+            }
+            const struct {
+                int line, column;
+                TokenKind plain, edited;
+            } cases[] = {
+                {2514, 0, TokenKind::Comment, TokenKind::Comment}, {1005, 1, TokenKind::EntityComment, TokenKind::Comment},
+                {1012, 3, TokenKind::Type, TokenKind::Type},       {500, 1, TokenKind::Name, TokenKind::Comment},
+                {2012, 1, TokenKind::Name, TokenKind::Name},
+            };
+            for (const auto &c : cases) {
+                vardo->setTextCursor(QTextCursor(vardo->document()->findBlockByNumber(c.line)));
+                vardo->centerCursor();
+                paint(vardo);
+                QVERIFY2(colourAt(vardo, c.line, c.column) == colours::ofToken(editedAtOnce ? c.edited : c.plain),
+                         qPrintable(QStringLiteral("line %1, edited %2").arg(c.line).arg(editedAtOnce)));
+            }
+        }
+    }
+
+    // A key is painted once: colouring the lines it changed asks for no second paint.
+    void aKeyIsPaintedOnce()
+    {
+        Window w;
+        QVERIFY(w.form);
+        TextPane *vardo = w.form->vardo;
+        vardo->setCurrentLineShown(true);
+        vardo->setTextCursor(QTextCursor(vardo->document()->findBlockByNumber(1000)));
+        vardo->centerCursor();
+        vardo->setFocus();
+        paint(vardo);
+        for (const Qt::Key key : {Qt::Key_X, Qt::Key_Backspace, Qt::Key_Down, Qt::Key_X}) {
+            PaintCounter counter(vardo->viewport());
+            QTest::keyClick(vardo, key);
+            QTest::qWait(20);
+            QCOMPARE(counter.paints, 1);
+        }
     }
 
     void generalPaneColoursOnlyQuakeCFiles()

@@ -18,6 +18,7 @@
 #include <QThread>
 #include <atomic>
 #include <filesystem>
+#include <optional>
 
 using namespace vardo;
 using namespace vardo::testing;
@@ -309,6 +310,52 @@ private slots:
         QVERIFY(!landed.isEmpty());
         QVERIFY(reads->load() >= 1);
         QCOMPARE(readsHere->load(), 0);
+    }
+
+    // A build reads the edited file from the disk: its text is scanned again only when it differs.
+    void aBuildScansTheEditorTextOnlyWhenItIsNewer()
+    {
+        Session &s = *session_;
+        s.open("world.qc");
+        QTRY_VERIFY(!s.symbols().backgroundUpdatePending());
+        QTest::qWait(500); // the pause after the load's change of text
+        QTRY_VERIFY(!s.symbols().backgroundUpdatePending());
+        for (const bool typed : {false, true}) {
+            if (typed)
+                QTest::keyClicks(s.form->vardo, "x");
+            std::optional<bool> scanning;
+            const auto watching = connect(&s.symbols(), &ProjectSymbols::rebuilt, this,
+                                          [&] { scanning = s.symbols().backgroundUpdatePending(); });
+            s.tree.write("progs.src", "progs.dat\r\ndefs.qc\r\nworld.qc\r\nother.qc\r\n\r\n");
+            QTRY_VERIFY(scanning.has_value());
+            disconnect(watching);
+            QCOMPARE(*scanning, typed);
+            QTRY_VERIFY(!s.symbols().backgroundUpdatePending());
+        }
+    }
+
+    // However many files, one watch per folder, and writes of files in each still arrive.
+    void theProjectIsWatchedByFolderNotByFile()
+    {
+        for (const int files : {4, 400}) {
+            TempTree tree;
+            tree.makeDirectory("sub");
+            std::string list = "progs.dat\r\n";
+            for (int i = 0; i < files; ++i) {
+                const std::string name = (i % 2 ? "sub/f" : "f") + std::to_string(i) + ".qc";
+                tree.write(name, "float f" + std::to_string(i) + ";\r\n");
+                list += name + "\r\n";
+            }
+            tree.write("progs.src", list);
+            ProjectSymbols symbols;
+            symbols.setDirectory(tree.path(), std::string());
+            QTRY_COMPARE(symbols.index().fileCount(), std::size_t(files));
+            QCOMPARE(symbols.watchCount(), std::size_t(2));
+            for (const char *name : {"f2.qc", "sub/f3.qc"}) {
+                tree.write(name, std::string("float written") + name[0] + ";\r\n");
+                QTRY_COMPARE(symbols.index().definitions(std::string("written") + name[0]).size(), std::size_t(1));
+            }
+        }
     }
 
     void theEditedFileChoosesAmongSeveralLists()

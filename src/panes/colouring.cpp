@@ -3,8 +3,11 @@
 #include "doc/qtext.h"
 #include "panes/colourscheme.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QTextLayout>
+#include <QThreadPool>
 #include <algorithm>
 
 namespace vardo {
@@ -14,9 +17,8 @@ namespace {
 using qc::LineState;
 
 // A line's user state holds the comment state it starts in and the generation of colours it
-// was last coloured with (0: none); -1 while its state is unknown.
-constexpr int kUnknown = -1;
-
+// was last coloured with (0: none). A new line's -1 reads as code, never coloured: the states
+// of a loaded text then need storing only for the lines inside comments.
 int packed(LineState state, int generation)
 {
     return generation << 2 | static_cast<int>(state);
@@ -24,7 +26,7 @@ int packed(LineState state, int generation)
 
 LineState stateOf(int userState)
 {
-    return static_cast<LineState>(userState & 3);
+    return userState < 0 ? LineState::Code : static_cast<LineState>(userState & 3);
 }
 
 int generationOf(int userState)
@@ -46,12 +48,19 @@ QTextCharFormat formatOf(qc::TokenKind kind)
 
 } // namespace
 
-QuakeCColouring::QuakeCColouring(QPlainTextEdit *pane) : QObject(pane), pane_(pane)
+QuakeCColouring::QuakeCColouring(QPlainTextEdit *pane) : QObject(pane), pane_(pane), learner_(new QThreadPool(this))
 {
     setObjectName(QStringLiteral("quakecolouring"));
+    learner_->setMaxThreadCount(1);
     blockCount_ = pane->document()->blockCount();
     pane->viewport()->installEventFilter(this);
     connect(pane->document(), &QTextDocument::contentsChange, this, &QuakeCColouring::noteChange);
+}
+
+QuakeCColouring::~QuakeCColouring()
+{
+    learner_->clear();
+    learner_->waitForDone();
 }
 
 QuakeCColouring *QuakeCColouring::of(const QPlainTextEdit *pane)
@@ -72,11 +81,11 @@ void QuakeCColouring::setOn(bool on)
 bool QuakeCColouring::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Paint && on_)
-        colourLinesInView();
+        colourLinesInView(static_cast<QPaintEvent *>(event)->region());
     return QObject::eventFilter(watched, event);
 }
 
-void QuakeCColouring::colourLinesInView()
+void QuakeCColouring::colourLinesInView(const QRegion &painting)
 {
     const int lineHeight = std::max(1, pane_->fontMetrics().lineSpacing());
     int linesLeft = pane_->viewport()->height() / lineHeight + 2;
@@ -87,12 +96,26 @@ void QuakeCColouring::colourLinesInView()
         // Working out the state first marks a line whose state changed for colouring.
         const LineState start = stateBefore(block);
         if (generationOf(block.userState()) != generation_)
-            colour(block, start);
+            colour(block, start, painting);
         linesLeft -= std::max(1, block.lineCount());
     }
 }
 
-void QuakeCColouring::colour(QTextBlock block, LineState start)
+void QuakeCColouring::colour(QTextBlock block, LineState start, const QRegion &painting)
+{
+    if (!setColours(block, start))
+        return;
+    // Lays the line out again with its colours and has it painted, unless the paint under way
+    // paints it anyway. The document would otherwise hold the line as changed and report it
+    // with the next edit.
+    QAbstractTextDocumentLayout *lines = pane_->document()->documentLayout();
+    const QRect shown(0, pane_->cursorRect(QTextCursor(block)).top(), pane_->viewport()->width(),
+                      static_cast<int>(lines->blockBoundingRect(block).height()));
+    const QSignalBlocker quiet(painting.contains(shown) ? lines : nullptr);
+    pane_->document()->markContentsDirty(block.position(), block.length());
+}
+
+bool QuakeCColouring::setColours(QTextBlock block, LineState start)
 {
     static const std::array<QTextCharFormat, 12> formats = [] {
         std::array<QTextCharFormat, 12> all;
@@ -111,14 +134,12 @@ void QuakeCColouring::colour(QTextBlock block, LineState start)
                 ranges.append({static_cast<int>(token.begin), static_cast<int>(token.length), format});
         }
     }
-    QTextLayout *layout = block.layout();
-    if (!ranges.isEmpty() || !layout->formats().isEmpty()) {
-        layout->setFormats(ranges);
-        // Lays the line out again with its colours and has it painted. The document would
-        // otherwise hold the line as changed and report it with the next edit.
-        pane_->document()->markContentsDirty(block.position(), block.length());
-    }
     block.setUserState(packed(start, generation_));
+    QTextLayout *layout = block.layout();
+    if (ranges.isEmpty() && layout->formats().isEmpty())
+        return false;
+    layout->setFormats(ranges);
+    return true;
 }
 
 LineState QuakeCColouring::stateAfter(const QTextBlock &block, LineState start)
@@ -146,7 +167,7 @@ LineState QuakeCColouring::stateBefore(const QTextBlock &block)
         QTextBlock next = line.next();
         const int number = rightUpTo_;
         const int stored = next.userState();
-        if (stored != kUnknown && stateOf(stored) == state) {
+        if (stateOf(stored) == state) {
             // From an unchanged line on that starts as before, every stored state is right.
             if (number >= changedUpTo_ && number < storedUpTo_) {
                 rightUpTo_ = storedUpTo_;
@@ -164,8 +185,38 @@ LineState QuakeCColouring::stateBefore(const QTextBlock &block)
     return stateOf(block.userState());
 }
 
+void QuakeCColouring::learnStates(std::shared_ptr<const std::u16string> lines)
+{
+    ++learning_;
+    learner_->start([this, edits = edits_, lines = std::move(lines)]() mutable {
+        std::vector<qc::CommentedLines> runs = qc::linesInComments(*lines);
+        lines.reset();
+        QMetaObject::invokeMethod(
+            this, [this, edits, runs = std::move(runs)] { takeStates(edits, runs); }, Qt::QueuedConnection);
+    });
+}
+
+void QuakeCColouring::takeStates(int edits, const std::vector<qc::CommentedLines> &runs)
+{
+    --learning_;
+    if (edits != edits_)
+        return;
+    QTextDocument *document = pane_->document();
+    for (const qc::CommentedLines &run : runs) {
+        const int end = static_cast<int>(run.first + run.count);
+        if (end <= rightUpTo_)
+            continue;
+        int line = std::max(rightUpTo_, static_cast<int>(run.first));
+        for (QTextBlock block = document->findBlockByNumber(line); block.isValid() && line < end;
+             block = block.next(), ++line)
+            block.setUserState(packed(run.state, generationOf(block.userState())));
+    }
+    rightUpTo_ = storedUpTo_ = blockCount_;
+}
+
 void QuakeCColouring::noteChange(int from, int, int added)
 {
+    ++edits_;
     QTextDocument *document = pane_->document();
     const int count = document->blockCount();
     const int delta = count - blockCount_;
@@ -174,6 +225,7 @@ void QuakeCColouring::noteChange(int from, int, int added)
     int last = document->findBlock(from + added).blockNumber();
     if (last < first)
         last = count - 1;
+    const bool startKnown = first < rightUpTo_;
     const int lastBefore = last - delta;
     // Lines after the change moved with their stored states.
     if (storedUpTo_ > lastBefore + 1)
@@ -187,9 +239,21 @@ void QuakeCColouring::noteChange(int from, int, int added)
         changedUpTo_ = std::max(changedUpTo_ > lastBefore + 1 ? changedUpTo_ + delta : changedUpTo_, last + 1);
     rightUpTo_ = std::max(1, std::min(rightUpTo_, first));
 
-    if (last - first >= kLinesForgottenOneByOne) {
+    if (last - first >= kLinesForgottenOneByOne || -delta >= kLinesForgottenOneByOne) {
+        // New lines read as code until worked out: after a load's large changes no stored
+        // state below is trusted.
+        storedUpTo_ = rightUpTo_;
         ++generation_;
         return;
+    }
+    // A line changed within itself is coloured at once, so that it is laid out once, with its
+    // colours, as the edit ends.
+    if (first == last && delta == 0 && startKnown && on_) {
+        const QTextBlock block = document->findBlockByNumber(first);
+        if (generationOf(block.userState()) == generation_) {
+            setColours(block, stateOf(block.userState()));
+            return;
+        }
     }
     for (QTextBlock block = document->findBlockByNumber(first); block.isValid() && block.blockNumber() <= last;
          block = block.next()) {

@@ -4,10 +4,12 @@
 
 #include <QObject>
 #include <QTextBlock>
+#include <memory>
 #include <string>
 #include <vector>
 
 class QPlainTextEdit;
+class QThreadPool;
 
 namespace vardo {
 
@@ -15,6 +17,8 @@ namespace vardo {
 // just before they are painted, so loading a large file costs nothing here. Each line keeps
 // the comment state it starts in; after an edit those states are worked out again only as far
 // as a line is shown, and not at all past the point where they agree with the old ones again.
+// The states of a loaded text are found off the window's thread, so that a jump far into a
+// large file does not wait for every line above it.
 class QuakeCColouring : public QObject {
     Q_OBJECT
 
@@ -25,22 +29,32 @@ public:
 
     // Colours the pane while it lives (it is a child of the pane) and is on.
     explicit QuakeCColouring(QPlainTextEdit *pane);
+    ~QuakeCColouring() override;
     // The colouring of a pane, or null.
     static QuakeCColouring *of(const QPlainTextEdit *pane);
 
     void setOn(bool on);
     // The comment state that a line starts in.
     qc::LineState stateBefore(const QTextBlock &block);
+    // The pane was just filled with `lines` ('\n' between them): their comment states are
+    // found in the background and taken if the text is still the same when they are found.
+    void learnStates(std::shared_ptr<const std::u16string> lines);
+    // States are being found for the text.
+    bool learning() const { return learning_ > 0; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void colourLinesInView();
-    void colour(QTextBlock block, qc::LineState start);
+    // Colours the lines in view that need it; `painting` is what the paint under way covers.
+    void colourLinesInView(const QRegion &painting);
+    void colour(QTextBlock block, qc::LineState start, const QRegion &painting);
+    // Gives a line its colours; false when it has none and had none.
+    bool setColours(QTextBlock block, qc::LineState start);
     void noteChange(int from, int removed, int added);
     void forgetColours();
     qc::LineState stateAfter(const QTextBlock &block, qc::LineState start);
+    void takeStates(int edits, const std::vector<qc::CommentedLines> &runs);
 
     QPlainTextEdit *pane_;
     bool on_ = true;
@@ -54,6 +68,10 @@ private:
     int changedUpTo_ = 0;
     int blockCount_ = 1;
     std::vector<qc::Token> tokens_;
+    // Counts the edits, so that states found for an older text are dropped.
+    int edits_ = 0;
+    int learning_ = 0;
+    QThreadPool *learner_;
 };
 
 // Whether a file name is that of QuakeC text: it ends in ".qc", ".qh" or ".src", in any case.

@@ -4,6 +4,7 @@
 #include "core/files/fileio.h"
 #include "doc/qtext.h"
 #include "panes/busyload.h"
+#include "panes/colouring.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -389,6 +390,8 @@ void TextPane::apply(const std::string &path, const FileText &file, LoadProgress
 {
     if (doc_->apply(path, file, progress))
         showStart();
+    if (QuakeCColouring *colouring = QuakeCColouring::of(this))
+        colouring->learnStates(std::shared_ptr<const std::u16string>(file.shown, &file.shown->lines));
 }
 
 void TextPane::showStart()

@@ -4,9 +4,8 @@
 #include "core/text/textmodel.h"
 #include "doc/document.h"
 #include "doc/qtext.h"
+#include "symbols/folderwatcher.h"
 
-#include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QThreadPool>
 #include <filesystem>
 #include <type_traits>
@@ -35,6 +34,11 @@ std::string canonicalPath(const std::string &path)
     return error ? path : canonical.native();
 }
 
+std::string folderOf(const std::string &canonicalPath)
+{
+    return std::filesystem::path(canonicalPath).parent_path().native();
+}
+
 // What a change of the directory's entries must alter for the project to be read anew: a list
 // that comes or goes, or, in a directory without one, a source. Saves come and go through
 // temporary files, which alter nothing here.
@@ -55,6 +59,9 @@ struct ProjectSymbols::Result {
     std::size_t chosen = 0;
     qc::SymbolIndex index;
     std::map<std::string, std::string> byCanonicalPath;
+    std::set<std::string> folders;
+    std::string canonicalDirectory;
+    std::string canonicalListFile;
     std::shared_ptr<const std::vector<std::string>> names;
 };
 
@@ -70,13 +77,17 @@ template <class T> void ProjectSymbols::discard(T &&value)
 }
 
 ProjectSymbols::ProjectSymbols(QObject *parent)
-    : QObject(parent), read_(readSource), watcher_(new QFileSystemWatcher(this)), scanner_(new QThreadPool(this)),
+    : QObject(parent), read_(readSource), watcher_(new FolderWatcher(this)), scanner_(new QThreadPool(this)),
       reader_(new QThreadPool(this))
 {
     scanner_->setMaxThreadCount(1);
     reader_->setMaxThreadCount(1);
-    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &ProjectSymbols::fileChanged);
-    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &ProjectSymbols::directoryChanged);
+    connect(watcher_, &FolderWatcher::fileChanged, this, &ProjectSymbols::fileChanged);
+    connect(watcher_, &FolderWatcher::entriesChanged, this, [this](const std::string &folder) {
+        if (folder == canonicalDirectory_)
+            directoryChanged();
+    });
+    connect(watcher_, &FolderWatcher::changesLost, this, &ProjectSymbols::startBuild);
 }
 
 ProjectSymbols::~ProjectSymbols()
@@ -188,10 +199,19 @@ void ProjectSymbols::startBuild()
             result->index = qc::SymbolIndex::build(result->projects[result->chosen], read);
             for (const std::string &path : result->index.paths())
                 result->byCanonicalPath.emplace(canonicalPath(path), path);
+            result->canonicalDirectory = canonicalPath(directory);
+            result->folders.insert(result->canonicalDirectory);
+            const std::string &listFile = result->projects[result->chosen].listFile;
+            if (!listFile.empty()) {
+                result->canonicalListFile = canonicalPath(listFile);
+                result->folders.insert(folderOf(result->canonicalListFile));
+            }
+            for (const auto &[canonical, path] : result->byCanonicalPath)
+                result->folders.insert(folderOf(canonical));
             result->names = std::make_shared<const std::vector<std::string>>(projectNames(result->projects));
         } catch (const std::exception &) {
             // Out of memory, say: the window keeps working without an index.
-            *result = Result{{qc::SourceList{}}, 0, {}, {}, {}};
+            *result = Result{{qc::SourceList{}}, 0, {}, {}, {}, {}, {}, {}};
         }
         QMetaObject::invokeMethod(this, [this, result] { land(result); }, Qt::QueuedConnection);
     });
@@ -208,7 +228,10 @@ void ProjectSymbols::land(std::shared_ptr<Result> result)
     discard(std::exchange(projects_, std::move(result->projects)));
     project_ = projects_[result->chosen];
     discard(std::exchange(index_, std::move(result->index)));
-    byCanonicalPath_ = std::move(result->byCanonicalPath);
+    discard(std::exchange(byCanonicalPath_, std::move(result->byCanonicalPath)));
+    folders_ = std::move(result->folders);
+    canonicalDirectory_ = std::move(result->canonicalDirectory);
+    canonicalListFile_ = std::move(result->canonicalListFile);
     projectNames_ = std::move(result->names);
     for (auto &[path, scanned] : pending_)
         apply(path, std::move(scanned));
@@ -219,17 +242,12 @@ void ProjectSymbols::land(std::shared_ptr<Result> result)
 
 void ProjectSymbols::watchProject()
 {
-    if (!watcher_->files().isEmpty())
-        watcher_->removePaths(watcher_->files());
-    if (!watcher_->directories().isEmpty())
-        watcher_->removePaths(watcher_->directories());
-    QStringList paths{displayText(directory_)};
-    if (!project_.listFile.empty())
-        paths << displayText(project_.listFile);
-    for (const std::string &path : index_.paths())
-        paths << displayText(path);
-    if (!paths.isEmpty())
-        watcher_->addPaths(paths);
+    watcher_->watch(folders_);
+}
+
+std::size_t ProjectSymbols::watchCount() const
+{
+    return watcher_->watchCount();
 }
 
 void ProjectSymbols::directoryChanged()
@@ -238,16 +256,16 @@ void ProjectSymbols::directoryChanged()
     startRereading();
 }
 
-void ProjectSymbols::fileChanged(const QString &changed)
+void ProjectSymbols::fileChanged(const std::string &canonical)
 {
-    const std::string path = QFile::encodeName(changed).toStdString();
-    // A safe save renames a new file over the old one, which ends the watch: watch it again.
-    if (QFileInfo::exists(changed) && !watcher_->files().contains(changed))
-        watcher_->addPath(changed);
-    if (path == project_.listFile) {
+    if (canonical == canonicalListFile_) {
         startBuild();
         return;
     }
+    const auto indexed = byCanonicalPath_.find(canonical);
+    if (indexed == byCanonicalPath_.end())
+        return;
+    const std::string &path = indexed->second;
     if (editedFromEditor_ && path == indexPathOf(editedFile_))
         return; // the editor's text is newer than any write and is indexed from there
     changedFiles_.insert(path);

@@ -12,10 +12,11 @@
 #include <thread>
 #include <vector>
 
-class QFileSystemWatcher;
 class QThreadPool;
 
 namespace vardo {
+
+class FolderWatcher;
 
 // The symbol index of the project root's project, kept up to date off the window's thread:
 // built on a change of root, brought up to date when a file of the project is
@@ -53,6 +54,8 @@ public:
     // The project's source list; empty when none is read yet.
     const qc::SourceList &project() const { return project_; }
     bool building() const { return worker_.joinable() && !landed_; }
+    // How many folders are watched for changes to the project's files.
+    std::size_t watchCount() const;
 
 signals:
     // A build landed: the index is that of the current directory.
@@ -73,7 +76,7 @@ private:
     void landBackgroundUpdate(unsigned generation, const std::string &path, Scanned scanned);
     // Puts a scanned text in the index, or keeps it for the build that is running.
     void apply(const std::string &path, Scanned scanned);
-    void fileChanged(const QString &path);
+    void fileChanged(const std::string &canonicalPath);
     void directoryChanged();
     // Reads again, off the window's thread, the files and the directory that changed since the
     // last reading started; one reading at a time, which takes all that piled up meanwhile.
@@ -95,13 +98,17 @@ private:
     qc::SourceList project_;
     qc::SymbolIndex index_;
     std::map<std::string, std::string> byCanonicalPath_;
+    // The folders of the directory, the list and the indexed files; all canonical.
+    std::set<std::string> folders_;
+    std::string canonicalDirectory_;
+    std::string canonicalListFile_;
     // Texts that arrived while a build was running, applied when it lands.
     std::map<std::string, Scanned> pending_;
     qc::ReadFile read_;
     std::thread worker_;
     bool landed_ = true;
     bool again_ = false; // another build was asked for while one was running
-    QFileSystemWatcher *watcher_;
+    FolderWatcher *watcher_;
     // One thread for the editor's texts, in the order they come; only the newest lands.
     QThreadPool *scanner_;
     unsigned updateGeneration_ = 0;

@@ -1,6 +1,7 @@
 #include "symbols/symbolnavigator.h"
 
 #include "core/base/paths.h"
+#include "core/files/fileio.h"
 #include "core/qc/lexer.h"
 #include "core/text/textmodel.h"
 #include "doc/qtext.h"
@@ -145,8 +146,9 @@ SymbolNavigator::SymbolNavigator(Workbench &workbench, TextPane *editor, TextPan
     const auto indexInBackground = [this] { indexEditorText(true); };
     connect(typingPause_, &QTimer::timeout, this, indexInBackground);
     connect(editor, &QPlainTextEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
-    // A fresh index knows only the disk: the editor may hold newer lines.
-    connect(symbols_, &ProjectSymbols::rebuilt, this, indexInBackground);
+    // A fresh index knows only the disk: the editor may hold newer lines, unless it holds the
+    // file as the disk still has it, which the build has just read.
+    connect(symbols_, &ProjectSymbols::rebuilt, this, [this] { indexEditorText(true, false); });
     connect(symbols_, &ProjectSymbols::rebuilt, this, [this] { bounds_.reset(); });
 
     const auto bind = [this](TextPane *pane, QKeySequence keys, std::function<void()> action) {
@@ -196,7 +198,7 @@ void SymbolNavigator::setProjectRoot(const std::string &root)
     symbols_->setDirectory(root, workbench_.editedDocument().path());
 }
 
-void SymbolNavigator::indexEditorText(bool inBackground)
+void SymbolNavigator::indexEditorText(bool inBackground, bool evenAsOnDisk)
 {
     typingPause_->stop();
     const std::string &path = workbench_.editedDocument().path();
@@ -205,6 +207,10 @@ void SymbolNavigator::indexEditorText(bool inBackground)
     const bool fromEditor = editor_->document()->characterCount() <= kEditorTextLimit;
     symbols_->setEditedFile(path, fromEditor);
     if (!fromEditor)
+        return;
+    const Document &edited = workbench_.editedDocument();
+    if (!evenAsOnDisk && !edited.isChanged() && edited.diskChange() == fileio::DiskChange::None &&
+        symbols_->index().contains(path))
         return;
     const QString text = editor_->document()->toRawText();
     if (inBackground)

@@ -214,6 +214,31 @@ template TokenKind kindOfName<char16_t>(std::u16string_view);
 template LineState lexLine<char>(std::string_view, LineState, std::vector<Token> &);
 template LineState lexLine<char16_t>(std::u16string_view, LineState, std::vector<Token> &);
 
+std::vector<CommentedLines> linesInComments(std::u16string_view text)
+{
+    std::vector<CommentedLines> runs;
+    std::vector<Token> tokens;
+    LineState state = LineState::Code;
+    std::size_t line = 0;
+    for (std::size_t begin = 0; begin <= text.size(); ++line) {
+        const std::size_t end = std::min(text.find(u'\n', begin), text.size());
+        if (state != LineState::Code) {
+            if (!runs.empty() && runs.back().state == state && runs.back().first + runs.back().count == line)
+                ++runs.back().count;
+            else
+                runs.push_back({line, 1, state});
+        }
+        const std::u16string_view current = text.substr(begin, end - begin);
+        // Only "/*" and "*/" change the state.
+        if (current.find(u'/') != std::u16string_view::npos) {
+            tokens.clear();
+            state = lexLine(current, state, tokens);
+        }
+        begin = end + 1;
+    }
+    return runs;
+}
+
 bool isNameStart(char32_t c)
 {
     return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || c == U'_' || c >= 0x80;

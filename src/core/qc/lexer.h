@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,19 @@ enum class LineState : std::uint8_t { Code, InComment, InEntityComment };
 // as blank. Instantiated for char and char16_t.
 template <class Char>
 LineState lexLine(std::basic_string_view<Char> line, LineState state, std::vector<Token> &out);
+
+// A run of lines that all begin in the same comment state, other than Code.
+struct CommentedLines {
+    std::size_t first;
+    std::size_t count;
+    LineState state;
+
+    friend bool operator==(const CommentedLines &, const CommentedLines &) = default;
+};
+
+// The lines of a text ('\n' between them) that begin inside a comment, in order: what lexing
+// each line in turn would find, without keeping the tokens.
+std::vector<CommentedLines> linesInComments(std::u16string_view text);
 
 // Letters beyond ASCII count as name characters: later compilers accept them, and a name
 // must never be cut in the middle of a character.
