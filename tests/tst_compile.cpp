@@ -193,21 +193,21 @@ private slots:
         const QList<QAction *> actions = form_->qccarranca->actions();
         QVERIFY(std::ranges::any_of(actions, [](const QAction *a) { return a->text() == "Compiler…"; }));
         const auto choose = [this](const std::string &program, const QString &arguments) {
-            CompilerDialog dialog(form_.get());
+            CompilerDialog dialog(form_->settings(), form_.get());
             dialog.findChild<QLineEdit *>("program")->setText(QString::fromStdString(program));
             dialog.findChild<QLineEdit *>("arguments")->setText(arguments);
             dialog.accept();
             return dialog.result() == QDialog::Accepted;
         };
         {
-            CompilerDialog dialog(form_.get());
+            CompilerDialog dialog(form_->settings(), form_.get());
             QCOMPARE(dialog.findChild<QListWidget *>("found")->item(0)->text(),
                      QString::fromStdString(bin() + "/fteqcc    fteqcc"));
         }
         // A path typed relative to the working directory is remembered whole.
         QVERIFY(choose("../mine", "-O2 'my progs.src'"));
         const build::CompilerChoice mine{tree() / "mine", "-O2 'my progs.src'"};
-        QCOMPARE(build::savedChoice(), mine);
+        QCOMPARE(build::savedChoice(form_->settings()), mine);
         compileAndWait();
         QCOMPARE(rowText(0), QString("mine 2: -O2 my progs.src"));
         QCOMPARE(output()->heading(), QString("Compiling in %1 with mine (your choice): %2 -O2 my progs.src")
@@ -220,7 +220,7 @@ private slots:
             QVERIFY(!choose(program, arguments));
             QCOMPARE(boxes_->texts.size(), 1);
             QVERIFY2(boxes_->texts[0].endsWith("The compiler stays as it was."), qPrintable(boxes_->texts[0]));
-            QCOMPARE(build::savedChoice(), mine);
+            QCOMPARE(build::savedChoice(form_->settings()), mine);
         }
         // Back to the compiler found, which saves nothing.
         QVERIFY(choose("", ""));

@@ -127,6 +127,7 @@ public:
     void setPageCaption(Workbench::Page page, const QString &caption) override;
     std::string workingDirectory() const override;
     std::string projectRoot() const override;
+    Settings &settings() override { return *settings_; }
     bool isInProject(const std::string &path) const override;
 
 protected:

@@ -24,7 +24,7 @@ CompileController::CompileController(Workbench &workbench, QPushButton *button, 
     auto *choose = new QAction(QStringLiteral("Compiler…"), button);
     button->addAction(choose);
     button->setContextMenuPolicy(Qt::ActionsContextMenu);
-    connect(choose, &QAction::triggered, this, guarded([window] { CompilerDialog(window).exec(); }));
+    connect(choose, &QAction::triggered, this, guarded([this, window] { CompilerDialog(workbench_.settings(), window).exec(); }));
     shortcut(QKeySequence(Qt::Key_F7), [this] { compile(); });
     shortcut(QKeySequence(Qt::Key_F4), [this] { walked()->goToNext(); });
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4), [this] { walked()->goToPrevious(); });
@@ -41,7 +41,7 @@ void CompileController::compile()
     if (!workbench_.saveEditedFile())
         return;
     workbench_.showPage(Workbench::Page::Edit);
-    run_->start(workbench_.projectRoot());
+    run_->start(workbench_.projectRoot(), build::savedChoice(workbench_.settings()));
 }
 
 } // namespace vardo

@@ -6,7 +6,6 @@
 #include "doc/qtext.h"
 #include "settings/settings.h"
 
-#include <QSettings>
 #include <array>
 
 namespace vardo::build {
@@ -33,11 +32,6 @@ const std::array<NativeCompiler, 4> &nativeCompilers()
 
 const QString kProgramKey = QStringLiteral("compiler/program");
 const QString kArgumentsKey = QStringLiteral("compiler/arguments");
-
-QSettings settings()
-{
-    return QSettings(settingsFilePath(), QSettings::IniFormat);
-}
 
 std::optional<CompilerRun> foundCompiler(const std::vector<std::string> &extra)
 {
@@ -75,22 +69,20 @@ std::vector<std::string> foundCompilers()
     return found;
 }
 
-CompilerChoice savedChoice()
+CompilerChoice savedChoice(const Settings &settings)
 {
-    const QSettings saved = settings();
-    return {QFile::encodeName(saved.value(kProgramKey).toString()).toStdString(),
-            saved.value(kArgumentsKey).toString().toStdString()};
+    return {settings.path(kProgramKey), settings.text(kArgumentsKey).toStdString()};
 }
 
-void saveChoice(const CompilerChoice &choice)
+void saveChoice(Settings &settings, const CompilerChoice &choice)
 {
-    QSettings saved = settings();
     if (choice == CompilerChoice{}) {
-        saved.remove(QStringLiteral("compiler"));
-        return;
+        settings.remove(QStringLiteral("compiler"));
+    } else {
+        settings.setPath(kProgramKey, choice.program);
+        settings.setText(kArgumentsKey, QString::fromStdString(choice.arguments));
     }
-    saved.setValue(kProgramKey, displayText(choice.program));
-    saved.setValue(kArgumentsKey, QString::fromStdString(choice.arguments));
+    settings.save();
 }
 
 std::string choosableProgram(const std::string &typed)
@@ -102,9 +94,8 @@ std::string choosableProgram(const std::string &typed)
     return program.starts_with('/') ? program : paths::canonical(program);
 }
 
-std::optional<CompilerRun> compilerToRun()
+std::optional<CompilerRun> compilerToRun(const CompilerChoice &choice)
 {
-    const CompilerChoice choice = savedChoice();
     const std::vector<std::string> extra = splitWords(choice.arguments);
     if (choice.program.empty())
         return foundCompiler(extra);

@@ -7,6 +7,10 @@
 #include <vector>
 
 // Which QuakeC compiler "QCC!" runs, and how.
+namespace vardo {
+class Settings;
+}
+
 namespace vardo::build {
 
 // What the output list says when no compiler can be found.
@@ -32,9 +36,9 @@ struct CompilerChoice {
     bool operator==(const CompilerChoice &) const = default;
 };
 
-CompilerChoice savedChoice();
+CompilerChoice savedChoice(const Settings &settings);
 // Remembers a choice; the found compiler without arguments is remembered as no choice at all.
-void saveChoice(const CompilerChoice &choice);
+void saveChoice(Settings &settings, const CompilerChoice &choice);
 
 // A program that can be chosen, as an absolute path: an executable file or a Windows program,
 // found along PATH when the name has no '/'. Throws AppError saying why not.
@@ -49,6 +53,6 @@ struct CompilerRun {
 
 // The saved choice, else the compiler found; nothing when there is none. Throws AppError when
 // the saved choice cannot run (arguments that do not split, a Windows program without wine).
-std::optional<CompilerRun> compilerToRun();
+std::optional<CompilerRun> compilerToRun(const CompilerChoice &choice);
 
 } // namespace vardo::build

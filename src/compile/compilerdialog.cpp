@@ -17,8 +17,8 @@
 
 namespace vardo {
 
-CompilerDialog::CompilerDialog(QWidget *parent)
-    : QDialog(parent), found_(new QListWidget(this)), program_(new QLineEdit(this)), arguments_(new QLineEdit(this))
+CompilerDialog::CompilerDialog(Settings &settings, QWidget *parent)
+    : QDialog(parent), settings_(settings), found_(new QListWidget(this)), program_(new QLineEdit(this)), arguments_(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Compiler"));
     found_->setObjectName(QStringLiteral("found"));
@@ -37,7 +37,7 @@ CompilerDialog::CompilerDialog(QWidget *parent)
     connect(found_, &QListWidget::itemClicked, this,
             [this](const QListWidgetItem *row) { program_->setText(row->data(Qt::UserRole).toString()); });
 
-    const build::CompilerChoice saved = build::savedChoice();
+    const build::CompilerChoice saved = build::savedChoice(settings_);
     program_->setText(displayText(saved.program));
     arguments_->setText(QString::fromStdString(saved.arguments));
 
@@ -61,7 +61,7 @@ void CompilerDialog::accept()
     const std::string arguments = arguments_->text().toStdString();
     try {
         splitWords(arguments);
-        build::saveChoice({typed.empty() ? typed : build::choosableProgram(typed), arguments});
+        build::saveChoice(settings_, {typed.empty() ? typed : build::choosableProgram(typed), arguments});
     } catch (const AppError &refused) {
         showErrorBox(QString::fromStdString(refused.what()) + QStringLiteral(". The compiler stays as it was."));
         return;

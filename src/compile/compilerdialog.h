@@ -7,6 +7,8 @@ class QListWidget;
 
 namespace vardo {
 
+class Settings;
+
 // "Compiler…" on the QCC! button: the compilers found with their versions, a field for another
 // program and one for extra arguments. OK remembers the choice; a program that cannot run or
 // arguments that do not split give the error box and change nothing.
@@ -14,11 +16,12 @@ class CompilerDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CompilerDialog(QWidget *parent);
+    CompilerDialog(Settings &settings, QWidget *parent);
 
     void accept() override;
 
 private:
+    Settings &settings_;
     QListWidget *found_;
     QLineEdit *program_;
     QLineEdit *arguments_;

@@ -68,7 +68,7 @@ CompileRun::CompileRun(OutputList *output, QObject *parent) : QObject(parent), o
     connect(&flushTimer_, &QTimer::timeout, this, &CompileRun::flush);
 }
 
-void CompileRun::start(const std::string &directory)
+void CompileRun::start(const std::string &directory, const build::CompilerChoice &choice)
 {
     run_.stop();
     reader_ = {};
@@ -79,7 +79,7 @@ void CompileRun::start(const std::string &directory)
     const QString place = QStringLiteral("Compiling in ") + displayText(directory);
     std::optional<build::CompilerRun> compiler;
     try {
-        compiler = build::compilerToRun();
+        compiler = build::compilerToRun(choice);
     } catch (const AppError &cannot) {
         output_->begin(place);
         output_->finish(messageRow(

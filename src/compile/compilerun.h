@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compile/compiler.h"
 #include "core/qc/compileroutput.h"
 #include "lists/outputlist.h"
 #include "tools/programs.h"
@@ -24,9 +25,10 @@ public:
 
     CompileRun(OutputList *output, QObject *parent);
 
-    // Finds the compiler and starts it in `directory`; a compile still running is stopped
-    // first. Without a compiler the list says so and `ended` is not emitted.
-    void start(const std::string &directory);
+    // Starts the chosen compiler (or, without a choice, the one found) in `directory`; a
+    // compile still running is stopped first. Without a compiler the list says so and `ended`
+    // is not emitted.
+    void start(const std::string &directory, const build::CompilerChoice &choice);
     bool isRunning() const { return run_.isRunning(); }
 
 signals:

@@ -122,6 +122,25 @@ void Settings::setBytes(const QString &key, const QByteArray &value)
     setValue(key, value);
 }
 
+QString Settings::text(const QString &key) const
+{
+    const QVariant stored = value(key);
+    return stored.metaType().id() == QMetaType::QString ? stored.toString() : QString();
+}
+
+void Settings::setText(const QString &key, const QString &value)
+{
+    setValue(key, value);
+}
+
+void Settings::remove(const QString &key)
+{
+    if (used_)
+        file_.remove(key);
+    const QString group = key + u'/';
+    std::erase_if(memory_, [&](const auto &entry) { return entry.first == key || entry.first.startsWith(group); });
+}
+
 std::string Settings::path(const QString &key) const
 {
     return pathOf(value(key));

@@ -26,6 +26,10 @@ public:
 
     QByteArray bytes(const QString &key) const;
     void setBytes(const QString &key, const QByteArray &value);
+    QString text(const QString &key) const;
+    void setText(const QString &key, const QString &value);
+    // Forgets a key, or a group with all its keys.
+    void remove(const QString &key);
     // A path; empty when missing or not a path.
     std::string path(const QString &key) const;
     void setPath(const QString &key, const std::string &path);

@@ -7,6 +7,7 @@
 namespace vardo {
 
 class Document;
+class Settings;
 class TextPane;
 struct OutputRow;
 
@@ -41,6 +42,8 @@ public:
     virtual void showPage(Page page) = 0;
     virtual void setPageCaption(Page page, const QString &caption) = 0;
     virtual std::string workingDirectory() const = 0;
+    // What the editor remembers between starts.
+    virtual Settings &settings() = 0;
     // The folder of the working directory's project: the nearest at or above it with a source
     // list, else the working directory.
     virtual std::string projectRoot() const = 0;
