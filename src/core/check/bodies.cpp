@@ -18,19 +18,6 @@ bool isAssignment(const Token &t)
     return false;
 }
 
-int precedence(const Token &t)
-{
-    static constexpr std::pair<std::string_view, int> kTable[] = {
-        {"||", 1}, {"&&", 2}, {"|", 3}, {"^", 4}, {"&", 5}, {"==", 6}, {"!=", 6}, {"<", 7}, {">", 7},
-        {"<=", 7}, {">=", 7}, {"<<", 8}, {">>", 8}, {"+", 9}, {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10}};
-    if (t.kind != Tok::Punct)
-        return -1;
-    for (const auto &[op, p] : kTable)
-        if (t.text == op)
-            return p;
-    return -1;
-}
-
 std::string quoted(std::string_view name)
 {
     return "'" + std::string(name) + "'";
@@ -149,6 +136,12 @@ const Decl *FileChecker::Impl::findLocal(std::string_view name, std::int32_t &in
             return &result_.locals[static_cast<std::size_t>(*it)];
         }
     return nullptr;
+}
+
+const Decl *FileChecker::Impl::lookup(std::string_view name, std::int32_t &index) const
+{
+    const Decl *d = findLocal(name, index);
+    return d ? d : globals_.find(name);
 }
 
 void FileChecker::Impl::reference(const Token &t, std::int32_t local, const Decl *decl)
@@ -436,9 +429,9 @@ Value FileChecker::Impl::conditional(int depth)
 Value FileChecker::Impl::binary(int least, int depth)
 {
     Value left = unary(depth);
-    while (precedence(peek()) > least) {
+    while (binaryPrecedence(peek()) > least) {
         const Token &op = next();
-        const Value right = binary(precedence(op), depth + 1);
+        const Value right = binary(binaryPrecedence(op), depth + 1);
         left = arithmetic(op, left, right);
     }
     return left;
@@ -602,9 +595,7 @@ Value FileChecker::Impl::field(const Value &object, int depth)
     if (on == Base::Vector && (t.text == "x" || t.text == "y" || t.text == "z"))
         return of(Base::Float);
     std::int32_t local = -1;
-    const Decl *d = findLocal(t.text, local);
-    if (!d)
-        d = globals_.find(t.text);
+    const Decl *d = lookup(t.text, local);
     if (d) {
         reference(t, local, d);
         const_cast<Decl *>(d)->used = true;
@@ -626,9 +617,7 @@ Value FileChecker::Impl::field(const Value &object, int depth)
 Value FileChecker::Impl::name(const Token &t)
 {
     std::int32_t local = -1;
-    const Decl *d = findLocal(t.text, local);
-    if (!d)
-        d = globals_.find(t.text);
+    const Decl *d = lookup(t.text, local);
     if (d) {
         reference(t, local, d);
         if (local >= 0)
@@ -638,9 +627,7 @@ Value FileChecker::Impl::name(const Token &t)
     const std::size_t n = t.text.size();
     if (n > 2 && t.text[n - 2] == '_' && (t.text[n - 1] == 'x' || t.text[n - 1] == 'y' || t.text[n - 1] == 'z')) {
         const std::string_view base = t.text.substr(0, n - 2);
-        d = findLocal(base, local);
-        if (!d)
-            d = globals_.find(base);
+        d = lookup(base, local);
         if (d && types_[d->type].base == Base::Vector) {
             reference(t, local, d);
             if (local >= 0)

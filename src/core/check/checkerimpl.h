@@ -93,6 +93,8 @@ private:
     Value of(Base b) const { return Value{types_.basic(b), false, false, nullptr}; }
     std::int32_t addLocal(const Token &name, DeclarationKind kind, TypeId type, bool isArray);
     const Decl *findLocal(std::string_view name, std::int32_t &index) const;
+    // The local of that name in scope (its index in `index`), else the global; null for neither.
+    const Decl *lookup(std::string_view name, std::int32_t &index) const;
     void reference(const Token &t, std::int32_t local, const Decl *decl);
 
     const Unit &unit_;

@@ -65,19 +65,6 @@ private:
         }
     }
 
-    static int precedence(const Token &t)
-    {
-        static constexpr std::array<std::pair<std::string_view, int>, 18> kTable = {{
-            {"||", 1}, {"&&", 2}, {"|", 3}, {"^", 4}, {"&", 5}, {"==", 6}, {"!=", 6}, {"<", 7}, {">", 7},
-            {"<=", 7}, {">=", 7}, {"<<", 8}, {">>", 8}, {"+", 9}, {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10}}};
-        if (t.kind != Tok::Punct)
-            return -1;
-        for (const auto &[op, p] : kTable)
-            if (t.text == op)
-                return p;
-        return -1;
-    }
-
     static long apply(std::string_view op, long a, long b)
     {
         if (op == "||") return a || b;
@@ -103,9 +90,9 @@ private:
     long binary(int least, int depth)
     {
         long left = unary(depth);
-        while (at_ < out_.size() && precedence(out_[at_]) > least) {
+        while (at_ < out_.size() && binaryPrecedence(out_[at_]) > least) {
             const Token &op = out_[at_++];
-            const long right = binary(precedence(op), depth + 1);
+            const long right = binary(binaryPrecedence(op), depth + 1);
             left = apply(op.text, left, right);
         }
         return left;

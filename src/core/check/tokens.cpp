@@ -3,6 +3,7 @@
 #include "core/qc/lexer.h"
 
 #include <array>
+#include <utility>
 #include <cctype>
 
 namespace vardo::check {
@@ -205,6 +206,19 @@ private:
 };
 
 } // namespace
+
+int binaryPrecedence(const Token &t)
+{
+    static constexpr std::pair<std::string_view, int> kTable[] = {
+        {"||", 1}, {"&&", 2}, {"|", 3}, {"^", 4}, {"&", 5}, {"==", 6}, {"!=", 6}, {"<", 7}, {">", 7},
+        {"<=", 7}, {">=", 7}, {"<<", 8}, {">>", 8}, {"+", 9}, {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10}};
+    if (t.kind != Tok::Punct)
+        return -1;
+    for (const auto &[op, p] : kTable)
+        if (t.text == op)
+            return p;
+    return -1;
+}
 
 std::vector<Token> tokenize(std::string_view text, std::uint16_t file, std::vector<LexProblem> &problems)
 {

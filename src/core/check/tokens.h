@@ -41,6 +41,10 @@ struct LexProblem {
     std::string message;
 };
 
+// How tightly a binary operator binds, in the C order shared by expressions and #if lines (the
+// higher, the tighter); -1 for a token that is no binary operator.
+int binaryPrecedence(const Token &t);
+
 // Splits a whole text; never fails. Comments are dropped; an unclosed comment or string is
 // reported and ends at the end of the text. Tokens' text views point into `text`.
 std::vector<Token> tokenize(std::string_view text, std::uint16_t file, std::vector<LexProblem> &problems);
