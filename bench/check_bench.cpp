@@ -1,6 +1,7 @@
 // The checker on whole mods: the re-release base mod checked against Debian's fteqcc compiling
 // a generated vanilla mod of the same size in the same run; one edited file of a 1 MB mod
 // checked again; and the memory the checker keeps per byte of source.
+#include "benchroot.h"
 #include "floor.h"
 #include "qccorpus.h"
 
@@ -21,26 +22,6 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kRerelease = std::string(VARDO_SHARED_CORPUS) + "/rerelease/quakec";
 
-// The run's temporary directory, removed at exit.
-const fs::path &benchRoot()
-{
-    static struct Cleanup {
-        fs::path root;
-        ~Cleanup()
-        {
-            if (!root.empty())
-                fs::remove_all(root);
-        }
-    } cleanup;
-    if (cleanup.root.empty()) {
-        std::string pattern = (fs::temp_directory_path() / "vardo-check-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            std::abort();
-        cleanup.root = pattern;
-    }
-    return cleanup.root;
-}
-
 // What the generated game files use besides their own definitions, as a vanilla defs.qc has it.
 const char *const kPrelude =
     "float FALSE = 0;\r\nfloat CHAN_VOICE = 2;\r\nfloat ATTN_IDLE = 2;\r\n"
@@ -54,7 +35,7 @@ const char *const kPrelude =
 // passes: the generated corpus, its monsters' frame functions declared before use.
 fs::path vanillaMod(const std::string &name, std::size_t files, std::size_t bytes)
 {
-    const fs::path directory = benchRoot() / name;
+    const fs::path directory = benchRoot("vardo-check-bench") / name;
     if (fs::exists(directory))
         return directory;
     QcCorpus corpus(directory, files, bytes);

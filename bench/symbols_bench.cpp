@@ -4,6 +4,7 @@
 // Then the same in the real window: Ctrl+Space among many names (floor: sorting the same names
 // with std::sort), and how long the window's event loop goes unserved while a large file
 // written outside is read again, and while F12 follows typing in a large edited file.
+#include "benchroot.h"
 #include "floor.h"
 #include "qccorpus.h"
 #include "widgetbench.h"
@@ -50,32 +51,12 @@ struct Mod {
     vardo::qc::SourceList project;
 };
 
-// The run's temporary directory, removed at exit.
-const fs::path &benchRoot()
-{
-    static struct Cleanup {
-        fs::path root;
-        ~Cleanup()
-        {
-            if (!root.empty())
-                fs::remove_all(root);
-        }
-    } cleanup;
-    if (cleanup.root.empty()) {
-        std::string pattern = (fs::temp_directory_path() / "vardo-symbols-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            std::abort();
-        cleanup.root = pattern;
-    }
-    return cleanup.root;
-}
-
 Mod &mod(std::int64_t megabytes)
 {
     static std::map<std::int64_t, Mod> mods;
     Mod &m = mods[megabytes];
     if (!m.corpus) {
-        m.directory = benchRoot() / std::to_string(megabytes);
+        m.directory = benchRoot("vardo-symbols-bench") / std::to_string(megabytes);
         // About 45 files for a mod the size of the game's; ten times the files for ten times the data.
         const std::size_t files = static_cast<std::size_t>(45 * std::max<std::int64_t>(1, megabytes));
         m.corpus = std::make_unique<QcCorpus>(m.directory, files, static_cast<std::size_t>(megabytes) << 20);
@@ -229,7 +210,7 @@ double longestStallMs(const std::function<bool()> &done, int limitMs)
 void BM_CompleteAmongNames(benchmark::State &state)
 {
     const auto count = static_cast<std::size_t>(state.range(0));
-    const fs::path directory = benchRoot() / ("names" + std::to_string(count));
+    const fs::path directory = benchRoot("vardo-symbols-bench") / ("names" + std::to_string(count));
     fs::create_directories(directory);
     std::vector<std::string> names;
     std::string text;
@@ -281,7 +262,7 @@ void BM_CompleteAmongNames(benchmark::State &state)
 // what the machine's scheduling alone leaves of the stalls.
 void BM_WrittenFileReadAgain(benchmark::State &state)
 {
-    const fs::path directory = benchRoot() / ("written" + std::to_string(state.range(0)));
+    const fs::path directory = benchRoot("vardo-symbols-bench") / ("written" + std::to_string(state.range(0)));
     fs::create_directories(directory);
     const fs::path large = directory / "large.qc";
     write(large, QcCorpus::gameFile(1, static_cast<std::size_t>(state.range(0)) << 20));
@@ -326,7 +307,7 @@ void BM_WrittenFileReadAgain(benchmark::State &state)
 // (the typing pause, the scan landing), with the window thread's processor time in that second.
 void BM_DefinitionAfterTypingInALargeFile(benchmark::State &state)
 {
-    const fs::path directory = benchRoot() / ("edited" + std::to_string(state.range(0)));
+    const fs::path directory = benchRoot("vardo-symbols-bench") / ("edited" + std::to_string(state.range(0)));
     fs::create_directories(directory);
     const fs::path edited = directory / "edited.qc";
     write(edited, "float target;\r\ntarget;\r\n" + QcCorpus::gameFile(1, static_cast<std::size_t>(state.range(0)) << 10));
@@ -367,8 +348,8 @@ void BM_DefinitionAfterTypingInALargeFile(benchmark::State &state)
 void BM_ChangeIntoManyFiles(benchmark::State &state)
 {
     const auto files = static_cast<std::size_t>(state.range(0));
-    const fs::path many = benchRoot() / ("many" + std::to_string(files));
-    const fs::path start = benchRoot() / "start";
+    const fs::path many = benchRoot("vardo-symbols-bench") / ("many" + std::to_string(files));
+    const fs::path start = benchRoot("vardo-symbols-bench") / "start";
     fs::create_directories(many);
     fs::create_directories(start);
     for (std::size_t i = 0; i < files; ++i)
