@@ -223,6 +223,17 @@ TEST_F(CheckTest, HostileInputEndsWithDiagnostics)
 {
     const std::string identifier(1 << 20, 'q');
     const std::string parentheses = std::string(10000, '(') + "1" + std::string(10000, ')');
+    // Macros that each pass their argument on, BODY of it, to the next: the text doubles or
+    // multiplies at every step.
+    const auto chain = [](int steps, const std::string &body, const std::string &use) {
+        std::string code;
+        for (int i = 0; i < steps; ++i)
+            code += "#define m" + std::to_string(i) + "(x) m" + std::to_string(i + 1) + "(" + body + ")\n";
+        return code + "#define m" + std::to_string(steps) + "(x) x\n" + use;
+    };
+    std::string conditionChain;
+    for (int i = 0; i < 16; ++i)
+        conditionChain += "#define c" + std::to_string(i) + " c" + std::to_string(i + 1) + " + c" + std::to_string(i + 1) + "\n";
     const struct {
         const char *name;
         std::string code;
@@ -235,6 +246,9 @@ TEST_F(CheckTest, HostileInputEndsWithDiagnostics)
         {"defines of each other", "#define a b\n#define b a\nvoid() f = { self.health = a; };", "unknown name 'a'"},
         {"include of itself", "#include \"a.qc\"\nfloat x;", "a.qc includes itself"},
         {"unclosed if", "#ifdef X\nfloat x;", "has no #endif"},
+        {"argument used 8 times, 12 deep", chain(12, "x x x x x x x x", "float f = m0(1);"), "expands too far"},
+        {"argument pasted to itself, 40 deep", chain(40, "x##x", "float m0(ab);"), "expands too far"},
+        {"#if of 2^16 names", conditionChain + "#define c16 1\n#if c0\n#else\n#error big\n#endif", "#error big"},
     };
     for (const auto &c : cases) {
         const std::vector<std::string> found = check(c.code);

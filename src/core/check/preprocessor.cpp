@@ -11,6 +11,12 @@ namespace {
 constexpr std::size_t kMostIncludeDepth = 32;
 constexpr std::size_t kMostExpansionDepth = 200;
 constexpr int kMostConditionDepth = 100;
+// What one file may make through macros, in tokens and in bytes of pasted or quoted text: far
+// above any mod, and far below what a few lines of doubling macros would fill the memory with.
+constexpr std::size_t kMostExpandedTokens = 1'000'000;
+constexpr std::size_t kMostMadeBytes = 16'000'000;
+// An #if line's value after its macros are replaced.
+constexpr std::size_t kMostConditionTokens = 100'000;
 
 constexpr std::array<std::string_view, 13> kFrameDirectives = {
     "frame", "framevalue", "cd", "origin", "base", "skin", "scale", "modelname",
@@ -56,6 +62,10 @@ private:
                 i = paren && j + 1 < tokens.size() && tokens[j + 1].is(")") ? j + 1 : j;
                 out_.push_back(known ? one_ : zero_);
                 continue;
+            }
+            if (out_.size() > kMostConditionTokens) {
+                ok_ = false;
+                return;
             }
             const auto macro = t.kind == Tok::Name ? macros_.find(t.text) : macros_.end();
             if (macro != macros_.end() && !macro->second->hasParameters && depth < 16)
@@ -255,12 +265,19 @@ private:
         return nullptr;
     }
 
+    bool overBudget() const { return expanded_ > kMostExpandedTokens || madeBytes_ > kMostMadeBytes; }
+
+    void tooFar(const Token &site, const Macro &macro)
+    {
+        if (!tooDeep_)
+            problem(site, "the macro " + macro.name + " expands too far");
+        tooDeep_ = true;
+    }
+
     void expand(const Token &site, const std::shared_ptr<const Macro> &macro)
     {
-        if (stack_.size() > kMostExpansionDepth || expanded_ > kMostExpandedTokens) {
-            if (!tooDeep_)
-                problem(site, "the macro " + macro->name + " expands too far");
-            tooDeep_ = true;
+        if (stack_.size() > kMostExpansionDepth || overBudget()) {
+            tooFar(site, *macro);
             return;
         }
         std::vector<std::vector<Token>> arguments;
@@ -279,6 +296,10 @@ private:
         input.macro = macro.get();
         input.tokens = substitute(site, *macro, arguments);
         expanded_ += input.tokens.size();
+        if (overBudget()) {
+            tooFar(site, *macro);
+            return;
+        }
         stack_.push_back(std::move(input));
     }
 
@@ -316,7 +337,8 @@ private:
             return nullptr;
         };
         std::vector<Token> out;
-        for (std::size_t i = 0; i < macro.body.size(); ++i) {
+        // An argument used many times multiplies: stop once the whole budget is spent.
+        for (std::size_t i = 0; i < macro.body.size() && out.size() <= kMostExpandedTokens && !overBudget(); ++i) {
             const Token &t = macro.body[i];
             if (t.is("#") && i + 1 < macro.body.size() && argument(macro.body[i + 1].text)) {
                 out.push_back(made(site, Tok::String, "\"" + spelled(*argument(macro.body[++i].text)) + "\""));
@@ -355,6 +377,7 @@ private:
 
     Token made(const Token &site, Tok kind, std::string text)
     {
+        madeBytes_ += text.size();
         unit_.made.push_back(std::move(text));
         Token t = at(site, Token{});
         t.kind = kind;
@@ -473,8 +496,6 @@ private:
         }
     }
 
-    static constexpr std::size_t kMostExpandedTokens = 4'000'000;
-
     Macros &macros_;
     const IncludeReader &include_;
     Unit unit_;
@@ -482,6 +503,7 @@ private:
     std::vector<Branch> conditions_;
     std::vector<std::uint16_t> files_;
     std::size_t expanded_ = 0;
+    std::size_t madeBytes_ = 0;
     bool tooDeep_ = false;
     const std::vector<Token> none_;
 };
