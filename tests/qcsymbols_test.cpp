@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <map>
+#include <thread>
+#include <tuple>
 
 using namespace vardo::qc;
 
@@ -151,6 +155,35 @@ TEST(QcSymbols, BrokenTextNeverFails)
         EXPECT_NO_THROW(scanSymbols(text)) << text;
     EXPECT_EQ(scanSymbols("}}}} float y;").symbols.size(), 1u);
     EXPECT_EQ(scanSymbols("void() f = #99999999999999;").symbols.at(0).builtinNumber, -1);
+}
+
+// A long file is scanned in a window that lets go of the code behind it: whatever the window's
+// place, the small mod at the end of a long file reads as it does on its own.
+TEST(QcSymbols, ADefinitionDeepInALongFileReadsAsOnItsOwn)
+{
+    std::string body = "void() busy =\n{\n";
+    for (int i = 0; i < 800; ++i)
+        body += "\tself.health = self.health + " + std::to_string(i) + ";\n";
+    body += "};\n";
+    // A body without ";" after it has the parser look ahead past the comment below it.
+    const std::string tail =
+        std::string(kDefs) + "#include \"deep.qc\"\nfloat ender() { return 1; }\n// said of the last\nfloat last;\n";
+    const FileSymbols alone = scanSymbols(tail);
+    std::string padding;
+    for (std::uint32_t pads = 0; pads < 400; ++pads, padding += "float pad;\n") {
+        const FileSymbols deep = scanSymbols(body + padding + tail);
+        const auto lines = static_cast<std::uint32_t>(std::ranges::count(body + padding, '\n'));
+        const std::size_t before = 1 + pads;
+        ASSERT_EQ(deep.symbols.size(), before + alone.symbols.size()) << pads;
+        for (std::size_t i = 0; i < alone.symbols.size(); ++i) {
+            const Symbol &a = alone.symbols[i], &d = deep.symbols[before + i];
+            ASSERT_EQ(std::tie(d.name, d.kind, d.column, d.declaration, d.comment, d.builtinNumber),
+                      std::tie(a.name, a.kind, a.column, a.declaration, a.comment, a.builtinNumber))
+                << pads;
+            ASSERT_EQ(d.line, a.line + lines) << pads << " " << a.name;
+        }
+        ASSERT_EQ(deep.includes, alone.includes);
+    }
 }
 
 TEST(QcSymbols, LocalsOfTheFunctionAroundALine)
@@ -315,6 +348,32 @@ TEST(SymbolIndex, CompletionMergesTheFilesInOneOrder)
     EXPECT_LT(compareNames("a", "Ab"), 0);
     EXPECT_LT(compareNames("Ab", "ab"), 0);
     EXPECT_EQ(compareNames("ab", "ab"), 0);
+}
+
+// Files are read and scanned side by side; the index keeps them in the order one file after the
+// other finds them, however long each takes to read.
+TEST_F(SymbolIndexTest, FilesKeepTheirOrderHoweverLongEachTakesToRead)
+{
+    write("order/a.qc", "#include \"c.qc\"\n#include \"d.qc\"\nfloat a;\n");
+    write("order/b.qc", "#include \"c.qc\"\n#include \"e.qc\"\nfloat b;\n");
+    write("order/c.qc", "#include \"f.qc\"\nfloat c;\n");
+    for (const char *name : {"order/d.qc", "order/e.qc", "order/f.qc"})
+        write(name, "float x;\n");
+    SourceList order;
+    order.files = {path("order/a.qc"), path("order/b.qc"), path("order/gone.qc"), path("order/d.qc")};
+    std::atomic<int> reads = 0;
+    const SymbolIndex built = SymbolIndex::build(order, [&](const std::string &file) {
+        ++reads;
+        // The first file is read last.
+        if (file == path("order/a.qc"))
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return vardo::fileio::readWholeFile(file, 1u << 20);
+    });
+    std::vector<std::string> expected;
+    for (const char *name : {"a", "b", "d", "c", "e", "f"})
+        expected.push_back(path(std::string("order/") + name + ".qc"));
+    EXPECT_EQ(built.paths(), expected);
+    EXPECT_EQ(reads.load(), 7); // each once, and the one that is gone
 }
 
 TEST_F(SymbolIndexTest, UpdateReindexesOneFileFromItsText)

@@ -195,6 +195,9 @@ bool equals(std::basic_string_view<Char> name, std::u32string_view word)
 template <class Char>
 TokenKind kindOfName(std::basic_string_view<Char> name)
 {
+    // Every fixed word is two to eight lower-case letters from "b" to "w".
+    if (name.size() < 2 || name.size() > 8 || name[0] < Char('b') || name[0] > Char('w'))
+        return TokenKind::Name;
     const auto is = [&](std::u32string_view word) { return equals(name, word); };
     if (std::any_of(types.begin(), types.end(), is))
         return TokenKind::Type;

@@ -5,9 +5,16 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <deque>
+#include <exception>
 #include <filesystem>
+#include <mutex>
 #include <set>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
+#include <utility>
 
 namespace vardo::qc {
 
@@ -100,7 +107,7 @@ std::string completionDetail(const Symbol &symbol)
     return type.empty() ? std::string(kindName(symbol.kind)) : std::string(type) + ' ' + std::string(kindName(symbol.kind));
 }
 
-// A token of a whole file.
+// A token of a file.
 struct Tok {
     TokenKind kind;
     bool firstOnLine;
@@ -143,16 +150,28 @@ std::string_view lineComment(std::string_view text)
 }
 
 // The tokens of a file, split into code for the declaration parser, and the directive lines and
-// comments that are read on their own.
+// comments that are read on their own. Lines are lexed as the parser reaches them, and the code
+// it has passed is let go: a large file is scanned in a window that stays in the caches.
 class FileScanner {
 public:
-    explicit FileScanner(std::string_view text) : text_(text) {}
+    explicit FileScanner(std::string_view text) : text_(text), buffers_(std::exchange(threadBuffers(), {})) {}
+    ~FileScanner()
+    {
+        if (code_.capacity() <= kKeptTokens) {
+            tokens_.clear();
+            lineTokens_.clear();
+            code_.clear();
+            threadBuffers() = std::move(buffers_);
+        }
+    }
+    FileScanner(const FileScanner &) = delete;
+    FileScanner &operator=(const FileScanner &) = delete;
 
     FileSymbols run()
     {
-        lex();
         parse();
-        // Directive lines are read while lexing, declarations after: put them in text order.
+        // Directive lines are read as they are lexed, declarations as they are parsed: put them
+        // in text order.
         std::stable_sort(out_.symbols.begin(), out_.symbols.end(), [](const Symbol &a, const Symbol &b) {
             return a.line != b.line ? a.line < b.line : a.column < b.column;
         });
@@ -166,65 +185,78 @@ public:
     }
 
 private:
+    // A line whose last token is a "//" comment: the comment a symbol on it or below may get.
+    struct LineComment {
+        std::uint32_t line;
+        std::uint32_t begin;
+        std::uint32_t length;
+        bool alone; // the only token of its line
+    };
+
     std::string_view textOf(const Tok &t) const { return text_.substr(t.begin, t.length); }
 
-    void lex()
+    // Lexes the next line (CR LF, a lone LF and a lone CR each end one; an empty last line after
+    // a line end is none); false at the end of the text.
+    bool lexNextLine()
     {
-        LineState state = LineState::Code;
-        std::vector<Token> tokens;
-        bool continued = false; // the line before ended a directive with a backslash
-        forEachLine(text_, [&](std::string_view line, std::size_t index) {
-            const auto lineBegin = static_cast<std::uint32_t>(line.data() - text_.data());
-            const auto lineIndex = static_cast<std::uint32_t>(index);
-            while (lineFirst_.size() <= index)
-                lineFirst_.push_back(static_cast<std::uint32_t>(all_.size()));
-            tokens.clear();
-            state = lexLine(line, state, tokens);
-            bool first = true;
-            for (const Token &t : tokens) {
-                all_.push_back({t.kind, first && !isComment(t.kind), lineBegin + t.begin, t.length, lineIndex, t.begin});
-                first = first && isComment(t.kind);
-            }
-            const std::size_t lineStart = lineFirst_.back();
-            const bool continuation = continued;
-            const bool directive = continuation || isDirectiveLine(lineStart);
-            continued = directive && !line.empty() && line.back() == '\\';
-            if (!directive) {
-                for (std::size_t i = lineStart; i < all_.size(); ++i)
-                    if (!isComment(all_[i].kind))
-                        code_.push_back(all_[i]);
-            } else if (!continuation) {
-                directiveLines_.push_back(lineStart);
-            }
-        });
-        lineFirst_.push_back(static_cast<std::uint32_t>(all_.size()));
-        // Read once every line is known: a symbol's comment may stand at the end of its line.
-        for (const std::size_t lineStart : directiveLines_)
-            directiveLine(lineStart);
+        if (next_ >= text_.size())
+            return false;
+        std::size_t end = next_;
+        while (end < text_.size() && text_[end] != '\n' && text_[end] != '\r')
+            ++end;
+        const std::string_view line = text_.substr(next_, end - next_);
+        const auto lineBegin = static_cast<std::uint32_t>(next_);
+        next_ = end + (end + 1 < text_.size() && text_[end] == '\r' && text_[end + 1] == '\n' ? 2 : 1);
+        const std::uint32_t index = line_++;
+
+        tokens_.clear();
+        state_ = lexLine(line, state_, tokens_);
+        lineTokens_.clear();
+        bool first = true;
+        for (const Token &t : tokens_) {
+            lineTokens_.push_back({t.kind, first && !isComment(t.kind), lineBegin + t.begin, t.length, index, t.begin});
+            first = first && isComment(t.kind);
+        }
+        if (!tokens_.empty()) {
+            const Tok &last = lineTokens_.back();
+            if (last.kind == TokenKind::Comment && textOf(last).substr(0, 2) == "//")
+                comments_.push_back({index, last.begin, last.length, tokens_.size() == 1});
+        }
+        const bool continuation = continued_;
+        const bool directive = continuation || isDirectiveLine();
+        continued_ = directive && !line.empty() && line.back() == '\\';
+        if (!directive) {
+            for (const Tok &t : lineTokens_)
+                if (!isComment(t.kind))
+                    code_.push_back(t);
+        } else if (!continuation) {
+            directiveLine();
+        }
+        return true;
     }
 
-    const Tok *firstCode(std::size_t from) const
+    const Tok *firstCode() const
     {
-        for (std::size_t i = from; i < all_.size(); ++i)
-            if (!isComment(all_[i].kind))
-                return &all_[i];
+        for (const Tok &t : lineTokens_)
+            if (!isComment(t.kind))
+                return &t;
         return nullptr;
     }
 
-    bool isDirectiveLine(std::size_t from) const
+    bool isDirectiveLine() const
     {
-        const Tok *first = firstCode(from);
+        const Tok *first = firstCode();
         return first && (first->kind == TokenKind::Preprocessor ||
                          (first->kind == TokenKind::FrameMacro && isOneOf(textOf(*first), kFrameDirectives)));
     }
 
-    // The code tokens of one line from `from`: "#define NAME ...", "#include "file"", "$frame a b".
-    void directiveLine(std::size_t from)
+    // The code tokens of the line just lexed: "#define NAME ...", "#include "file"", "$frame a b".
+    void directiveLine()
     {
         std::vector<const Tok *> code;
-        for (std::size_t i = from; i < lineFirst_[all_[from].line + 1]; ++i)
-            if (!isComment(all_[i].kind))
-                code.push_back(&all_[i]);
+        for (const Tok &t : lineTokens_)
+            if (!isComment(t.kind))
+                code.push_back(&t);
         if (code.size() > 2 && textOf(*code.back()) == "\\")
             code.pop_back();
         if (code.size() < 2)
@@ -281,23 +313,23 @@ private:
         return out;
     }
 
+    const LineComment *commentOn(std::uint32_t line) const
+    {
+        const auto found = std::lower_bound(comments_.begin(), comments_.end(), line,
+                                            [](const LineComment &c, std::uint32_t l) { return c.line < l; });
+        return found != comments_.end() && found->line == line ? &*found : nullptr;
+    }
+
     std::string commentFor(std::uint32_t nameLine, std::uint32_t firstLine) const
     {
-        const std::uint32_t lineEnd = lineFirst_[nameLine + 1];
-        if (lineEnd > lineFirst_[nameLine]) {
-            const Tok &last = all_[lineEnd - 1];
-            if (last.kind == TokenKind::Comment && textOf(last).substr(0, 2) == "//")
-                return std::string(lineComment(textOf(last)));
-        }
+        if (const LineComment *end = commentOn(nameLine))
+            return std::string(lineComment(text_.substr(end->begin, end->length)));
         std::vector<std::string_view> above;
         for (std::uint32_t line = firstLine; line > 0 && above.size() < kCommentLines; --line) {
-            const std::uint32_t begin = lineFirst_[line - 1];
-            if (lineFirst_[line] != begin + 1)
+            const LineComment *only = commentOn(line - 1);
+            if (!only || !only->alone)
                 break;
-            const Tok &only = all_[begin];
-            if (only.kind != TokenKind::Comment || textOf(only).substr(0, 2) != "//")
-                break;
-            above.push_back(lineComment(textOf(only)));
+            above.push_back(lineComment(text_.substr(only->begin, only->length)));
         }
         std::string out;
         for (auto it = above.rbegin(); it != above.rend(); ++it)
@@ -305,33 +337,58 @@ private:
         return out;
     }
 
+    // Whether the parser's token `i` exists, lexing up to it.
+    bool has(std::size_t i)
+    {
+        while (i - passed_ >= code_.size())
+            if (!lexNextLine())
+                return false;
+        return true;
+    }
+
+    const Tok &tok(std::size_t i) const { return code_[i - passed_]; }
+
+    // Lets go of the code before `i`, which the parser never looks back at, and of the comments
+    // no symbol from there on can get.
+    void pass(std::size_t i)
+    {
+        const std::size_t count = std::min(i - passed_, code_.size());
+        if (count < kPassedAtOnce)
+            return;
+        code_.erase(code_.begin(), code_.begin() + static_cast<std::ptrdiff_t>(count));
+        passed_ += count;
+        const std::uint32_t from = code_.empty() ? line_ : code_.front().line;
+        while (!comments_.empty() && comments_.front().line + kCommentLines < from)
+            comments_.pop_front();
+    }
+
     // --- The declaration parser over `code_`.
 
-    bool isPunct(std::size_t i, char c) const
+    bool isPunct(std::size_t i, char c)
     {
-        return i < code_.size() && code_[i].kind == TokenKind::Punctuation && text_[code_[i].begin] == c;
+        return has(i) && tok(i).kind == TokenKind::Punctuation && text_[tok(i).begin] == c;
     }
 
-    bool isType(std::size_t i) const
+    bool isType(std::size_t i)
     {
-        return i < code_.size() && (code_[i].kind == TokenKind::Type ||
-                                    (code_[i].kind == TokenKind::Name && isOneOf(textOf(code_[i]), kExtraTypes)));
+        return has(i) && (tok(i).kind == TokenKind::Type ||
+                                    (tok(i).kind == TokenKind::Name && isOneOf(textOf(tok(i)), kExtraTypes)));
     }
 
-    bool isModifier(std::size_t i) const
+    bool isModifier(std::size_t i)
     {
-        if (i >= code_.size())
+        if (!has(i))
             return false;
-        const std::string_view word = textOf(code_[i]);
-        return (code_[i].kind == TokenKind::Keyword && (word == "const" || word == "var" || word == "local")) ||
-               (code_[i].kind == TokenKind::Name && isOneOf(word, kModifiers));
+        const std::string_view word = textOf(tok(i));
+        return (tok(i).kind == TokenKind::Keyword && (word == "const" || word == "var" || word == "local")) ||
+               (tok(i).kind == TokenKind::Name && isOneOf(word, kModifiers));
     }
 
     // Past a bracketed group that opens at `i` with `open`.
-    std::size_t skipGroup(std::size_t i, char open, char close) const
+    std::size_t skipGroup(std::size_t i, char open, char close)
     {
         int depth = 0;
-        for (; i < code_.size(); ++i) {
+        for (; has(i); ++i) {
             if (isPunct(i, open))
                 ++depth;
             else if (isPunct(i, close) && --depth <= 0)
@@ -344,18 +401,18 @@ private:
 
     // A line that begins in the first column with a type (or "." and a type) is taken for the
     // next declaration even inside an unclosed body.
-    bool startsDeclarationLine(std::size_t i) const
+    bool startsDeclarationLine(std::size_t i)
     {
-        const Tok &t = code_[i];
+        const Tok &t = tok(i);
         if (!t.firstOnLine || t.column != 0)
             return false;
         return isType(i) || (isPunct(i, '.') && isType(i + 1));
     }
 
     // Past the statement that starts at `i`: its ";" at depth 0, or its braced group.
-    std::size_t skipStatement(std::size_t i) const
+    std::size_t skipStatement(std::size_t i)
     {
-        while (i < code_.size()) {
+        while (has(i)) {
             if (isPunct(i, ';') || isPunct(i, '}'))
                 return i + 1;
             if (isPunct(i, '{')) {
@@ -372,14 +429,14 @@ private:
     void addFromCode(std::size_t nameAt, SymbolKind kind, std::size_t typeFirst, std::size_t typeLast,
                      std::size_t last, std::int32_t builtin = -1)
     {
-        std::string declaration = joined(&code_[typeFirst], &code_[typeLast]);
+        std::string declaration = joined(&tok(typeFirst), &tok(typeLast));
         declaration += ' ';
-        declaration += joined(&code_[nameAt], &code_[last]);
-        add(code_[nameAt], kind, std::move(declaration), code_[typeFirst].line, builtin);
+        declaration += joined(&tok(nameAt), &tok(last));
+        add(tok(nameAt), kind, std::move(declaration), tok(typeFirst).line, builtin);
     }
 
     // Past the token at `i`, or past the group it opens.
-    std::size_t skipOne(std::size_t i) const
+    std::size_t skipOne(std::size_t i)
     {
         if (isPunct(i, '('))
             return skipGroup(i, '(', ')');
@@ -393,22 +450,23 @@ private:
     void parse()
     {
         std::size_t i = 0;
-        while (i < code_.size()) {
+        while (has(i)) {
             const std::size_t next = declaration(i);
             i = next > i ? next : i + 1;
+            pass(i);
         }
     }
 
     // Reads one top-level declaration at `start`; returns where the next one starts.
     std::size_t declaration(std::size_t start)
     {
-        if (code_[start].kind == TokenKind::Name && textOf(code_[start]) == "enum")
+        if (tok(start).kind == TokenKind::Name && textOf(tok(start)) == "enum")
             return enumeration(start);
         std::size_t i = start;
         bool isConst = false, isVar = false;
         while (isModifier(i)) {
-            isConst = isConst || textOf(code_[i]) == "const";
-            isVar = isVar || textOf(code_[i]) == "var";
+            isConst = isConst || textOf(tok(i)) == "const";
+            isVar = isVar || textOf(tok(i)) == "var";
             ++i;
         }
         bool field = false;
@@ -426,7 +484,7 @@ private:
         }
         const std::size_t typeLast = i - 1;
         while (true) {
-            if (i >= code_.size() || code_[i].kind != TokenKind::Name)
+            if (!has(i) || tok(i).kind != TokenKind::Name)
                 return skipStatement(i);
             const std::size_t nameAt = i++;
             bool cFunction = false;
@@ -452,20 +510,20 @@ private:
                     addFromCode(nameAt, SymbolKind::FrameFunction, start, typeLast, i - 1);
                     return afterBody(isPunct(i, '{') ? skipGroup(i, '{', '}') : i);
                 }
-                if (i < code_.size() && code_[i].kind == TokenKind::BuiltinNumber) {
-                    const std::string_view digits = textOf(code_[i]).substr(1);
+                if (has(i) && tok(i).kind == TokenKind::BuiltinNumber) {
+                    const std::string_view digits = textOf(tok(i)).substr(1);
                     const std::int32_t number = digits.size() <= 9 ? std::stoi(std::string(digits)) : -1;
                     addFromCode(nameAt, SymbolKind::Builtin, start, typeLast, i, number);
                     ++i;
                 } else {
-                    while (i < code_.size() && !isPunct(i, ',') && !isPunct(i, ';') && !startsDeclarationLine(i))
+                    while (has(i) && !isPunct(i, ',') && !isPunct(i, ';') && !startsDeclarationLine(i))
                         i = skipOne(i);
                     const SymbolKind kind = field ? SymbolKind::Field : (isVar ? SymbolKind::Global : SymbolKind::Constant);
                     addFromCode(nameAt, kind, start, typeLast, i - 1);
                 }
-            } else if (function && isPunct(i, ':') && i + 1 < code_.size() && code_[i + 1].kind == TokenKind::Number) {
+            } else if (function && isPunct(i, ':') && has(i + 1) && tok(i + 1).kind == TokenKind::Number) {
                 // Some compilers write a builtin's number after a colon.
-                const std::string_view digits = textOf(code_[i + 1]);
+                const std::string_view digits = textOf(tok(i + 1));
                 const bool plain = digits.size() <= 9 && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
                 addFromCode(nameAt, SymbolKind::Builtin, start, typeLast, i + 1, plain ? std::stoi(std::string(digits)) : -1);
                 i += 2;
@@ -492,19 +550,19 @@ private:
     std::size_t enumeration(std::size_t start)
     {
         std::size_t i = start + 1;
-        while (i < code_.size() && !isPunct(i, '{') && !isPunct(i, ';'))
+        while (has(i) && !isPunct(i, '{') && !isPunct(i, ';'))
             ++i;
         if (!isPunct(i, '{'))
             return skipStatement(start);
         const std::size_t end = skipGroup(i, '{', '}');
         bool expectName = true;
         for (++i; i < end && !isPunct(i, '}'); ++i) {
-            if (expectName && code_[i].kind == TokenKind::Name) {
+            if (expectName && tok(i).kind == TokenKind::Name) {
                 std::size_t last = i;
                 while (last + 1 < end && !isPunct(last + 1, ',') && !isPunct(last + 1, '}'))
                     ++last;
-                add(code_[i], SymbolKind::Constant, joined(&code_[start], &code_[start]) + " " + joined(&code_[i], &code_[last]),
-                    code_[start].line);
+                add(tok(i), SymbolKind::Constant, joined(&tok(start), &tok(start)) + " " + joined(&tok(i), &tok(last)),
+                    tok(start).line);
             }
             expectName = isPunct(i, ',');
             if (isPunct(i, '(') || isPunct(i, '['))
@@ -513,13 +571,38 @@ private:
         return afterBody(end);
     }
 
-    std::size_t afterBody(std::size_t i) const { return isPunct(i, ';') ? i + 1 : i; }
+    std::size_t afterBody(std::size_t i) { return isPunct(i, ';') ? i + 1 : i; }
+
+    // How much code is let go at once: the rest of the window moves down each time.
+    static constexpr std::size_t kPassedAtOnce = 1024;
+    // The largest window of code whose memory a thread keeps for its next file.
+    static constexpr std::size_t kKeptTokens = 64 * 1024;
+
+    // The scanner's buffers, kept by each thread between files: many small files do not
+    // allocate the same memory again for each.
+    struct Buffers {
+        std::vector<Token> tokens;
+        std::vector<Tok> lineTokens; // the tokens of the line just lexed
+        // The code tokens lexed and not let go yet; code[0] is the parser's token `passed_`.
+        std::vector<Tok> code;
+    };
+    static Buffers &threadBuffers()
+    {
+        static thread_local Buffers buffers;
+        return buffers;
+    }
 
     std::string_view text_;
-    std::vector<Tok> all_;
-    std::vector<Tok> code_;
-    std::vector<std::uint32_t> lineFirst_; // index in all_ of each line's first token
-    std::vector<std::size_t> directiveLines_; // index in all_ of each directive's first token
+    std::size_t next_ = 0;    // where the next line to lex begins
+    std::uint32_t line_ = 0;  // the index of that line
+    LineState state_ = LineState::Code;
+    bool continued_ = false;  // the line before ended a directive with a backslash
+    Buffers buffers_;
+    std::vector<Token> &tokens_ = buffers_.tokens;
+    std::vector<Tok> &lineTokens_ = buffers_.lineTokens;
+    std::vector<Tok> &code_ = buffers_.code;
+    std::size_t passed_ = 0;
+    std::deque<LineComment> comments_; // in line order
     FileSymbols out_;
 };
 
@@ -593,6 +676,46 @@ std::vector<std::string> localNames(std::string_view text, std::uint32_t line)
     return names;
 }
 
+namespace {
+
+// Calls `work(i)` for each i in [begin, end) on as many threads as the machine runs at once, the
+// caller's among them; the first exception thrown is thrown again here once all have stopped.
+template <class Work>
+void forEachInParallel(std::size_t begin, std::size_t end, const Work &work)
+{
+    std::atomic<std::size_t> next = begin;
+    std::exception_ptr failure;
+    std::mutex failing;
+    const auto run = [&] {
+        for (std::size_t i = next++; i < end; i = next++) {
+            try {
+                work(i);
+            } catch (...) {
+                const std::lock_guard lock(failing);
+                if (!failure)
+                    failure = std::current_exception();
+                next = end;
+            }
+        }
+    };
+    const std::size_t helpers =
+        std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()) - 1, end - begin > 1 ? end - begin - 1 : 0);
+    std::vector<std::thread> threads;
+    try {
+        for (std::size_t t = 0; t < helpers; ++t)
+            threads.emplace_back(run);
+    } catch (const std::system_error &) {
+        // No more threads to be had: those there are do the work.
+    }
+    run();
+    for (std::thread &thread : threads)
+        thread.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace
+
 SymbolIndex SymbolIndex::build(const SourceList &project, const ReadFile &read)
 {
     namespace fs = std::filesystem;
@@ -605,21 +728,36 @@ SymbolIndex SymbolIndex::build(const SourceList &project, const ReadFile &read)
         fs::path(project.listFile.empty() && !queue.empty() ? queue.front() : project.listFile).parent_path().native();
 
     SymbolIndex index;
-    for (std::size_t i = 0; i < queue.size(); ++i) {
-        File file{queue[i], {}, {}};
-        try {
-            file.text = read(file.path);
-        } catch (...) {
-            continue; // a file that went away since the list was read leaves out only itself
+    // The files known so far are read and scanned side by side; the files they #include are
+    // queued in the order one file after the other would have found them, and read next.
+    for (std::size_t begin = 0; begin < queue.size();) {
+        const std::size_t end = queue.size();
+        std::vector<File> files(end - begin);
+        std::vector<char> wasRead(end - begin, 0);
+        forEachInParallel(begin, end, [&](std::size_t i) {
+            File &file = files[i - begin];
+            file.path = queue[i];
+            try {
+                file.text = read(file.path);
+            } catch (...) {
+                return; // a file that went away since the list was read leaves out only itself
+            }
+            file.symbols = scanSymbols(file.text);
+            wasRead[i - begin] = 1;
+        });
+        for (std::size_t i = begin; i < end; ++i) {
+            if (!wasRead[i - begin])
+                continue;
+            File &file = files[i - begin];
+            const std::string directory = fs::path(file.path).parent_path().native();
+            for (const std::string &name : file.symbols.includes) {
+                std::string path = resolveSourceName(name, directory, listDirectory);
+                if (!path.empty() && queued.insert(path).second)
+                    queue.push_back(std::move(path));
+            }
+            index.files_.push_back(std::move(file));
         }
-        file.symbols = scanSymbols(file.text);
-        const std::string directory = fs::path(file.path).parent_path().native();
-        for (const std::string &name : file.symbols.includes) {
-            std::string path = resolveSourceName(name, directory, listDirectory);
-            if (!path.empty() && queued.insert(path).second)
-                queue.push_back(std::move(path));
-        }
-        index.files_.push_back(std::move(file));
+        begin = end;
     }
     return index;
 }

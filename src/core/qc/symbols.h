@@ -94,7 +94,8 @@ std::vector<std::string> localNames(std::string_view text, std::uint32_t line);
 class SymbolIndex {
 public:
     // Indexes a project: its list itself when it is QuakeC, its files in order, and every file
-    // they #include. Files that cannot be read are left out.
+    // they #include. Files that cannot be read are left out. Files are read and scanned on
+    // several threads at once: `read` must allow that.
     static SymbolIndex build(const SourceList &project, const ReadFile &read);
 
     // Re-indexes one file of the project from its text; false when the path is not part of it.
