@@ -5,7 +5,8 @@
 //   a bare QPlainTextEdit program in the editor's face, no colour, setPlainText of the file;
 // - the editor started in a 10 MB mod until its index answers F12; floor: an empty window
 //   started and shown, then the project's files read.
-// Both report wall time from the process's start and processor time until then.
+// Both report wall time from the process's start and processor time until then. VARDO_PROBE
+// names another build's probe to run in place of this one's (the floors run in this one's).
 #include "benchroot.h"
 #include "benchtext.h"
 #include "qccorpus.h"
@@ -13,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -42,9 +44,9 @@ std::int64_t monotonicNs()
 }
 
 // Runs the probe with `arguments`; a negative wall time when it failed.
-Run probe(std::vector<std::string> arguments)
+Run probe(std::vector<std::string> arguments, const char *program = LOAD_PROBE)
 {
-    arguments.insert(arguments.begin(), LOAD_PROBE);
+    arguments.insert(arguments.begin(), program);
     std::vector<char *> argv;
     for (std::string &a : arguments)
         argv.push_back(a.data());
@@ -82,12 +84,13 @@ void compare(benchmark::State &state, const std::vector<std::string> &ours, cons
 {
     if (::setenv("QT_QPA_PLATFORM", "offscreen", 1) != 0)
         return state.SkipWithError("cannot set the platform");
+    const char *program = std::getenv("VARDO_PROBE") ? std::getenv("VARDO_PROBE") : LOAD_PROBE;
     // The first runs fill the system's caches for both.
-    probe(ours);
+    probe(ours, program);
     probe(floor);
     Run sum, floorSum;
     for (auto _ : state) {
-        const Run a = probe(ours);
+        const Run a = probe(ours, program);
         const Run b = probe(floor);
         if (a.wallMs < 0 || b.wallMs < 0)
             return state.SkipWithError("the probe failed");

@@ -46,19 +46,19 @@ std::string firstLine(const std::string &path)
     return line;
 }
 
-// The processor time of this process's thread named `name`, in nanoseconds; 0 when none.
-std::int64_t threadNanoseconds(const char *name)
+// Where the processor time of this process's thread named `name` is kept; empty when none runs.
+std::string threadClock(const char *name)
 {
     DIR *tasks = ::opendir("/proc/self/task");
-    std::int64_t total = 0;
-    while (const dirent *task = tasks ? ::readdir(tasks) : nullptr) {
+    std::string found;
+    while (const dirent *task = tasks && found.empty() ? ::readdir(tasks) : nullptr) {
         const std::string dir = std::string("/proc/self/task/") + task->d_name;
         if (task->d_name[0] != '.' && firstLine(dir + "/comm") == name)
-            total += std::atoll(firstLine(dir + "/schedstat").c_str());
+            found = dir + "/schedstat";
     }
     if (tasks)
         ::closedir(tasks);
-    return total;
+    return found;
 }
 
 // Watches the processor time of the process but its own and the checker's, every 5 ms, from
@@ -87,10 +87,14 @@ private:
     {
         constexpr std::int64_t kInterval = 5'000'000, kQuiet = 1'000'000'000;
         std::int64_t lastCpu = 0, lastBusy = nanoseconds(CLOCK_MONOTONIC);
+        std::string checkerClock;
         while (!stop_) {
             std::this_thread::sleep_for(std::chrono::nanoseconds(kInterval));
             const std::int64_t now = nanoseconds(CLOCK_MONOTONIC);
-            checker_ = threadNanoseconds("checker");
+            if (checkerClock.empty())
+                checkerClock = threadClock("checker");
+            if (!checkerClock.empty())
+                checker_ = std::atoll(firstLine(checkerClock).c_str());
             const std::int64_t cpu =
                 nanoseconds(CLOCK_PROCESS_CPUTIME_ID) - nanoseconds(CLOCK_THREAD_CPUTIME_ID) - checker_;
             if (cpu - lastCpu > kInterval / 4 || !armed_) {
@@ -173,7 +177,8 @@ int readFiles(const std::string &directory)
     window.show();
     QApplication::processEvents();
     const vardo::qc::ReadFile read = [](const std::string &path) { return vardo::fileio::readWholeFile(path, 1u << 28); };
-    for (const std::string &path : vardo::qc::readProjects(directory, read).at(0).files)
+    const std::vector<vardo::qc::SourceList> projects = vardo::qc::readProjects(directory, read);
+    for (const std::string &path : projects.at(0).files)
         read(path);
     report(nanoseconds(CLOCK_MONOTONIC), processCpuMs(), 0);
     return 0;

@@ -169,8 +169,19 @@ void ProjectSymbols::apply(const std::string &path, Scanned scanned)
         pending_[path] = std::move(scanned);
         return;
     }
-    index_.exchange(indexPathOf(path), scanned.text, scanned.symbols);
+    const std::string indexPath = indexPathOf(path);
+    if (index_.exchange(indexPath, scanned.text, scanned.symbols)) {
+        if (scanned.fromDisk)
+            diskTexts_.insert(indexPath);
+        else
+            diskTexts_.erase(indexPath);
+    }
     discard(std::move(scanned));
+}
+
+bool ProjectSymbols::holdsDiskText(const std::string &path) const
+{
+    return diskTexts_.contains(indexPathOf(path));
 }
 
 std::string ProjectSymbols::indexPathOf(const std::string &path) const
@@ -228,6 +239,8 @@ void ProjectSymbols::land(std::shared_ptr<Result> result)
     discard(std::exchange(projects_, std::move(result->projects)));
     project_ = projects_[result->chosen];
     discard(std::exchange(index_, std::move(result->index)));
+    const std::vector<std::string> paths = index_.paths();
+    diskTexts_ = std::set<std::string>(paths.begin(), paths.end());
     discard(std::exchange(byCanonicalPath_, std::move(result->byCanonicalPath)));
     folders_ = std::move(result->folders);
     canonicalDirectory_ = std::move(result->canonicalDirectory);
@@ -266,6 +279,7 @@ void ProjectSymbols::fileChanged(const std::string &canonical)
     if (indexed == byCanonicalPath_.end())
         return;
     const std::string &path = indexed->second;
+    diskTexts_.erase(path);
     if (editedFromEditor_ && path == indexPathOf(editedFile_))
         return; // the editor's text is newer than any write and is indexed from there
     changedFiles_.insert(path);
@@ -289,6 +303,7 @@ void ProjectSymbols::startRereading()
                 Scanned scanned;
                 scanned.text = read(path);
                 scanned.symbols = qc::scanSymbols(scanned.text);
+                scanned.fromDisk = true;
                 reread->files.emplace_back(path, std::move(scanned));
             } catch (const std::exception &) {
                 // A file that went away keeps its last symbols until the next build.

@@ -50,6 +50,9 @@ public:
     void setFileReader(qc::ReadFile read);
 
     const qc::SymbolIndex &index() const { return index_; }
+    // Whether the index holds the file as the disk has it, as far as the watch tells: read by
+    // the last build or again after a write, and taken from no editor since.
+    bool holdsDiskText(const std::string &path) const;
     const std::string &directory() const { return directory_; }
     // The project's source list; empty when none is read yet.
     const qc::SourceList &project() const { return project_; }
@@ -70,6 +73,7 @@ private:
     struct Scanned {
         std::string text;
         qc::FileSymbols symbols;
+        bool fromDisk = false;
     };
     void startBuild();
     void land(std::shared_ptr<Result> result);
@@ -98,6 +102,8 @@ private:
     qc::SourceList project_;
     qc::SymbolIndex index_;
     std::map<std::string, std::string> byCanonicalPath_;
+    // The index's paths whose texts are the disk's (see holdsDiskText).
+    std::set<std::string> diskTexts_;
     // The folders of the directory, the list and the indexed files; all canonical.
     std::set<std::string> folders_;
     std::string canonicalDirectory_;

@@ -146,9 +146,8 @@ SymbolNavigator::SymbolNavigator(Workbench &workbench, TextPane *editor, TextPan
     const auto indexInBackground = [this] { indexEditorText(true); };
     connect(typingPause_, &QTimer::timeout, this, indexInBackground);
     connect(editor, &QPlainTextEdit::textChanged, typingPause_, qOverload<>(&QTimer::start));
-    // A fresh index knows only the disk: the editor may hold newer lines, unless it holds the
-    // file as the disk still has it, which the build has just read.
-    connect(symbols_, &ProjectSymbols::rebuilt, this, [this] { indexEditorText(true, false); });
+    // A fresh index knows only the disk: the editor may hold newer lines.
+    connect(symbols_, &ProjectSymbols::rebuilt, this, indexInBackground);
     connect(symbols_, &ProjectSymbols::rebuilt, this, [this] { bounds_.reset(); });
 
     const auto bind = [this](TextPane *pane, QKeySequence keys, std::function<void()> action) {
@@ -198,7 +197,7 @@ void SymbolNavigator::setProjectRoot(const std::string &root)
     symbols_->setDirectory(root, workbench_.editedDocument().path());
 }
 
-void SymbolNavigator::indexEditorText(bool inBackground, bool evenAsOnDisk)
+void SymbolNavigator::indexEditorText(bool inBackground)
 {
     typingPause_->stop();
     const std::string &path = workbench_.editedDocument().path();
@@ -209,8 +208,9 @@ void SymbolNavigator::indexEditorText(bool inBackground, bool evenAsOnDisk)
     if (!fromEditor)
         return;
     const Document &edited = workbench_.editedDocument();
-    if (!evenAsOnDisk && !edited.isChanged() && edited.diskChange() == fileio::DiskChange::None &&
-        symbols_->index().contains(path))
+    // A text as the disk has it, which the index holds already (as after a load), is not
+    // scanned again.
+    if (!edited.isChanged() && edited.diskChange() == fileio::DiskChange::None && symbols_->holdsDiskText(path))
         return;
     const QString text = editor_->document()->toRawText();
     if (inBackground)

@@ -125,8 +125,8 @@ private:
     void tell(TextPane *pane, const QString &message);
     // The index follows the editor's text: in the background after a pause in typing, at once
     // when a lookup needs lines the index has not seen yet and the text is small enough.
-    // Gives the index the editor's text; without `evenAsOnDisk`, not when it is the file's text.
-    void indexEditorText(bool inBackground, bool evenAsOnDisk = true);
+    // Gives the index the editor's text, unless it is the file's text that the index holds.
+    void indexEditorText(bool inBackground);
     void bringIndexUpToDate();
     NameAt nameAtCaret(TextPane *pane) const;
     // What the last check says a name of the editor is; none elsewhere or while it cannot say.
