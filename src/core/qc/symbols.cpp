@@ -211,43 +211,38 @@ private:
 
         tokens_.clear();
         state_ = lexLine(line, state_, tokens_);
-        lineTokens_.clear();
-        bool first = true;
-        for (const Token &t : tokens_) {
-            lineTokens_.push_back({t.kind, first && !isComment(t.kind), lineBegin + t.begin, t.length, index, t.begin});
-            first = first && isComment(t.kind);
-        }
         if (!tokens_.empty()) {
-            const Tok &last = lineTokens_.back();
-            if (last.kind == TokenKind::Comment && textOf(last).substr(0, 2) == "//")
-                comments_.push_back({index, last.begin, last.length, tokens_.size() == 1});
+            const Token &last = tokens_.back();
+            if (last.kind == TokenKind::Comment && line.substr(last.begin, 2) == "//")
+                comments_.push_back({index, lineBegin + last.begin, last.length, tokens_.size() == 1});
         }
         const bool continuation = continued_;
-        const bool directive = continuation || isDirectiveLine();
+        const bool directive = continuation || isDirective(line);
         continued_ = directive && !line.empty() && line.back() == '\\';
         if (!directive) {
-            for (const Tok &t : lineTokens_)
-                if (!isComment(t.kind))
-                    code_.push_back(t);
+            bool first = true;
+            for (const Token &t : tokens_) {
+                if (isComment(t.kind))
+                    continue;
+                code_.push_back({t.kind, first, lineBegin + t.begin, t.length, index, t.begin});
+                first = false;
+            }
         } else if (!continuation) {
+            lineTokens_.clear();
+            for (const Token &t : tokens_)
+                lineTokens_.push_back({t.kind, false, lineBegin + t.begin, t.length, index, t.begin});
             directiveLine();
         }
         return true;
     }
 
-    const Tok *firstCode() const
+    // Whether the line just lexed begins a directive: its first code is one.
+    bool isDirective(std::string_view line) const
     {
-        for (const Tok &t : lineTokens_)
-            if (!isComment(t.kind))
-                return &t;
-        return nullptr;
-    }
-
-    bool isDirectiveLine() const
-    {
-        const Tok *first = firstCode();
-        return first && (first->kind == TokenKind::Preprocessor ||
-                         (first->kind == TokenKind::FrameMacro && isOneOf(textOf(*first), kFrameDirectives)));
+        const auto first = std::find_if(tokens_.begin(), tokens_.end(), [](const Token &t) { return !isComment(t.kind); });
+        return first != tokens_.end() &&
+               (first->kind == TokenKind::Preprocessor ||
+                (first->kind == TokenKind::FrameMacro && isOneOf(line.substr(first->begin, first->length), kFrameDirectives)));
     }
 
     // The code tokens of the line just lexed: "#define NAME ...", "#include "file"", "$frame a b".
