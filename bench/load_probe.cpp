@@ -5,7 +5,8 @@
 //   index DIR NAME  the editor started in DIR, until its project's index answers F12 on NAME
 //   read DIR    the floor: an empty window shown, then the files of DIR's project read
 // It prints the monotonic clock in nanoseconds when it was done, its processor time until then
-// in milliseconds, and the processor time of the checker's thread (not counted in the other).
+// in milliseconds, and for a load the processor time of the checker's thread, which the load's
+// own leaves out (as it leaves out the watch's).
 #include "app/form1.h"
 #include "app/startup.h"
 #include "core/files/fileio.h"
@@ -17,7 +18,6 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QStandardPaths>
-#include <QTimer>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -25,9 +25,11 @@
 #include <ctime>
 #include <dirent.h>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
