@@ -5,6 +5,7 @@
 #include "doc/qtext.h"
 #include "panes/busyload.h"
 #include "panes/colouring.h"
+#include "panes/linelayout.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -62,7 +63,7 @@ protected:
 
 TextPane::TextPane(Kind kind, QWidget *parent)
     : QPlainTextEdit(parent), kind_(kind),
-      doc_(new Document(document(), kind == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error", this))
+      doc_(new Document(lineLaidOutDocument(this), kind == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error", this))
 {
     // A memo given its own file again keeps its caret.
     doc_->setKeepsSameText(kind == Kind::Memo);
@@ -287,9 +288,9 @@ void TextPane::setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks)
             marks << mark;
     std::stable_sort(marks.begin(), marks.end(),
                      [](const auto &a, const auto &b) { return ownerRank(a) < ownerRank(b); });
+    // The editor repaints the lines of the marks that changed, and the gutter follows its
+    // repaints.
     setExtraSelections(marks);
-    if (gutter_)
-        gutter_->update();
 }
 
 QString TextPane::markToolTipAt(int position) const
