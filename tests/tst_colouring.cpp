@@ -287,6 +287,37 @@ private slots:
         QCOMPARE(colourAt(vardo, 1001, 1), colours::ofToken(TokenKind::Comment));
     }
 
+    // In a wrapping pane, a key that makes its line wrap moves the lines below, which are
+    // painted again with it; until then each key paints its line alone.
+    void aLineThatWrapsRepaintsTheLinesBelow()
+    {
+        Window w;
+        QVERIFY(w.form);
+        TextPane *test = w.form->test;
+        w.form->TabbedNotebook1->setCurrentIndex(1);
+        clickRow(w.form->listado, rowOf(w.form->listado, QStringLiteral("a.qc")));
+        QTextCursor cursor(test->document()->findBlockByNumber(4));
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        test->setTextCursor(cursor);
+        test->setFocus();
+        paint(test);
+        QVERIFY(isColoured(test, 4));
+        const QTextBlock line = cursor.block();
+        const int height = test->fontMetrics().lineSpacing();
+        const int wrappedAt = line.lineCount() + 1;
+        for (int keys = 0; line.lineCount() < wrappedAt && keys < 1000; ++keys) {
+            PaintCounter counter(test->viewport());
+            QTest::keyClick(test, Qt::Key_X);
+            QCoreApplication::processEvents();
+            const int painted = counter.painted.boundingRect().height();
+            if (line.lineCount() < wrappedAt)
+                QVERIFY2(painted <= line.lineCount() * height + 4, qPrintable(QString::number(painted)));
+            else
+                QVERIFY2(painted >= test->viewport()->height() / 2, qPrintable(QString::number(painted)));
+        }
+        QCOMPARE(line.lineCount(), wrappedAt);
+    }
+
     void generalPaneColoursOnlyQuakeCFiles()
     {
         Window w;

@@ -2,6 +2,7 @@
 
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <algorithm>
 
 namespace vardo {
@@ -14,14 +15,31 @@ LineLayout::LineLayout(QTextDocument *document)
 void LineLayout::documentChanged(int from, int removed, int added)
 {
     const int count = document()->blockCount();
-    const int last = from + std::max(added, 1) - 1;
+    const bool linesKept = count == blockCount_;
+    blockCount_ = count;
+    const QTextBlock block = document()->findBlock(from);
     // With the line count kept, text that went in within one line can only have replaced text
     // of that line.
-    if (count == blockCount_ && document()->findBlock(from) == document()->findBlock(last))
-        QPlainTextDocumentLayout::documentChanged(from, 0, last - from + 1);
+    if (linesKept && block.isVisible() && block.lineCount() > 0 &&
+        block == document()->findBlock(from + std::max(added, 1) - 1))
+        layOutAgain(block);
     else
         QPlainTextDocumentLayout::documentChanged(from, removed, added);
-    blockCount_ = count;
+}
+
+void LineLayout::layOutAgain(const QTextBlock &block)
+{
+    QTextLayout *lines = block.layout();
+    const qreal height = lines->lineCount() > 0 ? blockBoundingRect(block).height() : -1;
+    const int count = block.lineCount();
+    lines->clearLayout();
+    const qreal newHeight = blockBoundingRect(block).height();
+    // Without its old layout, a line keeps its height with its count of lines: its formats
+    // give it colours only.
+    if (height >= 0 ? newHeight == height : block.lineCount() == count)
+        emit updateBlock(block);
+    else
+        requestUpdate();
 }
 
 QTextDocument *lineLaidOutDocument(QPlainTextEdit *pane)

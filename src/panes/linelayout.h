@@ -6,10 +6,12 @@ class QPlainTextEdit;
 
 namespace vardo {
 
-// The plain text layout, told of a change confined to one line as a change of that line alone.
-// The toolkit's own takes n characters replaced by n as reaching 2n characters on, into the
-// lines below, and then lays out and repaints the whole view; giving a line its colours is
-// such a change.
+// The plain text layout, told of a change confined to one line as a change of that line alone,
+// which it lays out once and has repainted alone unless its height changed. The toolkit's own
+// takes n characters replaced by n as reaching 2n characters on, into the lines below, and then
+// lays out and repaints the whole view; giving a line its colours is such a change. It also
+// measures a line before laying it out again, which lays out twice a line whose new colours
+// dropped its layout.
 class LineLayout : public QPlainTextDocumentLayout {
     Q_OBJECT
 
@@ -20,6 +22,8 @@ protected:
     void documentChanged(int from, int removed, int added) override;
 
 private:
+    void layOutAgain(const QTextBlock &block);
+
     int blockCount_;
 };
 
