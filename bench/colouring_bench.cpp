@@ -12,7 +12,6 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <benchmark/benchmark.h>
-#include <ctime>
 #include <fstream>
 #include <memory>
 #include <unistd.h>
@@ -42,13 +41,6 @@ std::unique_ptr<TextPane> shownPane(bool coloured)
     pane->show();
     QApplication::processEvents();
     return pane;
-}
-
-double threadSeconds()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 void loadAndPaint(TextPane &pane)

@@ -13,7 +13,6 @@
 #include <QKeyEvent>
 #include <QTextBlock>
 #include <benchmark/benchmark.h>
-#include <ctime>
 #include <fstream>
 #include <memory>
 #include <unistd.h>
@@ -48,13 +47,6 @@ std::unique_ptr<TextPane> shownPane(bool marked)
     pane->show();
     QApplication::processEvents();
     return pane;
-}
-
-double threadSeconds()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 void loadAndPaint(TextPane &pane)

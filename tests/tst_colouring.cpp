@@ -8,6 +8,7 @@
 #include "panes/textpane.h"
 #include "ui/notebook.h"
 
+#include <QPaintEvent>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -92,17 +93,20 @@ bool isColoured(const TextPane *pane, int line)
     return block.isValid() && !block.layout()->formats().isEmpty();
 }
 
-// Counts the paints of a widget.
+// Counts the paints of a widget and what they covered.
 class PaintCounter : public QObject {
 public:
     explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
     int paints = 0;
+    QRegion painted;
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             ++paints;
+            painted += static_cast<QPaintEvent *>(event)->region();
+        }
         return false;
     }
 };
@@ -244,6 +248,74 @@ private slots:
             QTest::qWait(20);
             QCOMPARE(counter.paints, 1);
         }
+    }
+
+    // A key repaints, once, the lines it changed and those whose marks moved with it, in the
+    // text and beside it, not the whole view; a comment it opens is painted with it.
+    void aKeyRepaintsOnlyItsLines()
+    {
+        Window w;
+        QVERIFY(w.form);
+        TextPane *vardo = w.form->vardo;
+        QTextCursor cursor(vardo->document()->findBlockByNumber(1000));
+        cursor.insertText(QStringLiteral("\tif (a) b();"));
+        vardo->setTextCursor(cursor);
+        vardo->centerCursor();
+        vardo->setFocus();
+        paint(vardo);
+        const int line = vardo->fontMetrics().lineSpacing();
+        const int below = vardo->viewport()->height() - vardo->cursorRect().top();
+        QWidget *gutter = vardo->findChild<QWidget *>(QStringLiteral("lineNumbers"));
+        QVERIFY(gutter);
+        // Typing, deleting, moving down and up a line, onto a bracket and off it, and opening
+        // a comment.
+        const struct {
+            Qt::Key key;
+            int textHeight, gutterHeight;
+        } cases[] = {{Qt::Key_X, line, line},         {Qt::Key_Backspace, line, line}, {Qt::Key_Down, 2 * line, 2 * line},
+                     {Qt::Key_Up, 2 * line, 2 * line}, {Qt::Key_Left, line, line},     {Qt::Key_Left, line, line},
+                     {Qt::Key_Y, line, line},         {Qt::Key_Slash, line, line},     {Qt::Key_Asterisk, below, line}};
+        for (const auto &c : cases) {
+            PaintCounter text(vardo->viewport()), numbers(gutter);
+            QTest::keyClick(vardo, c.key);
+            QTest::qWait(20);
+            const QString what = QStringLiteral("key %1, %2-pixel lines").arg(c.key).arg(line);
+            QVERIFY2(text.paints == 1, qPrintable(what));
+            QVERIFY2(qAbs(text.painted.boundingRect().height() - c.textHeight) <= 4, qPrintable(what));
+            QVERIFY2(numbers.painted.boundingRect().height() <= c.gutterHeight + 4, qPrintable(what));
+        }
+        QCOMPARE(colourAt(vardo, 1001, 1), colours::ofToken(TokenKind::Comment));
+    }
+
+    // In a wrapping pane, a key that makes its line wrap moves the lines below, which are
+    // painted again with it; until then each key paints its line alone.
+    void aLineThatWrapsRepaintsTheLinesBelow()
+    {
+        Window w;
+        QVERIFY(w.form);
+        TextPane *test = w.form->test;
+        w.form->TabbedNotebook1->setCurrentIndex(1);
+        clickRow(w.form->listado, rowOf(w.form->listado, QStringLiteral("a.qc")));
+        QTextCursor cursor(test->document()->findBlockByNumber(4));
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        test->setTextCursor(cursor);
+        test->setFocus();
+        paint(test);
+        QVERIFY(isColoured(test, 4));
+        const QTextBlock line = cursor.block();
+        const int height = test->fontMetrics().lineSpacing();
+        const int wrappedAt = line.lineCount() + 1;
+        for (int keys = 0; line.lineCount() < wrappedAt && keys < 1000; ++keys) {
+            PaintCounter counter(test->viewport());
+            QTest::keyClick(test, Qt::Key_X);
+            QCoreApplication::processEvents();
+            const int painted = counter.painted.boundingRect().height();
+            if (line.lineCount() < wrappedAt)
+                QVERIFY2(painted <= line.lineCount() * height + 4, qPrintable(QString::number(painted)));
+            else
+                QVERIFY2(painted >= test->viewport()->height() / 2, qPrintable(QString::number(painted)));
+        }
+        QCOMPARE(line.lineCount(), wrappedAt);
     }
 
     void generalPaneColoursOnlyQuakeCFiles()

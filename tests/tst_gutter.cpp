@@ -5,6 +5,7 @@
 #include "panes/colourscheme.h"
 #include "panes/textpane.h"
 
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 
@@ -81,6 +82,30 @@ private slots:
         QCOMPARE(pane->viewport()->y(), notice->geometry().bottom() + 1);
         QCOMPARE(gutterOf(pane)->y(), pane->viewport()->y());
         QCOMPARE(pane->viewport()->x(), gutterOf(pane)->width());
+    }
+
+    // A gutter mark shows beside its own line, wherever the view stands, and a click there
+    // selects that line.
+    void marksBesideTheirLines()
+    {
+        Session s({{"long.qc", lines(120)}});
+        QVERIFY(s.form);
+        s.open("long.qc");
+        TextPane *pane = s.form->vardo;
+        pane->verticalScrollBar()->setValue(50);
+        const QColor red(200, 0, 0);
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(pane->document()->findBlockByNumber(60));
+        mark.format.setProperty(TextPane::kGutterColour, red);
+        pane->setMarks(TextPane::MarkOwner::Problems, {mark});
+        const QImage gutter = gutterOf(pane)->grab().toImage();
+        for (const int line : {59, 60, 61}) {
+            const int y = pane->cursorRect(QTextCursor(pane->document()->findBlockByNumber(line))).center().y();
+            QCOMPARE(gutter.pixelColor(1, y) == red, line == 60);
+        }
+        const int y = pane->cursorRect(mark.cursor).center().y();
+        QTest::mouseClick(gutterOf(pane), Qt::LeftButton, {}, QPoint(2, y));
+        QCOMPARE(pane->textCursor().selectionStart(), mark.cursor.position());
     }
 
     void clickSelectsTheLine()

@@ -89,12 +89,12 @@ void QuakeCColouring::colourLinesInView(const QRegion &painting)
 {
     const int lineHeight = std::max(1, pane_->fontMetrics().lineSpacing());
     int linesLeft = pane_->viewport()->height() / lineHeight + 2;
-    for (QTextBlock block = pane_->cursorForPosition(QPoint(0, 0)).block(); block.isValid() && linesLeft > 0;
-         block = block.next()) {
+    QTextBlock block = pane_->cursorForPosition(QPoint(0, 0)).block();
+    for (int number = block.blockNumber(); block.isValid() && linesLeft > 0; block = block.next(), ++number) {
         if (!block.isVisible())
             continue;
         // Working out the state first marks a line whose state changed for colouring.
-        const LineState start = stateBefore(block);
+        const LineState start = stateBefore(block, number);
         if (generationOf(block.userState()) != generation_)
             colour(block, start, painting);
         linesLeft -= std::max(1, block.lineCount());
@@ -113,6 +113,14 @@ void QuakeCColouring::colour(QTextBlock block, LineState start, const QRegion &p
                       static_cast<int>(lines->blockBoundingRect(block).height()));
     const QSignalBlocker quiet(painting.contains(shown) ? lines : nullptr);
     pane_->document()->markContentsDirty(block.position(), block.length());
+}
+
+void QuakeCColouring::paintFrom(const QTextBlock &block)
+{
+    QWidget *view = pane_->viewport();
+    const int top = std::max(0, pane_->cursorRect(QTextCursor(block)).top());
+    if (top < view->height())
+        view->update(0, top, view->width(), view->height() - top);
 }
 
 bool QuakeCColouring::setColours(QTextBlock block, LineState start)
@@ -154,7 +162,11 @@ LineState QuakeCColouring::stateAfter(const QTextBlock &block, LineState start)
 
 LineState QuakeCColouring::stateBefore(const QTextBlock &block)
 {
-    const int target = block.blockNumber();
+    return stateBefore(block, block.blockNumber());
+}
+
+LineState QuakeCColouring::stateBefore(const QTextBlock &block, int target)
+{
     if (target <= 0)
         return LineState::Code;
     if (target < rightUpTo_)
@@ -225,7 +237,13 @@ void QuakeCColouring::noteChange(int from, int, int added)
     int last = document->findBlock(from + added).blockNumber();
     if (last < first)
         last = count - 1;
-    const bool startKnown = first < rightUpTo_;
+    // A line changed within itself is coloured at once, so that it is laid out once, with its
+    // colours, as the edit ends.
+    const QTextBlock changed = document->findBlockByNumber(first);
+    const bool colouredAtOnce = first == last && delta == 0 && first < rightUpTo_ && on_ &&
+                                generationOf(changed.userState()) == generation_;
+    if (colouredAtOnce && colourAtOnce(changed, first))
+        return;
     const int lastBefore = last - delta;
     // Lines after the change moved with their stored states.
     if (storedUpTo_ > lastBefore + 1)
@@ -246,23 +264,31 @@ void QuakeCColouring::noteChange(int from, int, int added)
         ++generation_;
         return;
     }
-    // A line changed within itself is coloured at once, so that it is laid out once, with its
-    // colours, as the edit ends.
-    if (first == last && delta == 0 && startKnown && on_) {
-        const QTextBlock block = document->findBlockByNumber(first);
-        if (generationOf(block.userState()) == generation_) {
-            setColours(block, stateOf(block.userState()));
-            return;
-        }
-    }
-    for (QTextBlock block = document->findBlockByNumber(first); block.isValid() && block.blockNumber() <= last;
-         block = block.next()) {
+    if (colouredAtOnce)
+        return;
+    for (QTextBlock block = changed; block.isValid() && block.blockNumber() <= last; block = block.next()) {
         const int userState = block.userState();
         if (generationOf(userState) == generation_) {
             block.layout()->setFormats({});
             block.setUserState(packed(stateOf(userState), 0));
         }
     }
+}
+
+bool QuakeCColouring::colourAtOnce(const QTextBlock &block, int number)
+{
+    const LineState start = stateOf(block.userState());
+    setColours(block, start);
+    const QTextBlock next = block.next();
+    if (!next.isValid())
+        return true;
+    if (number + 1 >= rightUpTo_)
+        return false;
+    if (stateOf(next.userState()) == stateAfter(block, start))
+        return true;
+    // A comment opened or closed recolours the lines below: they are painted with this one.
+    paintFrom(block);
+    return false;
 }
 
 void QuakeCColouring::forgetColours()

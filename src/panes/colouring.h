@@ -49,10 +49,16 @@ private:
     // Colours the lines in view that need it; `painting` is what the paint under way covers.
     void colourLinesInView(const QRegion &painting);
     void colour(QTextBlock block, qc::LineState start, const QRegion &painting);
+    // Has the view painted from a line down.
+    void paintFrom(const QTextBlock &block);
     // Gives a line its colours; false when it has none and had none.
     bool setColours(QTextBlock block, qc::LineState start);
     void noteChange(int from, int removed, int added);
+    // Colours a line changed within itself, numbered `number`; true when the lines below start
+    // as before, so that their stored states stay right.
+    bool colourAtOnce(const QTextBlock &block, int number);
     void forgetColours();
+    qc::LineState stateBefore(const QTextBlock &block, int number);
     qc::LineState stateAfter(const QTextBlock &block, qc::LineState start);
     void takeStates(int edits, const std::vector<qc::CommentedLines> &runs);
 

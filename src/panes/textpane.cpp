@@ -5,6 +5,7 @@
 #include "doc/qtext.h"
 #include "panes/busyload.h"
 #include "panes/colouring.h"
+#include "panes/linelayout.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -62,7 +63,7 @@ protected:
 
 TextPane::TextPane(Kind kind, QWidget *parent)
     : QPlainTextEdit(parent), kind_(kind),
-      doc_(new Document(document(), kind == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error", this))
+      doc_(new Document(lineLaidOutDocument(this), kind == Kind::RichEdit ? "Failed to Save Stream" : "Stream write error", this))
 {
     // A memo given its own file again keeps its caret.
     doc_->setKeepsSameText(kind == Kind::Memo);
@@ -208,15 +209,27 @@ void TextPane::paintLineNumbers(QPaintEvent *event)
     const int lineHeight = fontMetrics().height();
     const int right = gutter_->width() - kGutterPadding;
     const QHash<int, QColor> marked = gutterMarks();
-    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
-        const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
-        if (box.top() > event->rect().bottom())
-            break;
-        if (!block.isVisible() || box.bottom() < event->rect().top())
-            continue;
+    const QRect painted = event->rect();
+    forLinesInView(painted.bottom(), [&](const QTextBlock &block, qreal top, qreal bottom) {
+        if (bottom < painted.top())
+            return true;
         if (const auto mark = marked.find(block.blockNumber()); mark != marked.end())
-            painter.fillRect(0, int(box.top()) + 1, kGutterPadding - 1, lineHeight - 2, *mark);
-        painter.drawText(0, int(box.top()), right, lineHeight, Qt::AlignRight, QString::number(block.blockNumber() + 1));
+            painter.fillRect(0, int(top) + 1, kGutterPadding - 1, lineHeight - 2, *mark);
+        painter.drawText(0, int(top), right, lineHeight, Qt::AlignRight, QString::number(block.blockNumber() + 1));
+        return true;
+    });
+}
+
+void TextPane::forLinesInView(int bottom, const std::function<bool(const QTextBlock &, qreal, qreal)> &visit) const
+{
+    // Each line's place follows from the one above: asking the editor for it walks from the top.
+    QTextBlock block = firstVisibleBlock();
+    for (qreal top = blockBoundingGeometry(block).translated(contentOffset()).top(); block.isValid() && top <= bottom;
+         block = block.next()) {
+        const qreal height = blockBoundingRect(block).height();
+        if (block.isVisible() && !visit(block, top, top + height))
+            return;
+        top += height;
     }
 }
 
@@ -235,19 +248,16 @@ QHash<int, QColor> TextPane::gutterMarks() const
 
 void TextPane::selectLineAt(int y)
 {
-    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
-        const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
-        if (box.top() > y)
-            break;
-        if (y < box.bottom()) {
-            QTextCursor cursor(block);
-            const QTextBlock next = block.next();
-            cursor.setPosition(next.isValid() ? next.position() : block.position() + block.length() - 1,
-                               QTextCursor::KeepAnchor);
-            setTextCursor(cursor);
-            return;
-        }
-    }
+    forLinesInView(y, [&](const QTextBlock &block, qreal, qreal bottom) {
+        if (y >= bottom)
+            return true;
+        QTextCursor cursor(block);
+        const QTextBlock next = block.next();
+        cursor.setPosition(next.isValid() ? next.position() : block.position() + block.length() - 1,
+                           QTextCursor::KeepAnchor);
+        setTextCursor(cursor);
+        return false;
+    });
 }
 
 void TextPane::setCurrentLineShown(bool shown)
@@ -287,9 +297,9 @@ void TextPane::setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks)
             marks << mark;
     std::stable_sort(marks.begin(), marks.end(),
                      [](const auto &a, const auto &b) { return ownerRank(a) < ownerRank(b); });
+    // The editor repaints the lines of the marks that changed, and the gutter follows its
+    // repaints.
     setExtraSelections(marks);
-    if (gutter_)
-        gutter_->update();
 }
 
 QString TextPane::markToolTipAt(int position) const

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <functional>
 #include <string>
 
 namespace vardo {
@@ -104,6 +105,9 @@ private:
     // The margins around the view: the line numbers on the left, the notice on top.
     void placeMargins();
     void paintLineNumbers(QPaintEvent *event);
+    // Visits the lines shown from the first in view down to `bottom`, each with the top and
+    // bottom of its place in the view, until `visit` returns false.
+    void forLinesInView(int bottom, const std::function<bool(const QTextBlock &, qreal top, qreal bottom)> &visit) const;
     // The colours of the lines with gutter marks, by line from 0.
     QHash<int, QColor> gutterMarks() const;
     void selectLineAt(int y);
