@@ -39,6 +39,13 @@ struct Declaration {
 
 class Project;
 
+// The largest file the check reads: its tokens alone take ten bytes of memory for each byte of
+// text, and no QuakeC source comes near this.
+constexpr std::size_t kLargestChecked = 16u << 20;
+
+// Why a file over that size is not checked.
+std::string tooLargeToCheck(const std::string &path);
+
 // One project's checker. Not shared between threads: one thread uses it at a time.
 class ProjectChecker {
 public:
