@@ -39,9 +39,9 @@ struct Declaration {
 
 class Project;
 
-// The largest file the check reads: its tokens alone take ten bytes of memory for each byte of
-// text, and no QuakeC source comes near this.
-constexpr std::size_t kLargestChecked = 16u << 20;
+// The largest file the check reads: a check holds about sixty bytes of memory for each byte of
+// its text, and a mod's own files stay far below this (the largest of the game's is 67 KB).
+constexpr std::size_t kLargestChecked = 4u << 20;
 
 // Why a file over that size is not checked.
 std::string tooLargeToCheck(const std::string &path);
