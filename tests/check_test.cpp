@@ -3,6 +3,7 @@
 #include "core/check/projectchecker.h"
 #include "tempdir.h"
 
+#include <filesystem>
 #include <sstream>
 
 using namespace vardo;
@@ -147,6 +148,22 @@ TEST_F(CheckTest, ARetypedFileIsCheckedAgainstTheRest)
     // A file the list does not name is checked while open.
     EXPECT_EQ(shown(checker.checkFile(path("extra.qc"), "void() g = { self.helth = 1; };")),
               std::vector<std::string>{"1: error: unknown field 'helth'; did you mean 'health'?"});
+}
+
+// A project file larger than the check reads stops the check with a reason, before it is read.
+TEST_F(CheckTest, AFileTooLargeToCheckIsNamed)
+{
+    write("progs.src", "progs.dat\ndefs.qc\nhuge.qc\n");
+    write("defs.qc", kDefs);
+    const std::string huge = write("huge.qc");
+    std::filesystem::resize_file(huge, check::kLargestChecked + 1);
+    ProjectChecker checker(root);
+    try {
+        checker.checkAll();
+        FAIL() << "a file over the limit was checked";
+    } catch (const AppError &error) {
+        EXPECT_EQ(error.what(), check::tooLargeToCheck(huge));
+    }
 }
 
 TEST_F(CheckTest, LocalsResolveWithinTheirFunction)

@@ -1,11 +1,13 @@
 #include "widgettesting.h"
 
 #include "doc/document.h"
+#include "doc/textcopy.h"
 #include "panes/writeback.h"
 
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <optional>
 #include <unistd.h>
 
 using namespace vardo;
@@ -134,6 +136,41 @@ private slots:
                 QCOMPARE(readFile(tree_ / "a.qc"), std::string("mine one"));
                 QVERIFY(!document.isChanged());
             }
+        }
+    }
+
+    // A small text is copied at once; a large one between turns of the event loop, and a
+    // change meanwhile gives the changed text, never a mix of the two.
+    void copiesTheTextInSlices()
+    {
+        QString line = QStringLiteral("void() f =\n");
+        const QString large = line.repeated(8 * TextCopy::kSlice / line.size());
+        struct Case {
+            QString text;
+            bool changeMeanwhile;
+            bool atOnce;
+        } cases[] = {{QStringLiteral("a\nb"), false, true}, {large, false, false}, {large, true, false}};
+        for (const Case &c : cases) {
+            QTextDocument buffer;
+            // Laid out, as a pane's is: a document without a layout reports no changes.
+            buffer.documentLayout();
+            buffer.setPlainText(c.text);
+            TextCopy copy(&buffer);
+            std::optional<QString> copied;
+            int deliveries = 0;
+            copy.start([&](QString text) {
+                copied = std::move(text);
+                ++deliveries;
+            });
+            QCOMPARE(copied.has_value(), c.atOnce);
+            if (c.changeMeanwhile) {
+                QCoreApplication::processEvents();
+                QTextCursor(&buffer).insertText(QStringLiteral("float x;\n"));
+            }
+            QTRY_VERIFY(copied.has_value());
+            QCOMPARE(*copied, buffer.toRawText());
+            QCOMPARE(deliveries, 1);
+            QVERIFY(!copy.isRunning());
         }
     }
 };

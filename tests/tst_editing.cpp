@@ -2,8 +2,11 @@
 // caret status, the modification mark, and the function index in `com`.
 #include "widgettesting.h"
 
+#include "core/qc/functionindex.h"
 #include "doc/qtext.h"
+#include "doc/textcopy.h"
 #include "edit/editcontroller.h"
+#include "edit/indexcontroller.h"
 #include "lists/filelistbox.h"
 #include "lists/indexcombobox.h"
 #include "panes/busyload.h"
@@ -18,6 +21,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
@@ -769,6 +773,37 @@ private slots:
         QVERIFY(s.selected().isEmpty());
         QCOMPARE(s.editorText(), std::string("gone"));
         QCOMPARE(f.com->count(), 0);
+    }
+
+    // A text larger than a slice of a copy is indexed after the double click returns, with the
+    // same rows; a rebuild overtaken by a newer one never shows.
+    void largeTextIsIndexedInTheBackground()
+    {
+        std::string text;
+        for (int i = 0; text.size() < 2 * TextCopy::kSlice; ++i)
+            text += i % 100 ? "// a line of comment\r\n" : "void() large_" + std::to_string(i / 100) + " = {};\r\n";
+        Session s({{"large.qc", text}});
+        QVERIFY(s.form);
+        TForm1 &f = *s.form;
+        QSignalSpy rebuilt(f.functionIndex, &IndexController::rebuilt);
+        s.open("large.qc");
+        QCOMPARE(rebuilt.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(rebuilt.count(), 1, 20000);
+        QStringList expected;
+        for (const std::u16string &entry : edit::scanFunctionIndex(u16view(f.vardo->document()->toRawText())))
+            expected << fromU16(entry);
+        QCOMPARE(s.entries(), expected);
+        QCOMPARE(f.com->itemData(7, IndexComboBox::kNameRole).toString(), QStringLiteral("large_7"));
+        QCOMPARE(f.com->currentIndex(), -1);
+
+        s.typeAtStart("void() added = ");
+        f.functionIndex->rebuild();
+        f.functionIndex->rebuild();
+        QTRY_COMPARE_WITH_TIMEOUT(rebuilt.count(), 2, 20000);
+        QTest::qWait(100);
+        QCOMPARE(rebuilt.count(), 2);
+        expected[0] = QStringLiteral("void() added =");
+        QCOMPARE(s.entries(), expected);
     }
 
     // A long index: a drop-down of limited height, filtered by the names typed into it, and

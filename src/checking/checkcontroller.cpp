@@ -1,6 +1,7 @@
 #include "checking/checkcontroller.h"
 
 #include "core/qc/lexer.h"
+#include "doc/textcopy.h"
 #include "lists/outputlist.h"
 #include "panes/textpane.h"
 
@@ -48,7 +49,8 @@ QString counted(int count, const char *singular, const char *plural)
 
 CheckController::CheckController(Workbench &workbench, TextPane *editor, OutputList *problems, QWidget *window)
     : QObject(window), workbench_(workbench), editor_(editor), problems_(problems),
-      worker_(new CheckWorker([this](CheckResult result) { received(std::move(result)); }, this))
+      worker_(new CheckWorker([this](CheckResult result) { received(std::move(result)); }, this)),
+      copy_(new TextCopy(editor->document(), this))
 {
     pause_.setSingleShot(true);
     pause_.setInterval(kTypingPauseMs);
@@ -103,10 +105,16 @@ void CheckController::send()
     request.generation = generation_;
     request.root = workbench_.projectRoot();
     request.path = editor_->doc()->path();
-    if (!request.path.empty())
-        request.text = editor_->document()->toRawText();
     request.wholeProject = std::exchange(wholeProject_, false);
-    worker_->check(std::move(request));
+    request.tooLarge = static_cast<std::size_t>(editor_->document()->characterCount()) > check::kLargestChecked;
+    if (request.path.empty() || request.tooLarge)
+        return worker_->check(std::move(request));
+    // A change during the copy starts it again: the text that arrives is the newest.
+    copy_->start([this, request = std::move(request)](QString text) mutable {
+        request.generation = generation_;
+        request.text = std::move(text);
+        worker_->check(std::move(request));
+    });
 }
 
 void CheckController::received(CheckResult result)

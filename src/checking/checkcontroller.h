@@ -11,6 +11,7 @@ class QWidget;
 namespace vardo {
 
 class OutputList;
+class TextCopy;
 class TextPane;
 
 // Checks the edited file against its project as the user types: after a pause, on a thread of
@@ -55,6 +56,7 @@ private:
     TextPane *editor_;
     OutputList *problems_;
     CheckWorker *worker_;
+    TextCopy *copy_;
     QTimer pause_;
     // Counts the editor's texts: a result for an older one is dropped.
     unsigned long long generation_ = 1;

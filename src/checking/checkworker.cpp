@@ -66,6 +66,14 @@ CheckResult CheckWorker::run(const CheckRequest &request)
     CheckResult result;
     result.generation = request.generation;
     result.path = request.path.empty() ? std::string() : normal(request.path);
+    if (request.tooLarge) {
+        // Nothing of the project is checked meanwhile, so nothing stale is answered.
+        checker_.reset();
+        all_.clear();
+        checked_ = 0;
+        result.failure = QString::fromStdString(check::tooLargeToCheck(result.path));
+        return result;
+    }
     std::string text = text::encodeLines(u16view(request.text), kParagraphSeparator, "\n");
     try {
         // An unlisted file leaves the project with its editor: the project is read again.

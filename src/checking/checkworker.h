@@ -22,6 +22,7 @@ struct CheckRequest {
     std::string path;      // empty: no file is edited, only the project is checked
     QString text;          // the editor's raw text
     bool wholeProject = false; // read and check every file again first
+    bool tooLarge = false;     // the edited text is too large to check; `text` stays empty
 };
 
 // What a check found: the edited file's diagnostics for its marks, the project's as rows.

@@ -264,8 +264,12 @@ void Document::fill(std::u16string_view lines, LoadProgress &progress)
         ~Filled() { filling = false; }
     } filled{filling_};
     // The fill is recorded for undo while it runs, so that a cancelled one is taken back and the
-    // text keeps its history; a finished one takes the history of the old text with it.
-    const bool undo = buffer_->isUndoRedoEnabled();
+    // text keeps its history; a finished one takes the history of the old text with it. With no
+    // history to keep, the record (a few bytes for every line) is left out and a cancelled fill
+    // is removed instead.
+    const bool undoEnabled = buffer_->isUndoRedoEnabled();
+    const bool undo = undoEnabled && (buffer_->availableUndoSteps() > 0 || buffer_->availableRedoSteps() > 0);
+    buffer_->setUndoRedoEnabled(undo);
     const int stepsBefore = buffer_->availableUndoSteps();
     // The new text goes after the old one, which stays in view until the new one is whole.
     const int oldEnd = buffer_->characterCount() - 1;
@@ -297,6 +301,7 @@ void Document::fill(std::u16string_view lines, LoadProgress &progress)
     } catch (const LoadCancelled &) {
         if (!undo) {
             removeRange(oldEnd, buffer_->characterCount() - 1);
+            buffer_->setUndoRedoEnabled(undoEnabled);
             throw;
         }
         progress.stopCancelling();
@@ -308,7 +313,7 @@ void Document::fill(std::u16string_view lines, LoadProgress &progress)
     // Without undo the removed text is not kept for it.
     buffer_->setUndoRedoEnabled(false);
     removeRange(0, oldEnd + 1);
-    buffer_->setUndoRedoEnabled(undo);
+    buffer_->setUndoRedoEnabled(undoEnabled);
 }
 
 void Document::save(const SaveDecision &decision)

@@ -3,17 +3,38 @@
 #include "core/qc/functionindex.h"
 #include "core/text/textmodel.h"
 #include "doc/qtext.h"
+#include "doc/textcopy.h"
 #include "lists/indexcombobox.h"
 #include "panes/textpane.h"
 
+#include <QStandardItemModel>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QThreadPool>
 
 namespace vardo {
 
-IndexController::IndexController(IndexComboBox *index, TextPane *editor, QObject *parent)
-    : QObject(parent), index_(index), editor_(editor)
+namespace {
+
+// The rows of the index, made where the text is scanned.
+QList<QStandardItem *> entryRows(const QString &text)
 {
+    QList<QStandardItem *> rows;
+    for (const std::u16string &entry : edit::scanFunctionIndex(u16view(text))) {
+        auto *row = new QStandardItem(fromU16(entry));
+        row->setData(fromU16(edit::indexEntryName(entry)), IndexComboBox::kNameRole);
+        rows << row;
+    }
+    return rows;
+}
+
+} // namespace
+
+IndexController::IndexController(IndexComboBox *index, TextPane *editor, QObject *parent)
+    : QObject(parent), index_(index), editor_(editor), copy_(new TextCopy(editor->document(), this)),
+      scanner_(new QThreadPool(this))
+{
+    scanner_->setMaxThreadCount(1);
     connect(index, &IndexComboBox::entered, this, &IndexController::rebuild);
     connect(index, &IndexComboBox::entryChanged, this, &IndexController::rebuild);
     connect(index, &IndexComboBox::entryClicked, this, &IndexController::jumpToChoice);
@@ -28,18 +49,36 @@ IndexController::IndexController(IndexComboBox *index, TextPane *editor, QObject
     connect(editor, &QPlainTextEdit::cursorPositionChanged, &caretPause_, qOverload<>(&QTimer::start));
 }
 
+IndexController::~IndexController()
+{
+    scanner_->clear();
+    scanner_->waitForDone();
+}
+
 void IndexController::rebuild()
 {
+    const unsigned rebuild = ++rebuilds_;
+    copy_->start([this, rebuild](QString text) {
+        if (text.size() <= TextCopy::kSlice)
+            return show(rebuild, entryRows(text));
+        scanner_->start([this, rebuild, text = std::move(text)]() mutable {
+            QList<QStandardItem *> rows = entryRows(std::exchange(text, QString()));
+            QMetaObject::invokeMethod(
+                this, [this, rebuild, rows] { show(rebuild, rows); }, Qt::QueuedConnection);
+        });
+    });
+}
+
+void IndexController::show(unsigned rebuild, const QList<QStandardItem *> &rows)
+{
+    if (rebuild != rebuilds_) {
+        qDeleteAll(rows);
+        return;
+    }
     index_->clear();
-    QStringList entries;
-    // The raw text, without turning every paragraph end into CR LF: a large file's index is
-    // built without a second copy of its text.
-    for (const std::u16string &entry : edit::scanFunctionIndex(u16view(editor_->document()->toRawText())))
-        entries << fromU16(entry);
-    index_->addItems(entries);
-    for (int row = 0; row < entries.size(); ++row)
-        index_->setItemData(row, fromU16(edit::indexEntryName(u16view(entries[row]))), IndexComboBox::kNameRole);
+    static_cast<QStandardItemModel *>(index_->model())->invisibleRootItem()->appendRows(rows);
     index_->setCurrentIndex(-1);
+    emit rebuilt();
 }
 
 void IndexController::showCaretDefinition()

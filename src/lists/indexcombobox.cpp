@@ -34,6 +34,8 @@ IndexComboBox::IndexComboBox(QWidget *parent) : QComboBox(parent)
     setStyle(style);
     setMaxVisibleItems(kShownRows);
     setItemDelegate(new RowDelegate(kItemHeight, this));
+    // Rows of one height: the drop-down of a large file's index need not measure every row.
+    qobject_cast<QListView *>(view())->setUniformItemSizes(true);
     // Ahead of the drop-down's own handling, which would search by the start of the entry.
     view()->installEventFilter(this);
     connect(this, &QComboBox::activated, this, [this] {

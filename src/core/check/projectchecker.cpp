@@ -28,6 +28,9 @@ std::string readDisk(const std::string &path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw AppError("cannot read " + path + ": " + std::strerror(errno));
+    std::error_code error;
+    if (std::filesystem::file_size(path, error) > kLargestChecked && !error)
+        throw AppError(tooLargeToCheck(path));
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
@@ -60,6 +63,11 @@ std::size_t distance(std::string_view a, std::string_view b, std::size_t most)
 }
 
 } // namespace
+
+std::string tooLargeToCheck(const std::string &path)
+{
+    return path + " is larger than " + std::to_string(kLargestChecked >> 20) + " MiB, more than the check reads";
+}
 
 class Project : public Globals {
 public:

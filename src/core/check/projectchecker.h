@@ -39,6 +39,13 @@ struct Declaration {
 
 class Project;
 
+// The largest file the check reads: a check holds about sixty bytes of memory for each byte of
+// its text, and a mod's own files stay far below this (the largest of the game's is 67 KB).
+constexpr std::size_t kLargestChecked = 4u << 20;
+
+// Why a file over that size is not checked.
+std::string tooLargeToCheck(const std::string &path);
+
 // One project's checker. Not shared between threads: one thread uses it at a time.
 class ProjectChecker {
 public:
