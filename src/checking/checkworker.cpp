@@ -10,9 +10,6 @@ namespace vardo {
 
 namespace {
 
-// What the editor's raw text ends its lines with.
-constexpr char16_t kParagraphSeparator = 0x2029;
-
 std::string normal(const std::string &path)
 {
     return std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().native();
@@ -74,7 +71,7 @@ CheckResult CheckWorker::run(const CheckRequest &request)
         result.failure = QString::fromStdString(check::tooLargeToCheck(result.path));
         return result;
     }
-    std::string text = text::encodeLines(u16view(request.text), kParagraphSeparator, "\n");
+    std::string text = text::encodeLines(u16view(request.text), text::kParagraphSeparator, "\n");
     try {
         // An unlisted file leaves the project with its editor: the project is read again.
         if (!checker_ || checker_->root() != request.root || request.wholeProject || result.path != editedPath_) {

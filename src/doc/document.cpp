@@ -16,8 +16,6 @@ namespace vardo {
 
 namespace {
 
-constexpr QChar kParagraphSeparator(0x2029);
-
 // The end a line had in a file that mixes them; lines without one are new and take the
 // file's most common end.
 class LineEndData : public QTextBlockUserData {
@@ -182,7 +180,7 @@ bool Document::apply(const std::string &path, const FileText &file, LoadProgress
                               !lastLoad_.expired() && !buffer_->isModified();
     const auto holdsItAlready = [&] {
         return keepsSameText_ && QStringView(lines.data(), static_cast<qsizetype>(lines.size())) ==
-                                     buffer_->toRawText().replace(kParagraphSeparator, u'\n');
+                                     withLineFeeds(buffer_->toRawText());
     };
     bool startsAnew = true;
     if (shownAlready || holdsItAlready())
@@ -244,7 +242,7 @@ std::string Document::fileBytes() const
 {
     const std::string_view newEnd = text::bytesOf(newLineEnd_);
     if (lineEnds_ != text::LineEnds::Mixed)
-        return text::encodeLines(u16view(buffer_->toRawText()), kParagraphSeparator.unicode(), newEnd);
+        return text::encodeLines(u16view(buffer_->toRawText()), text::kParagraphSeparator, newEnd);
     std::string bytes;
     for (QTextBlock block = buffer_->begin(); block.isValid(); block = block.next()) {
         bytes += text::encodeCp1252(u16view(block.text()));
@@ -356,10 +354,10 @@ void Document::write(const std::string &path, const fileio::ReplaceOnly *only)
 QString Document::wholeText() const
 {
     const QString raw = buffer_->toRawText();
-    QString text(raw.size() + raw.count(kParagraphSeparator), Qt::Uninitialized);
+    QString text(raw.size() + raw.count(QChar(text::kParagraphSeparator)), Qt::Uninitialized);
     QChar *out = text.data();
     for (const QChar c : raw) {
-        if (c == kParagraphSeparator) {
+        if (c == text::kParagraphSeparator) {
             *out++ = u'\r';
             *out++ = u'\n';
         } else {

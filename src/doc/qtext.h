@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/text/textmodel.h"
+
 #include <QFile>
 #include <QString>
 #include <string>
@@ -29,6 +31,12 @@ inline std::u16string_view u16view(const QString &s)
 inline QString fromU16(std::u16string_view s)
 {
     return QString(reinterpret_cast<const QChar *>(s.data()), static_cast<qsizetype>(s.size()));
+}
+
+// An editor's raw text with a line feed between its lines.
+inline QString withLineFeeds(QString raw)
+{
+    return raw.replace(QChar(text::kParagraphSeparator), u'\n');
 }
 
 } // namespace vardo

@@ -26,8 +26,6 @@ namespace vardo {
 
 namespace {
 
-constexpr QChar kParagraphSeparator(0x2029);
-
 // A one-line notice across the top of a pane, in the margin kept free above its text.
 class NoticeLine : public QLabel {
 public:
@@ -571,7 +569,7 @@ QString acceptedInput(const QString &text)
             out += u'\n';
             if (i + 1 < text.size() && text.at(i + 1) == u'\n')
                 ++i;
-        } else if (c == kParagraphSeparator || c == QChar::LineSeparator) {
+        } else if (c == text::kParagraphSeparator || c == QChar::LineSeparator) {
             out += u'\n';
         } else if (text::isCp1252Encodable(c.unicode())) {
             out += c;

@@ -23,8 +23,7 @@ std::string readSource(const std::string &path)
 // paragraph ends.
 std::string editorBytes(QString editorText)
 {
-    editorText.replace(QChar(0x2029), u'\n');
-    return text::encodeCp1252(u16view(editorText));
+    return text::encodeCp1252(u16view(withLineFeeds(std::move(editorText))));
 }
 
 std::string canonicalPath(const std::string &path)

@@ -534,8 +534,7 @@ QStringList SymbolNavigator::localNamesAtCaret() const
     }
     QTextCursor lines(first);
     lines.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
-    QString text = lines.selectedText();
-    text.replace(QChar(0x2029), u'\n');
+    const QString text = withLineFeeds(lines.selectedText());
     QStringList out;
     for (const std::string &local :
          qc::localNames(toBytes(text), static_cast<std::uint32_t>(last.blockNumber() - first.blockNumber())))

@@ -60,7 +60,7 @@ std::u16string_view indexEntryName(std::u16string_view entry)
 std::vector<std::u16string> scanFunctionIndex(std::u16string_view text)
 {
     std::vector<std::u16string> entries;
-    const auto isLineEnd = [](char16_t c) { return c == u'\n' || c == u'\u2029'; };
+    const auto isLineEnd = [](char16_t c) { return c == u'\n' || c == text::kParagraphSeparator; };
     while (!text.empty()) {
         const auto found = std::find_if(text.begin(), text.end(), isLineEnd);
         const auto end = found == text.end() ? text.npos : static_cast<std::size_t>(found - text.begin());

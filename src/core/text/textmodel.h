@@ -10,6 +10,9 @@
 // lines separated by CR LF, positions counting a line end as two characters.
 namespace vardo::text {
 
+// What an editor's text holds between its lines: the paragraph separator.
+inline constexpr char16_t kParagraphSeparator = u'\u2029';
+
 // At most this many characters of a line are read, its line end counted among them.
 constexpr std::size_t kLineReadLimit = 4096;
 
