@@ -1,6 +1,6 @@
 // QuakeC colouring in a shown editor pane: the load of a 10 MB file with its first paint,
 // scrolling a page and typing a key, each with and without colouring in the same run.
-#include "benchtext.h"
+#include "editorpanebench.h"
 #include "floor.h"
 #include "widgetbench.h"
 
@@ -12,41 +12,21 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <benchmark/benchmark.h>
-#include <fstream>
 #include <memory>
-#include <unistd.h>
 
 using vardo::QuakeCColouring;
 using vardo::TextPane;
 
 namespace {
 
-const std::string &sourceFile()
-{
-    static const std::string path = [] {
-        std::string name = "/tmp/vardo-colour-bench-" + std::to_string(::getpid()) + ".qc";
-        std::ofstream(name, std::ios::binary) << quakecSource(300000);
-        return name;
-    }();
-    return path;
-}
-
 // The editor pane as the window shows it, coloured or not.
 std::unique_ptr<TextPane> shownPane(bool coloured)
 {
     auto pane = std::make_unique<TextPane>(TextPane::Kind::RichEdit);
-    pane->setLineWrapMode(QPlainTextEdit::NoWrap);
-    pane->resize(760, 480);
     (new QuakeCColouring(pane.get()))->setOn(coloured);
-    pane->show();
+    showAsTheEditor(*pane);
     QApplication::processEvents();
     return pane;
-}
-
-void loadAndPaint(TextPane &pane)
-{
-    pane.loadFromFile(sourceFile());
-    pane.viewport()->repaint();
 }
 
 // Loads alternate between a coloured and a plain pane, so that both see the same machine; the
@@ -95,9 +75,7 @@ void BM_JumpToEndAgainstBare(benchmark::State &state)
 {
     auto coloured = shownPane(true);
     QPlainTextEdit bare;
-    bare.setLineWrapMode(QPlainTextEdit::NoWrap);
-    bare.resize(760, 480);
-    bare.show();
+    showAsTheEditor(bare);
     const QString text = QString::fromStdString(quakecSource(300000));
     double ours = 0, floor = 0;
     for (auto _ : state) {
@@ -135,9 +113,7 @@ void BM_KeyAgainstBare(benchmark::State &state)
 {
     auto coloured = shownPane(true);
     QPlainTextEdit bare;
-    bare.setLineWrapMode(QPlainTextEdit::NoWrap);
-    bare.resize(760, 480);
-    bare.show();
+    showAsTheEditor(bare);
     if (state.range(0) == 0) {
         loadAndPaint(*coloured);
         bare.setPlainText(QString::fromStdString(quakecSource(300000)));

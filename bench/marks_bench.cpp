@@ -1,7 +1,7 @@
 // What the editor's line numbers, current line and bracket marks cost: a key and a load of the
 // 10 MB file in a shown pane with them against the same pane without them, in the same run, and
 // the bracket match across a line as long as the editor keeps editable.
-#include "benchtext.h"
+#include "editorpanebench.h"
 #include "floor.h"
 #include "widgetbench.h"
 
@@ -13,46 +13,26 @@
 #include <QKeyEvent>
 #include <QTextBlock>
 #include <benchmark/benchmark.h>
-#include <fstream>
 #include <memory>
-#include <unistd.h>
 
 using vardo::QuakeCColouring;
 using vardo::TextPane;
 
 namespace {
 
-const std::string &sourceFile()
-{
-    static const std::string path = [] {
-        std::string name = "/tmp/vardo-marks-bench-" + std::to_string(::getpid()) + ".qc";
-        std::ofstream(name, std::ios::binary) << quakecSource(300000);
-        return name;
-    }();
-    return path;
-}
-
 // The editor pane as the window shows it, coloured, with or without the marks.
 std::unique_ptr<TextPane> shownPane(bool marked)
 {
     auto pane = std::make_unique<TextPane>(TextPane::Kind::RichEdit);
-    pane->setLineWrapMode(QPlainTextEdit::NoWrap);
-    pane->resize(760, 480);
     new QuakeCColouring(pane.get());
     if (marked) {
         pane->setLineNumbersShown(true);
         pane->setCurrentLineShown(true);
         new vardo::BracketMarks(pane.get(), pane.get());
     }
-    pane->show();
+    showAsTheEditor(*pane);
     QApplication::processEvents();
     return pane;
-}
-
-void loadAndPaint(TextPane &pane)
-{
-    pane.loadFromFile(sourceFile());
-    pane.viewport()->repaint();
 }
 
 // Loads alternate between the marked and the bare pane, so that both see the same machine.
