@@ -181,13 +181,42 @@ constexpr std::array<std::u32string_view, 14> keywords = {
     U"local", U"if", U"else", U"while", U"do", U"for", U"return", U"break", U"continue", U"switch", U"case", U"default",
     U"const", U"var"};
 
+// The lengths and first letters the fixed words keep: most names fall outside them and are
+// told from every word at a glance.
+struct WordBounds {
+    std::size_t shortest, longest;
+    char32_t lowestFirst, highestFirst;
+};
+
+constexpr WordBounds fixedWordBounds()
+{
+    WordBounds bounds{~std::size_t(0), 0, ~char32_t(0), 0};
+    const auto take = [&bounds](std::u32string_view word) {
+        bounds.shortest = std::min(bounds.shortest, word.size());
+        bounds.longest = std::max(bounds.longest, word.size());
+        bounds.lowestFirst = std::min(bounds.lowestFirst, word.front());
+        bounds.highestFirst = std::max(bounds.highestFirst, word.front());
+    };
+    for (const std::u32string_view word : types)
+        take(word);
+    for (const std::u32string_view word : keywords)
+        take(word);
+    return bounds;
+}
+
+constexpr WordBounds kFixedWords = fixedWordBounds();
+
+template <class Char>
+char32_t codeOf(Char c)
+{
+    return static_cast<char32_t>(static_cast<std::make_unsigned_t<Char>>(c));
+}
+
 template <class Char>
 bool equals(std::basic_string_view<Char> name, std::u32string_view word)
 {
     return name.size() == word.size() &&
-           std::equal(name.begin(), name.end(), word.begin(), [](Char a, char32_t b) {
-               return static_cast<char32_t>(static_cast<std::make_unsigned_t<Char>>(a)) == b;
-           });
+           std::equal(name.begin(), name.end(), word.begin(), [](Char a, char32_t b) { return codeOf(a) == b; });
 }
 
 } // namespace
@@ -195,8 +224,8 @@ bool equals(std::basic_string_view<Char> name, std::u32string_view word)
 template <class Char>
 TokenKind kindOfName(std::basic_string_view<Char> name)
 {
-    // Every fixed word is two to eight lower-case letters from "b" to "w".
-    if (name.size() < 2 || name.size() > 8 || name[0] < Char('b') || name[0] > Char('w'))
+    if (name.size() < kFixedWords.shortest || name.size() > kFixedWords.longest ||
+        codeOf(name[0]) < kFixedWords.lowestFirst || codeOf(name[0]) > kFixedWords.highestFirst)
         return TokenKind::Name;
     const auto is = [&](std::u32string_view word) { return equals(name, word); };
     if (std::any_of(types.begin(), types.end(), is))
