@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/startup.h"
+
 #include <QApplication>
 #include <QStandardPaths>
 #include <benchmark/benchmark.h>
@@ -13,6 +15,8 @@ inline int runWidgetBenchmarks(int argc, char **argv)
     QStandardPaths::setTestModeEnabled(true);
     QApplication application(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
+    // Memory as the editor's main() sets it up.
+    vardo::mapLargeBlocksApart();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -25,8 +25,22 @@ TEST(LineEnds, StyleOfAFile)
         {"a\nb\r\n", LineEnds::Mixed},  {"\r\r\n", LineEnds::Mixed}, {"a\r", LineEnds::Cr},
         {"\r\n\r\n", LineEnds::CrLf},
     };
-    for (const auto &[bytes, style] : cases)
-        EXPECT_EQ(fileLineEnds(bytes).style, style) << bytes;
+    for (const auto &[bytes, style] : cases) {
+        const FileLineEnds whole = fileLineEnds(bytes);
+        EXPECT_EQ(whole.style, style) << bytes;
+        // Learnt a slice at a time, split anywhere but inside a CR LF, the ends are the same.
+        for (std::size_t split = 0; split <= bytes.size(); ++split) {
+            if (split > 0 && split < bytes.size() && bytes[split - 1] == '\r' && bytes[split] == '\n')
+                continue;
+            LineEndTally tally;
+            tally.add(bytes.substr(0, split));
+            tally.add(bytes.substr(split));
+            const FileLineEnds sliced = tally.ends();
+            EXPECT_EQ(sliced.style, whole.style) << bytes << " split at " << split;
+            EXPECT_EQ(sliced.common, whole.common) << bytes << " split at " << split;
+            EXPECT_EQ(sliced.each, whole.each) << bytes << " split at " << split;
+        }
+    }
 }
 
 // A file's line ends as a save needs them: the most common for new lines, each one of a file

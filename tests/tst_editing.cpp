@@ -166,6 +166,33 @@ private slots:
         QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QStringLiteral("b.qc"));
     }
 
+    // A wrapping pane lays out every line again whenever its view changes width: the text of a
+    // preview arrives in a view already as wide as it will be, whatever the digits of its line
+    // numbers and the scroll bar the text brings.
+    void previewTextArrivesInAViewOfSteadyWidth()
+    {
+        std::string many;
+        for (int i = 0; i < 30000; ++i)
+            many += "    self.nextthink = time + 0.1;\r\n";
+        Session s({{"a.qc", "A\r\n"}, {"many.qc", many}, {"b.qc", "B\r\n"}});
+        QVERIFY(s.form);
+        s.preview("a.qc");
+        TextPane *veer = s.form->veer;
+        int widthChangesWhileFilling = 0;
+        const EventWatch watch(veer->viewport(), [&](QEvent *event) {
+            const auto *resize = static_cast<QResizeEvent *>(event);
+            if (event->type() == QEvent::Resize && resize->size().width() != resize->oldSize().width() &&
+                veer->doc()->isFilling())
+                ++widthChangesWhileFilling;
+        });
+        s.preview("many.qc");
+        QCOMPARE(veer->document()->blockCount(), 30001);
+        QVERIFY(veer->verticalScrollBar()->isVisible());
+        s.preview("b.qc");
+        QVERIFY(!veer->verticalScrollBar()->isVisible());
+        QCOMPARE(widthChangesWhileFilling, 0);
+    }
+
     void failedLoadsNeverWriteTheTextElsewhere()
     {
         Session s({{"a.qc", "A\r\n"}, {"b.qc", "B\r\n"}, {"gone.qc", "G\r\n"}});
@@ -173,11 +200,15 @@ private slots:
         s.open("a.qc");
         s.typeAtStart("x");
 
-        // A preview of a file removed after the list was read keeps the old preview.
+        // A preview of a file removed after the list was read keeps the old preview, its
+        // border and the page in front.
         std::filesystem::remove(s.path("gone.qc"));
+        const TextPane::Border border = s.form->veer->border();
         QVERIFY(consoleOf([&] { s.preview("gone.qc"); }).contains("Open fail!!: "));
         QCOMPARE(s.form->veer->wholeText(), QStringLiteral("A\r\n"));
         QCOMPARE(s.form->Manager->tabText(TForm1::ViewPage), QStringLiteral("a.qc"));
+        QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::EditPage));
+        QCOMPARE(s.form->veer->border(), border);
 
         // The failed preview no longer stops the autosave of the next switch.
         s.open("b.qc");

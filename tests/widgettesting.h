@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -78,5 +79,24 @@ QString rowText(const QAbstractItemView *list, int row);
 QStringList rowTexts(const QAbstractItemView *list);
 // The row of an entry by its text, or -1.
 int rowOf(const QAbstractItemView *list, const QString &text);
+
+// Shows every event sent to an object to `seen` before the object gets it.
+class EventWatch : public QObject {
+public:
+    EventWatch(QObject *watched, std::function<void(QEvent *)> seen) : seen_(std::move(seen))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        seen_(event);
+        return false;
+    }
+
+private:
+    std::function<void(QEvent *)> seen_;
+};
 
 } // namespace vardo::testing

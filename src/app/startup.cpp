@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,8 +52,15 @@ std::string startDirectory(const std::string &current, const std::string &home, 
     return home.empty() ? std::string("/") : home;
 }
 
+void mapLargeBlocksApart()
+{
+    // Fixed, the threshold no longer rises to the size of the largest block freed so far.
+    mallopt(M_MMAP_THRESHOLD, 256 << 10);
+}
+
 void prepareApplication()
 {
+    mapLargeBlocksApart();
     QApplication::setApplicationName(QStringLiteral("vardo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vardo"));
     registerWindowsFonts();

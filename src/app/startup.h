@@ -25,6 +25,11 @@ std::string startDirectory(const std::string &current, const std::string &home, 
 // Names the application and makes its fonts available. Call once after the QApplication.
 void prepareApplication();
 
+// Gives every large block of memory a mapping of its own. A file's text grows in a few large
+// buffers while it loads: so placed, one grows without being copied or touched again, and goes
+// back to the system when it is freed. prepareApplication() calls it.
+void mapLargeBlocksApart();
+
 // Enters the place the program's arguments name, before the window is built, and returns the
 // file to open for editing once it is shown (empty for none). Without an argument, or with a
 // bad one (which goes to the error box), startDirectory() chooses where, with the last working

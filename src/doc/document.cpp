@@ -24,22 +24,22 @@ public:
     const text::LineEnd end;
 };
 
-ShownLines shownLinesOf(std::string_view bytes, std::u16string lines, std::size_t longestLine)
+// Takes the decoded lines of a file whose line ends and NUL bytes are known.
+ShownLines shownLinesOf(std::u16string lines, std::size_t longestLine, text::FileLineEnds ends, bool nul)
 {
     ShownLines shown;
-    shown.ends = text::fileLineEnds(bytes);
-    shown.nul = bytes.find('\0') != std::string_view::npos;
+    shown.ends = std::move(ends);
+    shown.nul = nul;
     shown.lines = std::move(lines);
     shown.cut = longestLine > text::kLongLineLimit && text::cutLongLines(shown.lines);
+    shown.lineCount = static_cast<std::size_t>(std::count(shown.lines.begin(), shown.lines.end(), u'\n')) + 1;
     return shown;
 }
 
-// Bytes decoded and characters added to the buffer between two steps of a long load. A turn
-// of the event loop can cost a view a pass over every line, so a large file is added in a
-// bounded number of slices.
-constexpr std::size_t kDecodeSlice = 4u << 20;
+// Bytes decoded and characters added to the buffer between two steps of a long load: each
+// takes a few tens of milliseconds.
+constexpr std::size_t kDecodeSlice = 1u << 20;
 constexpr std::size_t kFillSlice = 256u << 10;
-constexpr std::size_t kFillSlices = 48;
 // The shares of a load's time taken by the read and by the decoding, as measured.
 constexpr double kReadShare = 0.05;
 constexpr double kDecodeShare = 0.05;
@@ -81,19 +81,24 @@ std::shared_ptr<const ShownLines> takeRecentRead(const std::string &path,
     return recent->shown;
 }
 
-// Decodes in slices, never between the CR and the LF of one line end, and measures the
-// longest line on the way.
-std::u16string decodeInSlices(const std::string &bytes, LoadProgress &progress, std::size_t &longestLine)
+// Decodes in slices, never between the CR and the LF of one line end, learning the file's line
+// ends and NUL bytes and measuring the longest line on the way.
+ShownLines decodeInSlices(const std::string &bytes, LoadProgress &progress)
 {
     std::u16string lines;
     lines.reserve(bytes.size());
-    std::size_t run = 0;
+    text::LineEndTally ends;
+    bool nul = false;
+    std::size_t run = 0, longestLine = 0;
     for (std::size_t start = 0; start < bytes.size();) {
         std::size_t end = std::min(bytes.size(), start + kDecodeSlice);
         if (end < bytes.size() && bytes[end - 1] == '\r' && bytes[end] == '\n')
             ++end;
+        const std::string_view slice = std::string_view(bytes).substr(start, end - start);
+        ends.add(slice);
+        nul = nul || slice.find('\0') != std::string_view::npos;
         const std::size_t from = lines.size();
-        lines += text::decodeLines(std::string_view(bytes).substr(start, end - start));
+        lines += text::decodeLines(slice);
         for (std::size_t i = from; i < lines.size(); ++i) {
             run = lines[i] == u'\n' ? 0 : run + 1;
             longestLine = std::max(longestLine, run);
@@ -101,7 +106,7 @@ std::u16string decodeInSlices(const std::string &bytes, LoadProgress &progress, 
         start = end;
         progress.step(kReadShare + kDecodeShare * static_cast<double>(start) / static_cast<double>(bytes.size()));
     }
-    return lines;
+    return shownLinesOf(std::move(lines), longestLine, ends.ends(), nul);
 }
 
 std::string readBytes(const std::string &path, LoadProgress &progress)
@@ -127,10 +132,7 @@ std::string readBytes(const std::string &path, LoadProgress &progress)
 
 std::shared_ptr<const ShownLines> readShownLines(const std::string &path, LoadProgress &progress)
 {
-    std::string bytes = readBytes(path, progress);
-    std::size_t longestLine = 0;
-    std::u16string lines = decodeInSlices(bytes, progress, longestLine);
-    return std::make_shared<const ShownLines>(shownLinesOf(bytes, std::move(lines), longestLine));
+    return std::make_shared<const ShownLines>(decodeInSlices(readBytes(path, progress), progress));
 }
 
 } // namespace
@@ -199,7 +201,8 @@ bool Document::apply(const std::string &path, const FileText &file, LoadProgress
 
 void Document::setBytes(const std::string &bytes)
 {
-    const ShownLines shown = shownLinesOf(bytes, text::decodeLines(bytes), text::kLongLineLimit + 1);
+    const ShownLines shown = shownLinesOf(text::decodeLines(bytes), text::kLongLineLimit + 1, text::fileLineEnds(bytes),
+                                          bytes.find('\0') != std::string::npos);
     // Set directly: the editor's own setPlainText costs a fifth more on a large file.
     buffer_->setPlainText(fromU16(shown.lines));
     buffer_->setModified(false);
@@ -272,25 +275,32 @@ void Document::fill(std::u16string_view lines, LoadProgress &progress)
     // The new text goes after the old one, which stays in view until the new one is whole.
     const int oldEnd = buffer_->characterCount() - 1;
     QTextCursor cursor(buffer_);
+    // Each step is an edit block of its own: a cursor that edits outside one measures its line
+    // afterwards, and the plain text layout answers a line that is no longer the widest by
+    // measuring every line again, which gives each line a layout object it keeps.
+    const auto inOneEdit = [&](const auto &edit) {
+        cursor.beginEditBlock();
+        edit();
+        cursor.endEditBlock();
+    };
     cursor.movePosition(QTextCursor::End);
-    cursor.insertBlock();
-    const std::size_t slice = std::max(kFillSlice, lines.size() / kFillSlices);
+    inOneEdit([&] { cursor.insertBlock(); });
     // Removes a range of the text a slice at a time, from its end.
     const auto removeRange = [&](int from, int to) {
         progress.stopCancelling();
         while (to > from) {
-            const int start = std::max<long long>(from, to - static_cast<long long>(slice));
+            const int start = std::max<long long>(from, to - static_cast<long long>(kFillSlice));
             cursor.setPosition(start);
             cursor.setPosition(to, QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
+            inOneEdit([&] { cursor.removeSelectedText(); });
             to = start;
             progress.step(1.0);
         }
     };
     try {
         for (std::size_t done = 0; done < lines.size();) {
-            const std::size_t count = std::min(slice, lines.size() - done);
-            cursor.insertText(fromU16(lines.substr(done, count)));
+            const std::size_t count = std::min(kFillSlice, lines.size() - done);
+            inOneEdit([&] { cursor.insertText(fromU16(lines.substr(done, count))); });
             done += count;
             progress.step(kReadShare + kDecodeShare +
                           (1 - kReadShare - kDecodeShare) * static_cast<double>(done) /

@@ -73,6 +73,7 @@ struct ShownLines {
     bool cut = false;
     bool nul = false;
     text::FileLineEnds ends;
+    std::size_t lineCount = 1;
 };
 
 // A file read for a document, before anything in the document changes, and the version it

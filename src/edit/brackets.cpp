@@ -131,10 +131,15 @@ std::optional<BracketPair> matchBracket(QuakeCColouring &colouring, const QTextB
 BracketMarks::BracketMarks(TextPane *editor, QObject *parent) : QObject(parent), editor_(editor)
 {
     connect(editor, &QPlainTextEdit::cursorPositionChanged, this, &BracketMarks::markAtCaret);
+    connect(editor->doc(), &Document::replaced, this, &BracketMarks::markAtCaret);
 }
 
 void BracketMarks::markAtCaret()
 {
+    // A caret that rides along with a load's new text would have its bracket matched against
+    // lines whose colours are not known yet, each time walking the lines above it.
+    if (editor_->doc()->isFilling())
+        return;
     QuakeCColouring *colouring = QuakeCColouring::of(editor_);
     const QTextCursor caret = editor_->textCursor();
     const std::optional<BracketPair> pair =

@@ -94,13 +94,25 @@ void EditController::preview()
     const std::string path = widgets_.qcFiles->selectedFilePath();
     if (path.empty())
         return;
+    // The preview wraps its lines, and a wrapping pane lays out every line again whenever its
+    // width changes: its border and its place in front are settled before the text arrives,
+    // and put back when the load does not finish.
+    TextPane *preview = widgets_.preview;
+    const TextPane::Border border = preview->border();
+    const Page page = workbench_.currentPage();
+    const auto putBack = [&] {
+        preview->setBorder(border);
+        workbench_.showPage(page);
+    };
     try {
-        widgets_.preview->loadFromFile(path);
-        widgets_.preview->setBorder(path == document().path() ? TextPane::Border::Single : TextPane::Border::None);
+        preview->setBorder(path == document().path() ? TextPane::Border::Single : TextPane::Border::None);
         workbench_.showPage(Page::View);
+        preview->loadFromFile(path);
         workbench_.setPageCaption(Page::View, captionText(tabName(path)));
     } catch (const LoadCancelled &) {
+        putBack();
     } catch (const std::exception &) {
+        putBack();
         ConsoleMessage("Open fail!!: ");
     }
 }

@@ -20,6 +20,15 @@ int gShowAfterMs = kShowAfterMs;
 int gServeEveryMs = kServeEveryMs;
 bool gLoading = false;
 
+// When a load last let the window paint. One load may follow another with no turn of the
+// event loop between (the preview of a double click, then its open), so the time counts on
+// from the load before.
+QElapsedTimer &lastServed()
+{
+    static QElapsedTimer served;
+    return served;
+}
+
 // Input that is handed on after the load; other input (moves, drags, touches) is dropped.
 bool isHeldBack(QEvent::Type type)
 {
@@ -71,7 +80,8 @@ BusyLoad::BusyLoad(QWidget *window, const QString &name)
     : window_(window), name_(name), outermost_(!gLoading)
 {
     started_.start();
-    served_.start();
+    if (!lastServed().isValid())
+        lastServed().start();
     if (!outermost_)
         return;
     gLoading = true;
@@ -93,7 +103,7 @@ BusyLoad::~BusyLoad()
 
 void BusyLoad::step(double done)
 {
-    if (!outermost_ || served_.elapsed() < gServeEveryMs)
+    if (!outermost_ || lastServed().elapsed() < gServeEveryMs)
         return;
     serve(done);
     if (cancelled_ && cancellable_)
@@ -111,7 +121,7 @@ void BusyLoad::serve(double done)
     // Painting only: timers and sockets wait too, or work that follows every change of the
     // text would run again and again on the half-loaded text.
     QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers | QEventLoop::ExcludeSocketNotifiers);
-    served_.restart();
+    lastServed().restart();
 }
 
 void BusyLoad::showBox()

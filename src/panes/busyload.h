@@ -51,7 +51,6 @@ private:
     QPointer<QWidget> window_;
     QString name_;
     QElapsedTimer started_;
-    QElapsedTimer served_;
     QFrame *box_ = nullptr;
     QLabel *label_ = nullptr;
     QProgressBar *bar_ = nullptr;

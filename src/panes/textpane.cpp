@@ -152,7 +152,7 @@ int TextPane::gutterWidth() const
     if (!gutter_)
         return 0;
     int digits = 1;
-    for (int n = std::max(1, document()->blockCount()); n >= 10; n /= 10)
+    for (std::size_t n = fillLines_ > 0 ? fillLines_ : std::max(1, document()->blockCount()); n >= 10; n /= 10)
         ++digits;
     return 2 * kGutterPadding + digits * fontMetrics().horizontalAdvance(u'9');
 }
@@ -396,10 +396,35 @@ void TextPane::loadFromFile(const std::string &path)
 
 void TextPane::apply(const std::string &path, const FileText &file, LoadProgress &progress)
 {
-    if (doc_->apply(path, file, progress))
-        showStart();
+    keepingWidth(file.shown->lineCount, [&] {
+        if (doc_->apply(path, file, progress))
+            showStart();
+    });
     if (QuakeCColouring *colouring = QuakeCColouring::of(this))
         colouring->learnStates(std::shared_ptr<const std::u16string>(file.shown, &file.shown->lines));
+}
+
+// The editor lays out every line again when the view narrows, and a wrapping one when it
+// changes width at all: as the text grows, the line numbers would widen a digit at a time and
+// the scroll bar come up. Both take the place the whole text needs before it arrives.
+void TextPane::keepingWidth(std::size_t lines, const std::function<void()> &fill)
+{
+    const Qt::ScrollBarPolicy policy = verticalScrollBarPolicy();
+    const struct Kept {
+        TextPane &pane;
+        Qt::ScrollBarPolicy policy;
+        ~Kept()
+        {
+            pane.fillLines_ = 0;
+            pane.setVerticalScrollBarPolicy(policy);
+            pane.placeMargins();
+        }
+    } kept{*this, policy};
+    fillLines_ = lines;
+    if (policy == Qt::ScrollBarAsNeeded)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    placeMargins();
+    fill();
 }
 
 void TextPane::showStart()

@@ -100,6 +100,8 @@ private:
     // Follows the document's read-only state: not editable, with a notice above the text.
     void showReadOnlyState();
     void apply(const std::string &path, const FileText &file, LoadProgress &progress);
+    // Runs a fill of `lines` lines with the view's width kept as the whole text will have it.
+    void keepingWidth(std::size_t lines, const std::function<void()> &fill);
     // The caret at the start and the view at the top, as after a load.
     void showStart();
     // The margins around the view: the line numbers on the left, the notice on top.
@@ -121,6 +123,8 @@ private:
     QLabel *notice_ = nullptr;
     int layoutWidth_ = 0;
     LineNumberArea *gutter_ = nullptr;
+    // While a fill runs: the line count the gutter is sized for.
+    std::size_t fillLines_ = 0;
     bool currentLineShown_ = false;
 };
 

@@ -83,21 +83,6 @@ std::u16string decodeLines(std::string_view bytes)
 
 namespace {
 
-// Calls `each` with every line end of the bytes, in order.
-template <typename Each>
-void forEachLineEnd(std::string_view bytes, Each each)
-{
-    for (std::size_t i = bytes.find_first_of("\r\n"); i != std::string_view::npos;
-         i = bytes.find_first_of("\r\n", i + 1)) {
-        LineEnd end = LineEnd::Lf;
-        if (bytes[i] == '\r') {
-            end = i + 1 < bytes.size() && bytes[i + 1] == '\n' ? LineEnd::CrLf : LineEnd::Cr;
-            i += end == LineEnd::CrLf;
-        }
-        each(end);
-    }
-}
-
 LineEnds styleOf(LineEnd end)
 {
     return end == LineEnd::CrLf ? LineEnds::CrLf : end == LineEnd::Lf ? LineEnds::Lf : LineEnds::Cr;
@@ -112,22 +97,45 @@ std::string_view bytesOf(LineEnd end)
 
 FileLineEnds fileLineEnds(std::string_view bytes)
 {
-    FileLineEnds ends;
-    std::array<std::size_t, 3> counts{};
-    std::size_t total = 0;
-    forEachLineEnd(bytes, [&](LineEnd end) {
-        ++counts[static_cast<std::size_t>(end)];
-        ++total;
-    });
-    const auto most = std::max_element(counts.begin(), counts.end());
-    if (total == 0)
-        return ends;
-    ends.common = static_cast<LineEnd>(most - counts.begin());
-    ends.style = *most == total ? styleOf(ends.common) : LineEnds::Mixed;
-    if (ends.style == LineEnds::Mixed) {
-        ends.each.reserve(total);
-        forEachLineEnd(bytes, [&](LineEnd end) { ends.each.push_back(end); });
+    LineEndTally tally;
+    tally.add(bytes);
+    return tally.ends();
+}
+
+void LineEndTally::count(LineEnd end)
+{
+    const auto kind = static_cast<std::size_t>(end);
+    if (each_.empty() && counts_[kind] != total_)
+        each_.assign(total_, LineEnd(std::max_element(counts_.begin(), counts_.end()) - counts_.begin()));
+    if (!each_.empty())
+        each_.push_back(end);
+    ++counts_[kind];
+    ++total_;
+}
+
+void LineEndTally::add(std::string_view slice)
+{
+    const std::size_t size = slice.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        if (slice[i] == '\n') {
+            count(LineEnd::Lf);
+        } else if (slice[i] == '\r') {
+            const bool pair = i + 1 < size && slice[i + 1] == '\n';
+            count(pair ? LineEnd::CrLf : LineEnd::Cr);
+            i += pair;
+        }
     }
+}
+
+FileLineEnds LineEndTally::ends() const
+{
+    FileLineEnds ends;
+    if (total_ == 0)
+        return ends;
+    const auto most = std::max_element(counts_.begin(), counts_.end());
+    ends.common = static_cast<LineEnd>(most - counts_.begin());
+    ends.style = each_.empty() ? styleOf(ends.common) : LineEnds::Mixed;
+    ends.each = each_;
     return ends;
 }
 

@@ -49,6 +49,22 @@ struct FileLineEnds {
 };
 FileLineEnds fileLineEnds(std::string_view bytes);
 
+// Learns a file's line ends from its bytes a slice at a time, in one pass, so that a long read
+// can report progress between slices. No slice may end between the CR and the LF of a line end.
+class LineEndTally {
+public:
+    void add(std::string_view slice);
+    FileLineEnds ends() const;
+
+private:
+    void count(LineEnd end);
+
+    std::array<std::size_t, 3> counts_{};
+    std::size_t total_ = 0;
+    // Begun once a second kind of end shows up: every end so far, in order.
+    std::vector<LineEnd> each_;
+};
+
 // Encodes text to Windows-1252 as encodeCp1252 does, with each `separator` written as `end`.
 std::string encodeLines(std::u16string_view text, char16_t separator, std::string_view end);
 
