@@ -66,6 +66,24 @@ private slots:
     }
 
     // What a save must do, for every state of the text and of its file.
+    // The text a load read stands for the buffer's text only while nothing has changed it, even
+    // an edit undone.
+    void offersTheLoadedTextWhileTheBufferHoldsIt()
+    {
+        Document document(&buffer_, "failed");
+        tree_.write("f.qc", "void() a =\r\n{};\r\n");
+        NoProgress progress;
+        const FileText file = Document::read(tree_ / "f.qc", progress);
+        document.apply(tree_ / "f.qc", file, progress);
+        QCOMPARE(document.loadedText(), file.shown);
+        QTextCursor(&buffer_).insertText("x");
+        QVERIFY(!document.loadedText());
+        buffer_.undo();
+        QVERIFY(!document.loadedText());
+        document.setBytes("b");
+        QVERIFY(!document.loadedText());
+    }
+
     void plansTheSaveByWhatHappenedToTheFile()
     {
         enum class Disk { Same, Rewritten, Removed };

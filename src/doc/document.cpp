@@ -191,6 +191,7 @@ bool Document::apply(const std::string &path, const FileText &file, LoadProgress
         fill(lines, progress);
     buffer_->setModified(false);
     lastLoad_ = file.shown;
+    loadedRevision_ = buffer_->revision();
     path_ = path;
     diskVersion_ = file.identity;
     takeShape(*file.shown);
@@ -359,6 +360,11 @@ void Document::write(const std::string &path, const fileio::ReplaceOnly *only)
     buffer_->setModified(false);
     path_ = path;
     diskVersion_ = fileio::identityOf(path);
+}
+
+std::shared_ptr<const ShownLines> Document::loadedText() const
+{
+    return buffer_->revision() == loadedRevision_ ? lastLoad_.lock() : nullptr;
 }
 
 QString Document::wholeText() const

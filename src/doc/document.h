@@ -166,6 +166,10 @@ public:
     // The same to another file, which the document then belongs to.
     void saveAs(const std::string &path);
 
+    // The text of the last load while the buffer holds it unchanged and something still keeps
+    // it (the load's caller, or the memory of it for a double click); null otherwise. Work
+    // that needs the whole text takes it from here rather than copying it out of the buffer.
+    std::shared_ptr<const ShownLines> loadedText() const;
     // The whole text with CR LF line ends.
     QString wholeText() const;
     // The bytes a save writes: every line with the end it had in the file, new lines with the
@@ -193,8 +197,10 @@ private:
     ReadOnlyReason readOnlyReason_ = ReadOnlyReason::None;
     bool keepsSameText_ = false;
     bool filling_ = false;
-    // The text of the last load, while another document may still share it.
+    // The text of the last load, while another document may still share it, and the buffer's
+    // revision once it held it.
     std::weak_ptr<const ShownLines> lastLoad_;
+    int loadedRevision_ = -1;
 };
 
 } // namespace vardo

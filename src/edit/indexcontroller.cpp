@@ -17,10 +17,10 @@ namespace vardo {
 namespace {
 
 // The rows of the index, made where the text is scanned.
-QList<QStandardItem *> entryRows(const QString &text)
+QList<QStandardItem *> entryRows(std::u16string_view text)
 {
     QList<QStandardItem *> rows;
-    for (const std::u16string &entry : edit::scanFunctionIndex(u16view(text))) {
+    for (const std::u16string &entry : edit::scanFunctionIndex(text)) {
         auto *row = new QStandardItem(fromU16(entry));
         row->setData(fromU16(edit::indexEntryName(entry)), IndexComboBox::kNameRole);
         rows << row;
@@ -58,14 +58,28 @@ IndexController::~IndexController()
 void IndexController::rebuild()
 {
     const unsigned rebuild = ++rebuilds_;
+    // Just after a load the text is at hand as it was read.
+    if (std::shared_ptr<const ShownLines> loaded = editor_->doc()->loadedText()) {
+        copy_->cancel();
+        const std::u16string_view text = loaded->lines;
+        return index(rebuild, text, std::move(loaded));
+    }
     copy_->start([this, rebuild](QString text) {
-        if (text.size() <= TextCopy::kSlice)
-            return show(rebuild, entryRows(text));
-        scanner_->start([this, rebuild, text = std::move(text)]() mutable {
-            QList<QStandardItem *> rows = entryRows(std::exchange(text, QString()));
-            QMetaObject::invokeMethod(
-                this, [this, rebuild, rows] { show(rebuild, rows); }, Qt::QueuedConnection);
-        });
+        auto copied = std::make_shared<const QString>(std::move(text));
+        const std::u16string_view view = u16view(*copied);
+        index(rebuild, view, std::move(copied));
+    });
+}
+
+void IndexController::index(unsigned rebuild, std::u16string_view text, std::shared_ptr<const void> keep)
+{
+    if (text.size() <= TextCopy::kSlice)
+        return show(rebuild, entryRows(text));
+    scanner_->start([this, rebuild, text, keep = std::move(keep)]() mutable {
+        QList<QStandardItem *> rows = entryRows(text);
+        keep.reset();
+        QMetaObject::invokeMethod(
+            this, [this, rebuild, rows] { show(rebuild, rows); }, Qt::QueuedConnection);
     });
 }
 

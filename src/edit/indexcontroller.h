@@ -3,6 +3,8 @@
 #include <QList>
 #include <QObject>
 #include <QTimer>
+#include <memory>
+#include <string_view>
 
 class QStandardItem;
 class QThreadPool;
@@ -38,6 +40,9 @@ private:
     // How far above the caret its definition is looked for.
     static constexpr int kCaretSearchLines = 5000;
 
+    // Indexes a text, at once when it fits one slice of a copy, else on the scanner's thread;
+    // `keep` holds the text until the scan is done with it.
+    void index(unsigned rebuild, std::u16string_view text, std::shared_ptr<const void> keep);
     // Shows the rows of a rebuild unless a newer one was asked for since.
     void show(unsigned rebuild, const QList<QStandardItem *> &rows);
     void showCaretDefinition();
