@@ -118,6 +118,8 @@ struct Measure {
     double doneMs = 0;
     double longestBlockMs = 0;
     double peakMiB = 0;
+    // Resident memory added, once the work the action set off is done.
+    double settledMiB = 0;
     // The longest block after the action, while the work it set off runs and a second after.
     double longestBlockAfterMs = 0;
 };
@@ -177,6 +179,7 @@ public:
         QObject::disconnect(watching);
         measure.firstPaintMs = paintAt_ < 0 ? clock_.nsecsElapsed() / 1e6 : paintAt_ / 1e6;
         measure.peakMiB = (statusKiB("VmHWM:") - before) / 1024.0;
+        measure.settledMiB = (statusKiB("VmRSS:") - before) / 1024.0;
         return measure;
     }
 
@@ -199,6 +202,8 @@ void report(benchmark::State &state, const Measure &ours, const Measure &floor, 
     if (size > 0) {
         state.counters["peak_B_per_B"] = ours.peakMiB * (1 << 20) / size;
         state.counters["floor_peak_B_per_B"] = floor.peakMiB * (1 << 20) / size;
+        state.counters["settled_B_per_B"] = ours.settledMiB * (1 << 20) / size;
+        state.counters["floor_settled_B_per_B"] = floor.settledMiB * (1 << 20) / size;
         state.counters["block_after_ratio"] = ours.longestBlockAfterMs / floor.longestBlockMs;
     }
     state.counters["first_paint_ms"] = ours.firstPaintMs;
