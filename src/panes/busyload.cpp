@@ -20,13 +20,23 @@ int gShowAfterMs = kShowAfterMs;
 int gServeEveryMs = kServeEveryMs;
 bool gLoading = false;
 
-// When a load last let the window paint. One load may follow another with no turn of the
-// event loop between (the preview of a double click, then its open), so the time counts on
-// from the load before.
+// When a load last let the window paint, and when the last load ended. One load may follow
+// another with no turn of the event loop between (the preview of a double click, then its
+// open): its time then counts on from the load before.
+struct LoadClock {
+    QElapsedTimer served;
+    QElapsedTimer ended;
+};
+
+LoadClock &loadClock()
+{
+    static LoadClock clock;
+    return clock;
+}
+
 QElapsedTimer &lastServed()
 {
-    static QElapsedTimer served;
-    return served;
+    return loadClock().served;
 }
 
 // Input that is handed on after the load; other input (moves, drags, touches) is dropped.
@@ -80,10 +90,11 @@ BusyLoad::BusyLoad(QWidget *window, const QString &name)
     : window_(window), name_(name), outermost_(!gLoading)
 {
     started_.start();
-    if (!lastServed().isValid())
-        lastServed().start();
     if (!outermost_)
         return;
+    LoadClock &clock = loadClock();
+    if (!clock.ended.isValid() || clock.ended.elapsed() >= gServeEveryMs)
+        clock.served.start();
     gLoading = true;
     qApp->installEventFilter(this);
 }
@@ -95,6 +106,7 @@ BusyLoad::~BusyLoad()
     qApp->removeEventFilter(this);
     delete box_;
     gLoading = false;
+    loadClock().ended.start();
     for (auto &[receiver, event] : heldBack_) {
         if (receiver)
             QCoreApplication::postEvent(receiver, event.release());
