@@ -180,9 +180,10 @@ private slots:
         TextPane *veer = s.form->veer;
         int widthChangesWhileFilling = 0;
         const EventWatch watch(veer->viewport(), [&](QEvent *event) {
+            if (event->type() != QEvent::Resize)
+                return;
             const auto *resize = static_cast<QResizeEvent *>(event);
-            if (event->type() == QEvent::Resize && resize->size().width() != resize->oldSize().width() &&
-                veer->doc()->isFilling())
+            if (resize->size().width() != resize->oldSize().width() && veer->doc()->isFilling())
                 ++widthChangesWhileFilling;
         });
         s.preview("many.qc");
