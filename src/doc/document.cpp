@@ -24,15 +24,21 @@ public:
     const text::LineEnd end;
 };
 
-// Takes the decoded lines of a file whose line ends and NUL bytes are known.
-ShownLines shownLinesOf(std::u16string lines, std::size_t longestLine, text::FileLineEnds ends, bool nul)
+std::size_t countLines(std::u16string_view lines)
+{
+    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), u'\n')) + 1;
+}
+
+// Takes the decoded lines of a file whose line ends, line count and NUL bytes are known.
+ShownLines shownLinesOf(std::u16string lines, std::size_t longestLine, std::size_t lineCount, text::FileLineEnds ends,
+                        bool nul)
 {
     ShownLines shown;
     shown.ends = std::move(ends);
     shown.nul = nul;
     shown.lines = std::move(lines);
     shown.cut = longestLine > text::kLongLineLimit && text::cutLongLines(shown.lines);
-    shown.lineCount = static_cast<std::size_t>(std::count(shown.lines.begin(), shown.lines.end(), u'\n')) + 1;
+    shown.lineCount = shown.cut ? countLines(shown.lines) : lineCount;
     return shown;
 }
 
@@ -89,7 +95,7 @@ ShownLines decodeInSlices(const std::string &bytes, LoadProgress &progress)
     lines.reserve(bytes.size());
     text::LineEndTally ends;
     bool nul = false;
-    std::size_t run = 0, longestLine = 0;
+    std::size_t run = 0, longestLine = 0, lineCount = 1;
     for (std::size_t start = 0; start < bytes.size();) {
         std::size_t end = std::min(bytes.size(), start + kDecodeSlice);
         if (end < bytes.size() && bytes[end - 1] == '\r' && bytes[end] == '\n')
@@ -100,13 +106,17 @@ ShownLines decodeInSlices(const std::string &bytes, LoadProgress &progress)
         const std::size_t from = lines.size();
         lines += text::decodeLines(slice);
         for (std::size_t i = from; i < lines.size(); ++i) {
-            run = lines[i] == u'\n' ? 0 : run + 1;
-            longestLine = std::max(longestLine, run);
+            if (lines[i] == u'\n') {
+                run = 0;
+                ++lineCount;
+            } else {
+                longestLine = std::max(longestLine, ++run);
+            }
         }
         start = end;
         progress.step(kReadShare + kDecodeShare * static_cast<double>(start) / static_cast<double>(bytes.size()));
     }
-    return shownLinesOf(std::move(lines), longestLine, ends.ends(), nul);
+    return shownLinesOf(std::move(lines), longestLine, lineCount, ends.ends(), nul);
 }
 
 std::string readBytes(const std::string &path, LoadProgress &progress)
@@ -202,8 +212,10 @@ bool Document::apply(const std::string &path, const FileText &file, LoadProgress
 
 void Document::setBytes(const std::string &bytes)
 {
-    const ShownLines shown = shownLinesOf(text::decodeLines(bytes), text::kLongLineLimit + 1, text::fileLineEnds(bytes),
-                                          bytes.find('\0') != std::string::npos);
+    std::u16string lines = text::decodeLines(bytes);
+    const std::size_t lineCount = countLines(lines);
+    const ShownLines shown = shownLinesOf(std::move(lines), text::kLongLineLimit + 1, lineCount,
+                                          text::fileLineEnds(bytes), bytes.find('\0') != std::string::npos);
     // Set directly: the editor's own setPlainText costs a fifth more on a large file.
     buffer_->setPlainText(fromU16(shown.lines));
     buffer_->setModified(false);
