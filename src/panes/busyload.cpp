@@ -34,11 +34,6 @@ LoadClock &loadClock()
     return clock;
 }
 
-QElapsedTimer &lastServed()
-{
-    return loadClock().served;
-}
-
 // Input that is handed on after the load; other input (moves, drags, touches) is dropped.
 bool isHeldBack(QEvent::Type type)
 {
@@ -115,7 +110,7 @@ BusyLoad::~BusyLoad()
 
 void BusyLoad::step(double done)
 {
-    if (!outermost_ || lastServed().elapsed() < gServeEveryMs)
+    if (!outermost_ || loadClock().served.elapsed() < gServeEveryMs)
         return;
     serve(done);
     if (cancelled_ && cancellable_)
@@ -133,7 +128,7 @@ void BusyLoad::serve(double done)
     // Painting only: timers and sockets wait too, or work that follows every change of the
     // text would run again and again on the half-loaded text.
     QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers | QEventLoop::ExcludeSocketNotifiers);
-    lastServed().restart();
+    loadClock().served.restart();
 }
 
 void BusyLoad::showBox()
