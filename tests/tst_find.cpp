@@ -54,14 +54,7 @@ struct Window {
     }
     QString selected() const { return form->vardo->textCursor().selectedText(); }
     int selectionStart() const { return form->vardo->textCursor().selectionStart(); }
-    // The find bar's marks, not the editor's own background of the caret's line.
-    int marks() const
-    {
-        const QList<QTextEdit::ExtraSelection> all = form->vardo->extraSelections();
-        return static_cast<int>(std::count_if(all.begin(), all.end(), [](const QTextEdit::ExtraSelection &mark) {
-            return !mark.format.hasProperty(QTextFormat::FullWidthSelection);
-        }));
-    }
+    int marks() const { return static_cast<int>(form->vardo->extraSelections().size()); }
 };
 
 } // namespace

@@ -120,25 +120,49 @@ private slots:
         QCOMPARE(pane->textCursor().selectedText(), QStringLiteral("second") + QChar(0x2029));
     }
 
-    // Only the editor marks its current line, under the marks others add, which it keeps.
+    // Only the editor shows its caret's line, across the whole view, following the caret and
+    // under the marks others add; a caret that changes line repaints both lines.
     void currentLineUnderOtherMarks()
     {
-        Session s({{"a.qc", "one\r\ntwo\r\n"}});
+        Session s({{"a.qc", "one\r\ntwo\r\nthree\r\n"}});
         QVERIFY(s.form);
         s.open("a.qc");
-        s.preview("a.qc");
         TextPane *pane = s.form->vardo;
+        QVERIFY(pane->currentLineShown());
+        QVERIFY(!s.form->veer->currentLineShown());
         QTextEdit::ExtraSelection other;
-        other.cursor = QTextCursor(pane->document());
-        other.format.setProperty(QTextFormat::UserProperty + 1, true);
-        pane->setExtraSelections(pane->extraSelections() << other);
-        pane->setTextCursor(QTextCursor(pane->document()->findBlockByNumber(1)));
-        const QList<QTextEdit::ExtraSelection> marks = pane->extraSelections();
-        QCOMPARE(marks.size(), 2);
-        QVERIFY(marks[0].format.hasProperty(QTextFormat::FullWidthSelection));
-        QCOMPARE(marks[0].cursor.blockNumber(), 1);
-        QVERIFY(marks[1].format.hasProperty(QTextFormat::UserProperty + 1));
-        QVERIFY(s.form->veer->extraSelections().isEmpty());
+        other.cursor = QTextCursor(pane->document()->findBlockByNumber(2));
+        other.cursor.select(QTextCursor::LineUnderCursor);
+        other.format.setBackground(Qt::green);
+        pane->setExtraSelections({other});
+        QRegion painted;
+        EventWatch paints(pane->viewport(), [&](QEvent *event) {
+            if (event->type() == QEvent::Paint)
+                painted += static_cast<QPaintEvent *>(event)->region();
+        });
+        const int right = pane->viewport()->width() - 8;
+        const auto middleOf = [&](int line) {
+            return pane->cursorRect(QTextCursor(pane->document()->findBlockByNumber(line))).center().y();
+        };
+        const QColor base = pane->palette().color(QPalette::Base), green(Qt::green);
+        int previous = 0;
+        for (int caretLine : {1, 0, 2}) {
+            QApplication::processEvents();
+            painted = QRegion();
+            pane->setTextCursor(QTextCursor(pane->document()->findBlockByNumber(caretLine)));
+            QApplication::processEvents();
+            QVERIFY(painted.contains(QPoint(right, middleOf(previous))));
+            QVERIFY(painted.contains(QPoint(right, middleOf(caretLine))));
+            const QImage view = pane->viewport()->grab().toImage();
+            for (int line = 0; line < 3; ++line)
+                QVERIFY2((view.pixelColor(right, middleOf(line)) != base) == (line == caretLine),
+                         qPrintable(QString::number(line)));
+            // Under the mark's first letter, which has no descender.
+            const QRect marked = pane->cursorRect(other.cursor);
+            QCOMPARE(view.pixelColor(pane->cursorRect(QTextCursor(other.cursor.block())).right() + 2, marked.bottom() - 1),
+                     green);
+            previous = caretLine;
+        }
     }
 
     // The bracket beside the caret and its partner are marked, one without a partner in a
@@ -188,8 +212,6 @@ private slots:
             pane->setTextCursor(caret);
             QCOMPARE(bracketMarks(), c.marks);
         }
-        // Under them the current line stays.
-        QVERIFY(pane->extraSelections().first().format.hasProperty(QTextFormat::FullWidthSelection));
     }
 };
 

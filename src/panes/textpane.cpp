@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -264,25 +265,69 @@ void TextPane::setCurrentLineShown(bool shown)
         return;
     currentLineShown_ = shown;
     if (shown)
-        connect(this, &QPlainTextEdit::cursorPositionChanged, this, &TextPane::showCurrentLine);
+        connect(this, &QPlainTextEdit::cursorPositionChanged, this, &TextPane::followCurrentLine);
     else
-        disconnect(this, &QPlainTextEdit::cursorPositionChanged, this, &TextPane::showCurrentLine);
-    showCurrentLine();
+        disconnect(this, &QPlainTextEdit::cursorPositionChanged, this, &TextPane::followCurrentLine);
+    currentLine_ = {};
+    viewport()->update();
 }
 
-void TextPane::showCurrentLine()
+TextPane::ShownLine TextPane::caretLine() const
 {
-    QList<QTextEdit::ExtraSelection> marks;
-    if (currentLineShown_) {
-        QTextEdit::ExtraSelection line;
-        const QColor highlight = palette().color(QPalette::Highlight);
-        line.format.setBackground(QColor(highlight.red(), highlight.green(), highlight.blue(), 24));
-        line.format.setProperty(QTextFormat::FullWidthSelection, true);
-        line.cursor = textCursor();
-        line.cursor.clearSelection();
-        marks << line;
-    }
-    setMarks(MarkOwner::CurrentLine, std::move(marks));
+    const QTextCursor caret = textCursor();
+    const QTextLayout *layout = caret.block().layout();
+    const QTextLine line = layout ? layout->lineForTextPosition(caret.positionInBlock()) : QTextLine();
+    return {caret.blockNumber(), line.isValid() ? line.lineNumber() : 0};
+}
+
+// The caret's line is painted under the text rather than drawn as a mark over it: a mark
+// over the whole width has each key draw its line twice.
+void TextPane::followCurrentLine()
+{
+    const ShownLine now = caretLine();
+    if (now == currentLine_)
+        return;
+    for (const ShownLine &line : {currentLine_, now})
+        if (const QRectF place = placeOf(line); !place.isEmpty())
+            viewport()->update(0, int(place.top()), viewport()->width(), int(std::ceil(place.height())) + 1);
+    currentLine_ = now;
+}
+
+QRectF TextPane::placeOf(const ShownLine &shown) const
+{
+    const QTextBlock block = document()->findBlockByNumber(shown.block);
+    const QTextLayout *layout = block.isValid() && block.isVisible() ? block.layout() : nullptr;
+    const QTextLine line = layout ? layout->lineAt(shown.line) : QTextLine();
+    if (!line.isValid())
+        return {};
+    const QPointF blockTop = blockBoundingGeometry(block).translated(contentOffset()).topLeft();
+    return line.rect().translated(blockTop + layout->position());
+}
+
+void TextPane::paintEvent(QPaintEvent *event)
+{
+    if (currentLineShown_)
+        paintCurrentLine(event->rect());
+    QPlainTextEdit::paintEvent(event);
+}
+
+void TextPane::paintCurrentLine(const QRect &painted)
+{
+    currentLine_ = caretLine();
+    QRectF line = placeOf(currentLine_);
+    if (line.isEmpty())
+        return;
+    // From the line's start to where the editor keeps its right margin clear, that pixel
+    // included.
+    const qreal textWidth = document()->documentLayout()->documentSize().width();
+    line.setRight(int(contentOffset().x() + std::max(qreal(viewport()->width()), textWidth) -
+                      document()->documentMargin() + cursorWidth()) +
+                  1);
+    line.setBottom(std::ceil(line.bottom()));
+    QPainter painter(viewport());
+    painter.setClipRect(painted);
+    const QColor highlight = palette().color(QPalette::Highlight);
+    painter.fillRect(line, QColor(highlight.red(), highlight.green(), highlight.blue(), 24));
 }
 
 void TextPane::setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks)

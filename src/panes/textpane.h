@@ -23,7 +23,7 @@ public:
     enum class Border { None, Single };
     // Who put marks among the extra selections; the marks are drawn in this order, the later
     // over the earlier.
-    enum class MarkOwner { CurrentLine, Problems, Find, Brackets };
+    enum class MarkOwner { Problems, Find, Brackets };
     // A mark whose format holds a colour under this property also shows in the line-number
     // gutter beside its line.
     static constexpr int kGutterColour = QTextFormat::UserProperty + 17;
@@ -78,8 +78,9 @@ public:
     bool lineNumbersShown() const { return gutter_ != nullptr; }
     // The width the line numbers take; 0 without them.
     int gutterWidth() const;
-    // A faint background behind the caret's line.
+    // A faint background behind the caret's line, under every mark.
     void setCurrentLineShown(bool shown);
+    bool currentLineShown() const { return currentLineShown_; }
     // Replaces the marks of one owner, keeping everyone else's.
     void setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks);
     // The tooltips of the marks over a position of the document, one a line; empty for none.
@@ -91,6 +92,7 @@ protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     friend class LineNumberArea;
@@ -113,7 +115,17 @@ private:
     // The colours of the lines with gutter marks, by line from 0.
     QHash<int, QColor> gutterMarks() const;
     void selectLineAt(int y);
-    void showCurrentLine();
+    // A line as shown: a line of the text, and a line of its wrapped rows.
+    struct ShownLine {
+        int block = -1;
+        int line = 0;
+        bool operator==(const ShownLine &) const = default;
+    };
+    ShownLine caretLine() const;
+    // Where a shown line lies in the view; empty when it is not laid out.
+    QRectF placeOf(const ShownLine &shown) const;
+    void followCurrentLine();
+    void paintCurrentLine(const QRect &painted);
 
     Kind kind_;
     Document *doc_;
@@ -126,6 +138,8 @@ private:
     // While a fill runs: the line count the gutter is sized for.
     std::size_t fillLines_ = 0;
     bool currentLineShown_ = false;
+    // The caret's line as last painted or updated.
+    ShownLine currentLine_;
 };
 
 // Drops the characters the code page cannot hold and makes every line end a single '\n'.
