@@ -97,7 +97,15 @@ private slots:
         QTextEdit::ExtraSelection mark;
         mark.cursor = QTextCursor(pane->document()->findBlockByNumber(60));
         mark.format.setProperty(TextPane::kGutterColour, red);
+        QApplication::processEvents();
+        QRegion painted;
+        EventWatch paints(gutterOf(pane), [&](QEvent *event) {
+            if (event->type() == QEvent::Paint)
+                painted += static_cast<QPaintEvent *>(event)->region();
+        });
         pane->setMarks(TextPane::MarkOwner::Problems, {mark});
+        QApplication::processEvents();
+        QVERIFY(painted.contains(QPoint(1, pane->cursorRect(mark.cursor).center().y())));
         const QImage gutter = gutterOf(pane)->grab().toImage();
         for (const int line : {59, 60, 61}) {
             const int y = pane->cursorRect(QTextCursor(pane->document()->findBlockByNumber(line))).center().y();

@@ -121,6 +121,8 @@ public:
     explicit LineNumberArea(TextPane *pane) : QWidget(pane), pane_(pane)
     {
         setObjectName(QStringLiteral("lineNumbers"));
+        // It fills what it paints: nothing under it need be painted first.
+        setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
 protected:
@@ -181,12 +183,16 @@ void TextPane::setLineNumbersShown(bool shown)
         connect(this, &QPlainTextEdit::blockCountChanged, gutter_, [this] {
             if (gutter_->width() != gutterWidth())
                 placeMargins();
+            gutter_->update();
         });
+        // The numbers stand still while the text of a line changes, the caret moves or
+        // blinks: they move only when the view scrolls or the lines are laid out anew, which
+        // repaints the whole view.
         connect(this, &QPlainTextEdit::updateRequest, gutter_, [this](const QRect &rect, int dy) {
             if (dy)
                 gutter_->scroll(0, dy);
-            else
-                gutter_->update(0, rect.y(), gutter_->width(), rect.height());
+            else if (rect.contains(viewport()->rect()))
+                gutter_->update();
         });
     } else {
         delete gutter_;
@@ -340,8 +346,13 @@ void TextPane::setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks)
             marks << mark;
     std::stable_sort(marks.begin(), marks.end(),
                      [](const auto &a, const auto &b) { return ownerRank(a) < ownerRank(b); });
-    // The editor repaints the lines of the marks that changed, and the gutter follows its
-    // repaints.
+    const auto inGutter = [rank](const QTextEdit::ExtraSelection &mark) {
+        return ownerRank(mark) == rank && mark.format.hasProperty(kGutterColour);
+    };
+    if (gutter_ && (std::ranges::any_of(marks, inGutter) ||
+                    std::ranges::any_of(extraSelections(), inGutter)))
+        gutter_->update();
+    // The editor repaints the lines of the marks that changed.
     setExtraSelections(marks);
 }
 
