@@ -288,9 +288,12 @@ void EditController::reloadOutsideChanges()
 
 void EditController::showCaretPosition()
 {
-    const TextPane::Caret caret = widgets_.editor->caretPosition();
-    widgets_.status->showMessage(
-        QStringLiteral("[%1/%2] - ").arg(caret.line + 1).arg(widgets_.editor->lineCount() + 1));
+    const int line = widgets_.editor->caretPosition().line, lines = widgets_.editor->lineCount();
+    // Asked for several times a key: the message is made again only when it changes.
+    if (line == shownCaret_.line && lines == shownCaret_.lines)
+        return;
+    shownCaret_ = {line, lines};
+    widgets_.status->showMessage(QStringLiteral("[%1/%2] - ").arg(line + 1).arg(lines + 1));
 }
 
 void EditController::showModificationMark()

@@ -84,6 +84,10 @@ private:
     Workbench &workbench_;
     EditWidgets widgets_;
     int savesTold_ = 0;
+    // What the status last showed; nothing at first.
+    struct {
+        int line = -1, lines = -1;
+    } shownCaret_;
 };
 
 } // namespace vardo

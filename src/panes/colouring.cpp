@@ -2,6 +2,7 @@
 
 #include "doc/qtext.h"
 #include "panes/colourscheme.h"
+#include "panes/textpane.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPaintEvent>
@@ -48,7 +49,7 @@ QTextCharFormat formatOf(qc::TokenKind kind)
 
 } // namespace
 
-QuakeCColouring::QuakeCColouring(QPlainTextEdit *pane) : QObject(pane), pane_(pane), learner_(new QThreadPool(this))
+QuakeCColouring::QuakeCColouring(TextPane *pane) : QObject(pane), pane_(pane), learner_(new QThreadPool(this))
 {
     setObjectName(QStringLiteral("quakecolouring"));
     learner_->setMaxThreadCount(1);
@@ -89,7 +90,7 @@ void QuakeCColouring::colourLinesInView(const QRegion &painting)
 {
     const int lineHeight = std::max(1, pane_->fontMetrics().lineSpacing());
     int linesLeft = pane_->viewport()->height() / lineHeight + 2;
-    QTextBlock block = pane_->cursorForPosition(QPoint(0, 0)).block();
+    QTextBlock block = pane_->firstLineInView();
     for (int number = block.blockNumber(); block.isValid() && linesLeft > 0; block = block.next(), ++number) {
         if (!block.isVisible())
             continue;

@@ -13,6 +13,8 @@ class QThreadPool;
 
 namespace vardo {
 
+class TextPane;
+
 // Colours the text of a pane as QuakeC, only where it is shown: the lines in view are coloured
 // just before they are painted, so loading a large file costs nothing here. Each line keeps
 // the comment state it starts in; after an edit those states are worked out again only as far
@@ -28,7 +30,7 @@ public:
     static constexpr int kLongestColouredLine = 4096;
 
     // Colours the pane while it lives (it is a child of the pane) and is on.
-    explicit QuakeCColouring(QPlainTextEdit *pane);
+    explicit QuakeCColouring(TextPane *pane);
     ~QuakeCColouring() override;
     // The colouring of a pane, or null.
     static QuakeCColouring *of(const QPlainTextEdit *pane);
@@ -62,7 +64,7 @@ private:
     qc::LineState stateAfter(const QTextBlock &block, qc::LineState start);
     void takeStates(int edits, const std::vector<qc::CommentedLines> &runs);
 
-    QPlainTextEdit *pane_;
+    TextPane *pane_;
     bool on_ = true;
     // Lines coloured with an older number are coloured again when shown.
     int generation_ = 1;

@@ -282,7 +282,9 @@ TextPane::ShownLine TextPane::caretLine() const
 {
     const QTextCursor caret = textCursor();
     const QTextLayout *layout = caret.block().layout();
-    const QTextLine line = layout ? layout->lineForTextPosition(caret.positionInBlock()) : QTextLine();
+    // Finding the row of a position lays out the line's text again: most lines have one row.
+    const QTextLine line =
+        layout && layout->lineCount() > 1 ? layout->lineForTextPosition(caret.positionInBlock()) : QTextLine();
     return {caret.blockNumber(), line.isValid() ? line.lineNumber() : 0};
 }
 

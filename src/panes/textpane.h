@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <functional>
 #include <string>
 
@@ -73,6 +74,8 @@ public:
     Border border() const { return border_; }
     // Hides the selection while the pane does not have the focus.
     void setHideSelection(bool hide);
+    // The first line the view shows, wholly or in part.
+    QTextBlock firstLineInView() const { return firstVisibleBlock(); }
     // A gutter of line numbers left of the text; a click on a number selects its line.
     void setLineNumbersShown(bool shown);
     bool lineNumbersShown() const { return gutter_ != nullptr; }
