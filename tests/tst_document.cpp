@@ -84,6 +84,26 @@ private slots:
         QVERIFY(!document.loadedText());
     }
 
+    // A load is lent to the next read of its file, the open of a double click, unless its
+    // document ends double clicks: then nothing holds it once its users are done.
+    void lendsItsLoadToTheDoubleClick()
+    {
+        tree_.write("lent.qc", "a;\r\n");
+        NoProgress progress;
+        std::weak_ptr<const ShownLines> loaded;
+        for (const bool lends : {false, true}) {
+            Document document(&buffer_, "failed");
+            document.setLendsLoadToDoubleClick(lends);
+            {
+                const FileText file = Document::read(tree_ / "lent.qc", progress);
+                document.apply(tree_ / "lent.qc", file, progress);
+                loaded = file.shown;
+            }
+            QCOMPARE(loaded.expired(), !lends);
+        }
+        QVERIFY(Document::read(tree_ / "lent.qc", progress).shown == loaded.lock());
+    }
+
     void plansTheSaveByWhatHappenedToTheFile()
     {
         enum class Disk { Same, Rewritten, Removed };

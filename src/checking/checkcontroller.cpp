@@ -103,7 +103,7 @@ void CheckController::send()
     wanted_ = false;
     CheckRequest request;
     request.generation = generation_;
-    request.root = workbench_.projectRoot();
+    request.folder = workbench_.workingDirectory();
     request.path = editor_->doc()->path();
     request.wholeProject = std::exchange(wholeProject_, false);
     request.tooLarge = static_cast<std::size_t>(editor_->document()->characterCount()) > check::kLargestChecked;

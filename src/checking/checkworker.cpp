@@ -1,5 +1,6 @@
 #include "checking/checkworker.h"
 
+#include "core/qc/sourcelist.h"
 #include "core/text/textmodel.h"
 #include "doc/qtext.h"
 
@@ -72,12 +73,14 @@ CheckResult CheckWorker::run(const CheckRequest &request)
         return result;
     }
     std::string text = text::encodeLines(u16view(request.text), text::kParagraphSeparator, "\n");
+    // Finding the root reads the folders above: here rather than on the window's thread.
+    const std::string root = qc::findProjectRoot(request.folder);
     try {
         // An unlisted file leaves the project with its editor: the project is read again.
-        if (!checker_ || checker_->root() != request.root || request.wholeProject || result.path != editedPath_) {
+        if (!checker_ || checker_->root() != root || request.wholeProject || result.path != editedPath_) {
             checker_.reset();
             all_.clear();
-            auto checker = std::make_unique<check::ProjectChecker>(request.root);
+            auto checker = std::make_unique<check::ProjectChecker>(root);
             std::map<std::string, std::string> open;
             if (!result.path.empty())
                 open.emplace(result.path, text);
@@ -97,7 +100,7 @@ CheckResult CheckWorker::run(const CheckRequest &request)
     for (const qc::Diagnostic &d : all_) {
         (d.severity == qc::Severity::Error ? result.errors : result.warnings)++;
         if (result.rows.size() < kMaxRows)
-            result.rows.push_back(problemRow(d, request.root));
+            result.rows.push_back(problemRow(d, root));
     }
     return result;
 }

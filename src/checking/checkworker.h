@@ -15,10 +15,11 @@
 
 namespace vardo {
 
-// One check asked of the worker: the edited file's text against the project of `root`.
+// One check asked of the worker: the edited file's text against the project that `folder`
+// belongs to.
 struct CheckRequest {
     unsigned long long generation = 0;
-    std::string root;
+    std::string folder;
     std::string path;      // empty: no file is edited, only the project is checked
     QString text;          // the editor's raw text
     bool wholeProject = false; // read and check every file again first

@@ -205,7 +205,8 @@ bool Document::apply(const std::string &path, const FileText &file, LoadProgress
     path_ = path;
     diskVersion_ = file.identity;
     takeShape(*file.shown);
-    keepForDoubleClick(path, file.identity, file.shown);
+    if (lendsLoadToDoubleClick_)
+        keepForDoubleClick(path, file.identity, file.shown);
     emit replaced();
     return startsAnew;
 }

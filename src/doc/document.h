@@ -145,6 +145,9 @@ public:
     // With this, a document given the text it already holds keeps it, and its views their
     // caret: the general pane clicked again on its own file.
     void setKeepsSameText(bool keeps) { keepsSameText_ = keeps; }
+    // Whether a text this document loads is kept a moment for the double click that may follow:
+    // the open that follows the preview of its first press reads it again for nothing.
+    void setLendsLoadToDoubleClick(bool lends) { lendsLoadToDoubleClick_ = lends; }
 
     // Reads a file, changing nothing; throws LoadFailure, or LoadCancelled when `progress`
     // ends it. A file just read for another document (the preview of a double click) is not
@@ -196,6 +199,7 @@ private:
     text::LineEnd newLineEnd_ = text::LineEnd::Lf;
     ReadOnlyReason readOnlyReason_ = ReadOnlyReason::None;
     bool keepsSameText_ = false;
+    bool lendsLoadToDoubleClick_ = true;
     bool filling_ = false;
     // The text of the last load, while another document may still share it, and the buffer's
     // revision once it held it.

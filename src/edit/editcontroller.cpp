@@ -48,6 +48,9 @@ void selectLine(TextPane *pane, int line, int column)
 EditController::EditController(Workbench &workbench, const EditWidgets &widgets, QObject *parent)
     : QObject(parent), workbench_(workbench), widgets_(widgets)
 {
+    // The editor's loads end a double click: none follows that would take the text it read,
+    // which would be held until the double click's time is over.
+    widgets.editor->doc()->setLendsLoadToDoubleClick(false);
     connect(widgets.qcFiles, &FileListBox::fileClicked, this, &EditController::preview);
     connect(widgets.qcFiles, &FileListBox::fileChanged, this, &EditController::preview);
     connect(widgets.qcFiles, &FileListBox::fileDoubleClicked, this,
