@@ -207,6 +207,8 @@ bool Document::apply(const std::string &path, const FileText &file, LoadProgress
     takeShape(*file.shown);
     if (lendsLoadToDoubleClick_)
         keepForDoubleClick(path, file.identity, file.shown);
+    else if (recentRead() && recentRead()->shown == file.shown)
+        recentRead().reset(); // the double click it was kept for is over
     emit replaced();
     return startsAnew;
 }

@@ -146,7 +146,8 @@ public:
     // caret: the general pane clicked again on its own file.
     void setKeepsSameText(bool keeps) { keepsSameText_ = keeps; }
     // Whether a text this document loads is kept a moment for the double click that may follow:
-    // the open that follows the preview of its first press reads it again for nothing.
+    // the open that follows the preview of its first press reads it again for nothing. A
+    // document that does not lend ends the double click whose text it takes.
     void setLendsLoadToDoubleClick(bool lends) { lendsLoadToDoubleClick_ = lends; }
 
     // Reads a file, changing nothing; throws LoadFailure, or LoadCancelled when `progress`
