@@ -171,10 +171,12 @@ public:
     {
         parse();
         // Directive lines are read as they are lexed, declarations as they are parsed: put them
-        // in text order.
-        std::stable_sort(out_.symbols.begin(), out_.symbols.end(), [](const Symbol &a, const Symbol &b) {
+        // in text order. They nearly always are already, and a sort would move every symbol.
+        const auto inText = [](const Symbol &a, const Symbol &b) {
             return a.line != b.line ? a.line < b.line : a.column < b.column;
-        });
+        };
+        if (!std::is_sorted(out_.symbols.begin(), out_.symbols.end(), inText))
+            std::stable_sort(out_.symbols.begin(), out_.symbols.end(), inText);
         out_.byName.resize(out_.symbols.size());
         for (std::uint32_t i = 0; i < out_.byName.size(); ++i)
             out_.byName[i] = i;
@@ -224,7 +226,8 @@ private:
             for (const Token &t : tokens_) {
                 if (isComment(t.kind))
                     continue;
-                code_.push_back({t.kind, first, lineBegin + t.begin, t.length, index, t.begin});
+                // Made in place: a copy through the stack stalled on every token.
+                code_.emplace_back(t.kind, first, lineBegin + t.begin, t.length, index, t.begin);
                 first = false;
             }
         } else if (!continuation) {
@@ -384,9 +387,12 @@ private:
     {
         int depth = 0;
         for (; has(i); ++i) {
-            if (isPunct(i, open))
+            // Most of a file is bodies: each of their tokens is looked at once.
+            const Tok &t = tok(i);
+            const char c = t.kind == TokenKind::Punctuation ? text_[t.begin] : '\0';
+            if (c == open)
                 ++depth;
-            else if (isPunct(i, close) && --depth <= 0)
+            else if (c == close && --depth <= 0)
                 return i + 1;
             else if (open == '{' && depth > 0 && startsDeclarationLine(i))
                 return i; // a body left open
