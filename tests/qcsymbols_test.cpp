@@ -147,6 +147,16 @@ TEST(QcSymbols, ABodyLeftOpenWhileTypingHidesNothingAfterIt)
     EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
 }
 
+// A directive line is read when it is lexed, which can be before the declaration above it ends.
+TEST(QcSymbols, SymbolsComeInTextOrderWhenADirectiveIsReadAhead)
+{
+    const FileSymbols file = scanSymbols("float x\n#define Y 1\n;\n$frame a\nfloat z;\n");
+    std::vector<std::string> names;
+    for (const Symbol &s : file.symbols)
+        names.push_back(s.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"x", "Y", "a", "z"}));
+}
+
 TEST(QcSymbols, BrokenTextNeverFails)
 {
     for (const char *text : {"", "void", "void(", "void() = ;", ".", "float x =", "void() f = [", "void() f = #",
