@@ -208,7 +208,7 @@ private:
             ++end;
         const std::string_view line = text_.substr(next_, end - next_);
         const auto lineBegin = static_cast<std::uint32_t>(next_);
-        next_ = end + (end + 1 < text_.size() && text_[end] == '\r' && text_[end + 1] == '\n' ? 2 : 1);
+        next_ = afterLineEnd(end);
         const std::uint32_t index = line_++;
 
         tokens_.clear();
@@ -237,6 +237,41 @@ private:
             directiveLine();
         }
         return true;
+    }
+
+    // Where the line after the one that ends at `end` (at its CR, LF or the text's end) begins.
+    std::size_t afterLineEnd(std::size_t end) const
+    {
+        return end + (end + 1 < text_.size() && text_[end] == '\r' && text_[end + 1] == '\n' ? 2 : 1);
+    }
+
+    // Passes without lexing the lines ahead that matter to a body at `depth` only by their
+    // braces: none begins in the first column (where a declaration may start), holds a comment,
+    // a quote or a directive, or closes the body. Most lines of a file are such lines.
+    void passPlainLines(int &depth)
+    {
+        while (state_ == LineState::Code && !continued_ && next_ < text_.size()) {
+            int change = 0;
+            bool leadingBlanks = true;
+            std::size_t at = next_;
+            for (; at < text_.size() && text_[at] != '\n' && text_[at] != '\r'; ++at) {
+                const char c = text_[at];
+                if (leadingBlanks && static_cast<unsigned char>(c) > ' ') {
+                    if (at == next_ || c == '#' || c == '$')
+                        return;
+                    leadingBlanks = false;
+                }
+                if (c == '/' || c == '"' || c == '\'')
+                    return;
+                if (c == '{')
+                    ++change;
+                else if (c == '}' && depth + --change <= 0)
+                    return;
+            }
+            depth += change;
+            next_ = afterLineEnd(at);
+            ++line_;
+        }
     }
 
     // Whether the line just lexed begins a directive: its first code is one.
@@ -382,8 +417,12 @@ private:
                (tok(i).kind == TokenKind::Name && isOneOf(word, kModifiers));
     }
 
-    // Past a bracketed group that opens at `i` with `open`.
-    std::size_t skipGroup(std::size_t i, char open, char close)
+    // Past a body, or a braced statement, that opens at `i`: none of its tokens is needed.
+    std::size_t skipBody(std::size_t i) { return skipGroup(i, '{', '}', true); }
+
+    // Past a bracketed group that opens at `i` with `open`. With `passPlain`, its plain lines
+    // are passed without lexing them (see passPlainLines).
+    std::size_t skipGroup(std::size_t i, char open, char close, bool passPlain = false)
     {
         int depth = 0;
         for (; has(i); ++i) {
@@ -396,6 +435,8 @@ private:
                 return i + 1;
             else if (open == '{' && depth > 0 && startsDeclarationLine(i))
                 return i; // a body left open
+            if (passPlain && depth > 0 && i + 1 == passed_ + code_.size())
+                passPlainLines(depth);
         }
         return i;
     }
@@ -417,7 +458,7 @@ private:
             if (isPunct(i, ';') || isPunct(i, '}'))
                 return i + 1;
             if (isPunct(i, '{')) {
-                i = skipGroup(i, '{', '}');
+                i = skipBody(i);
                 return isPunct(i, ';') ? i + 1 : i;
             }
             i = isPunct(i, '(') ? skipGroup(i, '(', ')') : i + 1;
@@ -498,18 +539,18 @@ private:
             const bool function = functionType || cFunction;
             if (isPunct(i, '{') && cFunction) {
                 addFromCode(nameAt, SymbolKind::Function, start, typeLast, i - 1);
-                return afterBody(skipGroup(i, '{', '}'));
+                return afterBody(skipBody(i));
             }
             if (isPunct(i, '=')) {
                 const std::size_t equals = i++;
                 if (isPunct(i, '{')) {
                     addFromCode(nameAt, SymbolKind::Function, start, typeLast, equals - 1);
-                    return afterBody(skipGroup(i, '{', '}'));
+                    return afterBody(skipBody(i));
                 }
                 if (isPunct(i, '[') && function) {
                     i = skipGroup(i, '[', ']');
                     addFromCode(nameAt, SymbolKind::FrameFunction, start, typeLast, i - 1);
-                    return afterBody(isPunct(i, '{') ? skipGroup(i, '{', '}') : i);
+                    return afterBody(isPunct(i, '{') ? skipBody(i) : i);
                 }
                 if (has(i) && tok(i).kind == TokenKind::BuiltinNumber) {
                     const std::string_view digits = textOf(tok(i)).substr(1);
