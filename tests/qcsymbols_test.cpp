@@ -157,19 +157,21 @@ TEST(QcSymbols, SymbolsComeInTextOrderWhenADirectiveIsReadAhead)
     EXPECT_EQ(names, (std::vector<std::string>{"x", "Y", "a", "z"}));
 }
 
-// Body lines that matter only by their braces are passed without lexing them: a brace in a
-// quote or a comment, a directive or a declaration in the first column still counts as before.
+// Body lines that matter only by their braces and comments are passed without lexing them: a
+// brace in a quote or a comment, a directive, a declaration in the first column and the comment
+// above it still count as before.
 TEST(QcSymbols, BodyLinesBesidesTheirBraces)
 {
     const FileSymbols file = scanSymbols("void() f =\n{\n\tif (x) {\n\t\ty = '{';\n\t\t// }\n\t\t/* } */\n"
                                          "\t\tx = 1;\n\t#define INSIDE 1\n\t\tx = 2;\n\t$frame inner1\n\t}\n"
                                          "\tlocal float notGlobal;\n};\n\tfloat indented;\n"
-                                         "void() g = {\n\tx = 1;\n\t}\n\tfloat afterG;\n"
-                                         "void() h =\n{\n\tif (x) {\n\t\tx = 1;\nfloat recovered;\n");
+                                         "void() g = {\n\ts = \"\\\" {\";\n\t}\n\tfloat afterG;\n"
+                                         "void() h =\n{\n\tif (x) {\n\t\tx = 1; // beside\n\t\t// above\nfloat recovered;\n");
     std::vector<std::string> names;
     for (const Symbol &s : file.symbols)
         names.push_back(s.name);
     EXPECT_EQ(names, (std::vector<std::string>{"f", "INSIDE", "inner1", "indented", "g", "afterG", "h", "recovered"}));
+    EXPECT_EQ(file.symbols.back().comment, "above");
 }
 
 // An enumeration's members and a braced part of a value are read token by token, however plain

@@ -245,33 +245,68 @@ private:
         return end + (end + 1 < text_.size() && text_[end] == '\r' && text_[end + 1] == '\n' ? 2 : 1);
     }
 
+    bool atLineEnd(std::size_t at) const { return at >= text_.size() || text_[at] == '\n' || text_[at] == '\r'; }
+
     // Passes without lexing the lines ahead that matter to a body at `depth` only by their
-    // braces: none begins in the first column (where a declaration may start), holds a comment,
-    // a quote or a directive, or closes the body. Most lines of a file are such lines.
+    // braces and // comments: none begins in the first column (where a declaration may start),
+    // holds a block comment or a directive, or closes the body. Most lines of a file are such.
     void passPlainLines(int &depth)
     {
         while (state_ == LineState::Code && !continued_ && next_ < text_.size()) {
             int change = 0;
-            bool leadingBlanks = true;
-            std::size_t at = next_;
-            for (; at < text_.size() && text_[at] != '\n' && text_[at] != '\r'; ++at) {
-                const char c = text_[at];
-                if (leadingBlanks && static_cast<unsigned char>(c) > ' ') {
-                    if (at == next_ || c == '#' || c == '$')
-                        return;
-                    leadingBlanks = false;
-                }
-                if (c == '/' || c == '"' || c == '\'')
-                    return;
-                if (c == '{')
-                    ++change;
-                else if (c == '}' && depth + --change <= 0)
-                    return;
-            }
+            const std::size_t end = plainLineEnd(depth, change);
+            if (end == std::string_view::npos)
+                return;
             depth += change;
-            next_ = afterLineEnd(at);
+            next_ = afterLineEnd(end);
             ++line_;
         }
+    }
+
+    // Where the line at `next_` ends when it is plain (see passPlainLines), with the change of
+    // depth its braces bring, its // comment kept; npos when it is not plain.
+    std::size_t plainLineEnd(int depth, int &change)
+    {
+        std::size_t at = next_;
+        while (!atLineEnd(at) && static_cast<unsigned char>(text_[at]) <= ' ')
+            ++at;
+        if (!atLineEnd(at) && (at == next_ || text_[at] == '#' || text_[at] == '$'))
+            return std::string_view::npos;
+        const std::size_t code = at;
+        for (; !atLineEnd(at); ++at) {
+            const char c = text_[at];
+            const char after = atLineEnd(at + 1) ? '\0' : text_[at + 1];
+            if (c == '/' && after == '*')
+                return std::string_view::npos;
+            if (c == '/' && after == '/') {
+                const std::size_t begin = at;
+                while (!atLineEnd(at))
+                    ++at;
+                comments_.push_back({line_, static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(at - begin),
+                                     begin == code});
+                return at;
+            }
+            if (c == '"' || c == '\'')
+                at = quoteEnd(at);
+            else if (c == '{')
+                ++change;
+            else if (c == '}' && depth + --change <= 0)
+                return std::string_view::npos;
+            if (atLineEnd(at))
+                break;
+        }
+        return at;
+    }
+
+    // The closing quote of the quote that opens at `open`, as the lexer reads it (a backslash
+    // escapes the next character), or the line's end when it stays open.
+    std::size_t quoteEnd(std::size_t open) const
+    {
+        std::size_t at = open + 1;
+        for (; !atLineEnd(at) && text_[at] != text_[open]; ++at)
+            if (text_[at] == '\\' && !atLineEnd(at + 1))
+                ++at;
+        return at;
     }
 
     // Whether the line just lexed begins a directive: its first code is one.
