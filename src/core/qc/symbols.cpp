@@ -360,6 +360,9 @@ private:
         s.column = nameToken.column;
         s.builtinNumber = builtin;
         s.declaration = std::move(declaration);
+        // Built up piece by piece, it has room to spare, which a project's index would keep
+        // tens of thousands of times.
+        s.declaration.shrink_to_fit();
         s.comment = commentFor(nameToken.line, firstLine);
         out_.symbols.push_back(std::move(s));
     }
