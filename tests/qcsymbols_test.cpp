@@ -147,6 +147,44 @@ TEST(QcSymbols, ABodyLeftOpenWhileTypingHidesNothingAfterIt)
     EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
 }
 
+// A directive line is read when it is lexed, which can be before the declaration above it ends.
+TEST(QcSymbols, SymbolsComeInTextOrderWhenADirectiveIsReadAhead)
+{
+    const FileSymbols file = scanSymbols("float x\n#define Y 1\n;\n$frame a\nfloat z;\n");
+    std::vector<std::string> names;
+    for (const Symbol &s : file.symbols)
+        names.push_back(s.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"x", "Y", "a", "z"}));
+}
+
+// Body lines that matter only by their braces and comments are passed without lexing them: a
+// brace in a quote or a comment, a directive, a declaration in the first column and the comment
+// above it still count as before.
+TEST(QcSymbols, BodyLinesBesidesTheirBraces)
+{
+    const FileSymbols file = scanSymbols("void() f =\n{\n\tif (x) {\n\t\ty = '{';\n\t\t// }\n\t\t/* } */\n"
+                                         "\t\tx = 1;\n\t#define INSIDE 1\n\t\tx = 2;\n\t$frame inner1\n\t}\n"
+                                         "\tlocal float notGlobal;\n};\n\tfloat indented;\n"
+                                         "void() g = {\n\ts = \"\\\" {\";\n\t}\n\tfloat afterG;\n"
+                                         "void() h =\n{\n\tif (x) {\n\t\tx = 1; // beside\n\t\t// above\nfloat recovered;\n");
+    std::vector<std::string> names;
+    for (const Symbol &s : file.symbols)
+        names.push_back(s.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"f", "INSIDE", "inner1", "indented", "g", "afterG", "h", "recovered"}));
+    EXPECT_EQ(file.symbols.back().comment, "above");
+}
+
+// An enumeration's members and a braced part of a value are read token by token, however plain
+// their lines.
+TEST(QcSymbols, BracedMembersAndValuesOverSeveralLines)
+{
+    const FileSymbols file = scanSymbols("enum {\n\tRED,\n\tGREEN\n};\nfloat odd = y {\n\t1, 2\n};\n");
+    ASSERT_EQ(file.symbols.size(), 3u);
+    EXPECT_EQ(file.symbols[0].name, "RED");
+    EXPECT_EQ(file.symbols[1].name, "GREEN");
+    EXPECT_EQ(file.symbols[2].declaration, "float odd = y { 1, 2 }");
+}
+
 TEST(QcSymbols, BrokenTextNeverFails)
 {
     for (const char *text : {"", "void", "void(", "void() = ;", ".", "float x =", "void() f = [", "void() f = #",

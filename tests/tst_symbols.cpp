@@ -376,6 +376,25 @@ private slots:
         }
     }
 
+    // Files named through a linked folder, or themselves links, are followed where they are.
+    void writesOfFilesReachedThroughLinksReachTheIndex()
+    {
+        TempTree tree;
+        tree.makeDirectory("real");
+        tree.write("real/a.qc", "float a1;\r\n");
+        tree.write("real/b.qc", "float b1;\r\n");
+        std::filesystem::create_directory_symlink(tree / "real", tree / "linked");
+        std::filesystem::create_symlink(tree / "real/b.qc", tree / "b.qc");
+        tree.write("progs.src", "progs.dat\r\nlinked/a.qc\r\nb.qc\r\n");
+        ProjectSymbols symbols;
+        symbols.setDirectory(tree.path(), std::string());
+        QTRY_COMPARE(symbols.index().fileCount(), std::size_t(2));
+        for (const std::string name : {"a", "b"}) {
+            tree.write("real/" + name + ".qc", "float " + name + "2;\r\n");
+            QTRY_COMPARE(symbols.index().definitions(name + "2").size(), std::size_t(1));
+        }
+    }
+
     void theEditedFileChoosesAmongSeveralLists()
     {
         Session &s = *session_;

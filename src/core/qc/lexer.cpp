@@ -137,36 +137,51 @@ private:
         return line_.size();
     }
 
+    // One place emits every kind of token, small enough to be inlined.
     void lexOne()
+    {
+        const std::size_t begin = pos_;
+        const TokenKind kind = skipToken();
+        emit(kind, begin, pos_);
+    }
+
+    // Moves past the token at the current position, which is no blank and opens no block
+    // comment; returns its kind.
+    TokenKind skipToken()
     {
         const std::size_t begin = pos_;
         const bool codeSeen = std::exchange(codeSeen_, true);
         const char32_t c = at(pos_);
         if (c == U'/' && at(pos_ + 1) == U'/') {
             pos_ = line_.size();
-            emit(TokenKind::Comment, begin, pos_);
-        } else if (isNameStart(c)) {
-            pos_ = nameEnd(pos_);
-            emit(kindOfName(line_.substr(begin, pos_ - begin)), begin, pos_);
-        } else if (isDigit(c) || (c == U'.' && isDigit(at(pos_ + 1)))) {
-            pos_ = numberEnd(pos_);
-            emit(TokenKind::Number, begin, pos_);
-        } else if (c == U'"' || c == U'\'') {
-            pos_ = std::min(quotedEnd(pos_, c), line_.size());
-            emit(c == U'"' ? TokenKind::String : TokenKind::Vector, begin, pos_);
-        } else if (c == U'$' && isNameChar(at(pos_ + 1))) {
-            pos_ = nameEnd(pos_ + 1);
-            emit(TokenKind::FrameMacro, begin, pos_);
-        } else if (c == U'#' && isDigit(at(pos_ + 1))) {
-            pos_ = nameEnd(pos_ + 1);
-            emit(TokenKind::BuiltinNumber, begin, pos_);
-        } else if (c == U'#' && isNameStart(at(pos_ + 1)) && !codeSeen) {
-            pos_ = nameEnd(pos_ + 1);
-            emit(TokenKind::Preprocessor, begin, pos_);
-        } else {
-            ++pos_;
-            emit(TokenKind::Punctuation, begin, pos_);
+            return TokenKind::Comment;
         }
+        if (isNameStart(c)) {
+            pos_ = nameEnd(pos_);
+            return kindOfName(line_.substr(begin, pos_ - begin));
+        }
+        if (isDigit(c) || (c == U'.' && isDigit(at(pos_ + 1)))) {
+            pos_ = numberEnd(pos_);
+            return TokenKind::Number;
+        }
+        if (c == U'"' || c == U'\'') {
+            pos_ = std::min(quotedEnd(pos_, c), line_.size());
+            return c == U'"' ? TokenKind::String : TokenKind::Vector;
+        }
+        if (c == U'$' && isNameChar(at(pos_ + 1))) {
+            pos_ = nameEnd(pos_ + 1);
+            return TokenKind::FrameMacro;
+        }
+        if (c == U'#' && isDigit(at(pos_ + 1))) {
+            pos_ = nameEnd(pos_ + 1);
+            return TokenKind::BuiltinNumber;
+        }
+        if (c == U'#' && isNameStart(at(pos_ + 1)) && !codeSeen) {
+            pos_ = nameEnd(pos_ + 1);
+            return TokenKind::Preprocessor;
+        }
+        ++pos_;
+        return TokenKind::Punctuation;
     }
 
     std::basic_string_view<Char> line_;
@@ -181,30 +196,37 @@ constexpr std::array<std::u32string_view, 14> keywords = {
     U"local", U"if", U"else", U"while", U"do", U"for", U"return", U"break", U"continue", U"switch", U"case", U"default",
     U"const", U"var"};
 
-// The lengths and first letters the fixed words keep: most names fall outside them and are
-// told from every word at a glance.
-struct WordBounds {
-    std::size_t shortest, longest;
-    char32_t lowestFirst, highestFirst;
-};
-
-constexpr WordBounds fixedWordBounds()
+template <class Take>
+constexpr void forEachFixedWord(Take take)
 {
-    WordBounds bounds{~std::size_t(0), 0, ~char32_t(0), 0};
-    const auto take = [&bounds](std::u32string_view word) {
-        bounds.shortest = std::min(bounds.shortest, word.size());
-        bounds.longest = std::max(bounds.longest, word.size());
-        bounds.lowestFirst = std::min(bounds.lowestFirst, word.front());
-        bounds.highestFirst = std::max(bounds.highestFirst, word.front());
-    };
     for (const std::u32string_view word : types)
         take(word);
     for (const std::u32string_view word : keywords)
         take(word);
-    return bounds;
 }
 
-constexpr WordBounds kFixedWords = fixedWordBounds();
+constexpr std::size_t kLongestWord = [] {
+    std::size_t longest = 0;
+    forEachFixedWord([&longest](std::u32string_view word) { longest = std::max(longest, word.size()); });
+    return longest;
+}();
+
+// For each length, the first letters of the fixed words that long (bit 0 for 'a'): most names
+// are told from every word at a glance.
+using FirstLetters = std::array<std::uint32_t, kLongestWord + 1>;
+
+constexpr FirstLetters firstLettersByLength()
+{
+    FirstLetters letters{};
+    forEachFixedWord([&letters](std::u32string_view word) {
+        if (word.front() < U'a' || word.front() > U'z')
+            throw "every fixed word begins with a small letter";
+        letters[word.size()] |= 1u << (word.front() - U'a');
+    });
+    return letters;
+}
+
+constexpr FirstLetters kFirstLetters = firstLettersByLength();
 
 template <class Char>
 char32_t codeOf(Char c)
@@ -224,8 +246,9 @@ bool equals(std::basic_string_view<Char> name, std::u32string_view word)
 template <class Char>
 TokenKind kindOfName(std::basic_string_view<Char> name)
 {
-    if (name.size() < kFixedWords.shortest || name.size() > kFixedWords.longest ||
-        codeOf(name[0]) < kFixedWords.lowestFirst || codeOf(name[0]) > kFixedWords.highestFirst)
+    const char32_t first = name.empty() ? 0 : codeOf(name[0]);
+    if (name.size() >= kFirstLetters.size() || first < U'a' || first > U'z' ||
+        !(kFirstLetters[name.size()] & (1u << (first - U'a'))))
         return TokenKind::Name;
     const auto is = [&](std::u32string_view word) { return equals(name, word); };
     if (std::any_of(types.begin(), types.end(), is))

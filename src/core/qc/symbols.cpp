@@ -171,10 +171,12 @@ public:
     {
         parse();
         // Directive lines are read as they are lexed, declarations as they are parsed: put them
-        // in text order.
-        std::stable_sort(out_.symbols.begin(), out_.symbols.end(), [](const Symbol &a, const Symbol &b) {
+        // in text order. They nearly always are already, and a sort would move every symbol.
+        const auto inText = [](const Symbol &a, const Symbol &b) {
             return a.line != b.line ? a.line < b.line : a.column < b.column;
-        });
+        };
+        if (!std::is_sorted(out_.symbols.begin(), out_.symbols.end(), inText))
+            std::stable_sort(out_.symbols.begin(), out_.symbols.end(), inText);
         out_.byName.resize(out_.symbols.size());
         for (std::uint32_t i = 0; i < out_.byName.size(); ++i)
             out_.byName[i] = i;
@@ -206,7 +208,7 @@ private:
             ++end;
         const std::string_view line = text_.substr(next_, end - next_);
         const auto lineBegin = static_cast<std::uint32_t>(next_);
-        next_ = end + (end + 1 < text_.size() && text_[end] == '\r' && text_[end + 1] == '\n' ? 2 : 1);
+        next_ = afterLineEnd(end);
         const std::uint32_t index = line_++;
 
         tokens_.clear();
@@ -224,7 +226,8 @@ private:
             for (const Token &t : tokens_) {
                 if (isComment(t.kind))
                     continue;
-                code_.push_back({t.kind, first, lineBegin + t.begin, t.length, index, t.begin});
+                // Made in place: a copy through the stack stalled on every token.
+                code_.emplace_back(t.kind, first, lineBegin + t.begin, t.length, index, t.begin);
                 first = false;
             }
         } else if (!continuation) {
@@ -234,6 +237,76 @@ private:
             directiveLine();
         }
         return true;
+    }
+
+    // Where the line after the one that ends at `end` (at its CR, LF or the text's end) begins.
+    std::size_t afterLineEnd(std::size_t end) const
+    {
+        return end + (end + 1 < text_.size() && text_[end] == '\r' && text_[end + 1] == '\n' ? 2 : 1);
+    }
+
+    bool atLineEnd(std::size_t at) const { return at >= text_.size() || text_[at] == '\n' || text_[at] == '\r'; }
+
+    // Passes without lexing the lines ahead that matter to a body at `depth` only by their
+    // braces and // comments: none begins in the first column (where a declaration may start),
+    // holds a block comment or a directive, or closes the body. Most lines of a file are such.
+    void passPlainLines(int &depth)
+    {
+        while (state_ == LineState::Code && !continued_ && next_ < text_.size()) {
+            int change = 0;
+            const std::size_t end = plainLineEnd(depth, change);
+            if (end == std::string_view::npos)
+                return;
+            depth += change;
+            next_ = afterLineEnd(end);
+            ++line_;
+        }
+    }
+
+    // Where the line at `next_` ends when it is plain (see passPlainLines), with the change of
+    // depth its braces bring, its // comment kept; npos when it is not plain.
+    std::size_t plainLineEnd(int depth, int &change)
+    {
+        std::size_t at = next_;
+        while (!atLineEnd(at) && static_cast<unsigned char>(text_[at]) <= ' ')
+            ++at;
+        if (!atLineEnd(at) && (at == next_ || text_[at] == '#' || text_[at] == '$'))
+            return std::string_view::npos;
+        const std::size_t code = at;
+        for (; !atLineEnd(at); ++at) {
+            const char c = text_[at];
+            const char after = atLineEnd(at + 1) ? '\0' : text_[at + 1];
+            if (c == '/' && after == '*')
+                return std::string_view::npos;
+            if (c == '/' && after == '/') {
+                const std::size_t begin = at;
+                while (!atLineEnd(at))
+                    ++at;
+                comments_.push_back({line_, static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(at - begin),
+                                     begin == code});
+                return at;
+            }
+            if (c == '"' || c == '\'')
+                at = quoteEnd(at);
+            else if (c == '{')
+                ++change;
+            else if (c == '}' && depth + --change <= 0)
+                return std::string_view::npos;
+            if (atLineEnd(at))
+                break;
+        }
+        return at;
+    }
+
+    // The closing quote of the quote that opens at `open`, as the lexer reads it (a backslash
+    // escapes the next character), or the line's end when it stays open.
+    std::size_t quoteEnd(std::size_t open) const
+    {
+        std::size_t at = open + 1;
+        for (; !atLineEnd(at) && text_[at] != text_[open]; ++at)
+            if (text_[at] == '\\' && !atLineEnd(at + 1))
+                ++at;
+        return at;
     }
 
     // Whether the line just lexed begins a directive: its first code is one.
@@ -287,6 +360,9 @@ private:
         s.column = nameToken.column;
         s.builtinNumber = builtin;
         s.declaration = std::move(declaration);
+        // Built up piece by piece, it has room to spare, which a project's index would keep
+        // tens of thousands of times.
+        s.declaration.shrink_to_fit();
         s.comment = commentFor(nameToken.line, firstLine);
         out_.symbols.push_back(std::move(s));
     }
@@ -379,17 +455,26 @@ private:
                (tok(i).kind == TokenKind::Name && isOneOf(word, kModifiers));
     }
 
-    // Past a bracketed group that opens at `i` with `open`.
-    std::size_t skipGroup(std::size_t i, char open, char close)
+    // Past a body, or a braced statement, that opens at `i`: none of its tokens is needed.
+    std::size_t skipBody(std::size_t i) { return skipGroup(i, '{', '}', true); }
+
+    // Past a bracketed group that opens at `i` with `open`. With `passPlain`, its plain lines
+    // are passed without lexing them (see passPlainLines).
+    std::size_t skipGroup(std::size_t i, char open, char close, bool passPlain = false)
     {
         int depth = 0;
         for (; has(i); ++i) {
-            if (isPunct(i, open))
+            // Most of a file is bodies: each of their tokens is looked at once.
+            const Tok &t = tok(i);
+            const char c = t.kind == TokenKind::Punctuation ? text_[t.begin] : '\0';
+            if (c == open)
                 ++depth;
-            else if (isPunct(i, close) && --depth <= 0)
+            else if (c == close && --depth <= 0)
                 return i + 1;
             else if (open == '{' && depth > 0 && startsDeclarationLine(i))
                 return i; // a body left open
+            if (passPlain && depth > 0 && i + 1 == passed_ + code_.size())
+                passPlainLines(depth);
         }
         return i;
     }
@@ -411,7 +496,7 @@ private:
             if (isPunct(i, ';') || isPunct(i, '}'))
                 return i + 1;
             if (isPunct(i, '{')) {
-                i = skipGroup(i, '{', '}');
+                i = skipBody(i);
                 return isPunct(i, ';') ? i + 1 : i;
             }
             i = isPunct(i, '(') ? skipGroup(i, '(', ')') : i + 1;
@@ -492,18 +577,18 @@ private:
             const bool function = functionType || cFunction;
             if (isPunct(i, '{') && cFunction) {
                 addFromCode(nameAt, SymbolKind::Function, start, typeLast, i - 1);
-                return afterBody(skipGroup(i, '{', '}'));
+                return afterBody(skipBody(i));
             }
             if (isPunct(i, '=')) {
                 const std::size_t equals = i++;
                 if (isPunct(i, '{')) {
                     addFromCode(nameAt, SymbolKind::Function, start, typeLast, equals - 1);
-                    return afterBody(skipGroup(i, '{', '}'));
+                    return afterBody(skipBody(i));
                 }
                 if (isPunct(i, '[') && function) {
                     i = skipGroup(i, '[', ']');
                     addFromCode(nameAt, SymbolKind::FrameFunction, start, typeLast, i - 1);
-                    return afterBody(isPunct(i, '{') ? skipGroup(i, '{', '}') : i);
+                    return afterBody(isPunct(i, '{') ? skipBody(i) : i);
                 }
                 if (has(i) && tok(i).kind == TokenKind::BuiltinNumber) {
                     const std::string_view digits = textOf(tok(i)).substr(1);
