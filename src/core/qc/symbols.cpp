@@ -227,7 +227,7 @@ private:
                 if (isComment(t.kind))
                     continue;
                 // Made in place: a copy through the stack stalled on every token.
-                code_.emplace_back(t.kind, first, lineBegin + t.begin, t.length, index, t.begin);
+                code_.emplace_back() = {t.kind, first, lineBegin + t.begin, t.length, index, t.begin};
                 first = false;
             }
         } else if (!continuation) {
