@@ -279,6 +279,47 @@ private slots:
         QCOMPARE(editor.wholeText(), QString("changed"));
     }
 
+    // Hidden, a pane lets go of the buffer of a large file it shows as read and fills it again
+    // when shown, where it stood; a load meanwhile shows its own file, and changed text stays.
+    void aHiddenPaneSetsALargeFileAside()
+    {
+        std::string text;
+        for (int i = 0; text.size() <= TextPane::kSetAsideFrom; ++i)
+            text += "float line" + std::to_string(i) + ";\n";
+        tree_.write("large.qc", text);
+        tree_.write("small.qc", "small");
+        pane_->setSetsAsideWhenHidden(true);
+        pane_->loadFromFile(tree_ / "large.qc");
+        QTextCursor caret(pane_->document()->findBlockByNumber(5000));
+        caret.movePosition(QTextCursor::EndOfBlock);
+        pane_->setTextCursor(caret);
+        const QTextDocument *filled = pane_->document();
+        pane_->hide();
+        QVERIFY(pane_->textSetAside());
+        QVERIFY(pane_->document() != filled);
+        QCOMPARE(pane_->document()->characterCount(), 1);
+        QCOMPARE(pane_->doc()->path(), tree_ / "large.qc");
+        pane_->show();
+        QTRY_VERIFY(!pane_->textSetAside());
+        QCOMPARE(pane_->doc()->fileBytes(), text);
+        QVERIFY(!pane_->doc()->isChanged());
+        QCOMPARE(pane_->caretPosition().line, 5000);
+        QCOMPARE(pane_->caretPosition().column, 15);
+
+        pane_->hide();
+        pane_->show();
+        pane_->loadFromFile(tree_ / "small.qc");
+        QTest::qWait(50);
+        QCOMPARE(pane_->wholeText(), QString("small"));
+
+        pane_->loadFromFile(tree_ / "large.qc");
+        pane_->textCursor().insertText("x");
+        pane_->hide();
+        QVERIFY(!pane_->textSetAside());
+        QCOMPARE(pane_->doc()->fileBytes(), "x" + text);
+        pane_->show();
+    }
+
     void filesRoundTripByteForByte()
     {
         std::string bytes;

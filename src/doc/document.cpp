@@ -213,6 +213,25 @@ bool Document::apply(const std::string &path, const FileText &file, LoadProgress
     return startsAnew;
 }
 
+bool Document::setAside(const std::shared_ptr<const ShownLines> &loaded, QTextDocument *empty)
+{
+    if (!loaded || loadedText() != loaded || filling_)
+        return false;
+    buffer_ = empty;
+    lastLoad_.reset();
+    loadedRevision_ = -1;
+    return true;
+}
+
+void Document::bringBack(const std::shared_ptr<const ShownLines> &loaded, LoadProgress &progress)
+{
+    fill(loaded->lines, progress);
+    buffer_->setModified(false);
+    lastLoad_ = loaded;
+    loadedRevision_ = buffer_->revision();
+    takeShape(*loaded);
+}
+
 void Document::setBytes(const std::string &bytes)
 {
     std::u16string lines = text::decodeLines(bytes);

@@ -170,6 +170,15 @@ public:
     // The same to another file, which the document then belongs to.
     void saveAs(const std::string &path);
 
+    // Takes `empty` as its buffer in place of the one holding the text of its last load, which
+    // the caller keeps (the old buffer is the caller's to let go), so that a hidden view of a
+    // large file costs only that text; the file, its version and its shape stay. False,
+    // changing nothing, when the buffer holds anything else.
+    bool setAside(const std::shared_ptr<const ShownLines> &loaded, QTextDocument *empty);
+    // Fills the buffer again with the text set aside, unchanged; a long fill serves `progress`.
+    // Cancelled, the buffer stays empty.
+    void bringBack(const std::shared_ptr<const ShownLines> &loaded, LoadProgress &progress);
+
     // The text of the last load while the buffer holds it unchanged and something still keeps
     // it (the load's caller, or the memory of it for a double click); null otherwise. Work
     // that needs the whole text takes it from here rather than copying it out of the buffer.

@@ -110,7 +110,8 @@ void FindBar::watch(TextPane *pane)
             markMatchesInView();
     };
     connect(pane->verticalScrollBar(), &QScrollBar::valueChanged, this, remark);
-    connect(pane->document(), &QTextDocument::contentsChanged, this, remark);
+    // The pane's signal follows the text to a new buffer.
+    connect(pane, &QPlainTextEdit::textChanged, this, remark);
     connect(pane, &QPlainTextEdit::cursorPositionChanged, this, remark);
 }
 

@@ -55,7 +55,18 @@ QuakeCColouring::QuakeCColouring(TextPane *pane) : QObject(pane), pane_(pane), l
     learner_->setMaxThreadCount(1);
     blockCount_ = pane->document()->blockCount();
     pane->viewport()->installEventFilter(this);
-    connect(pane->document(), &QTextDocument::contentsChange, this, &QuakeCColouring::noteChange);
+    watchBuffer();
+    connect(pane, &TextPane::bufferReplaced, this, [this] {
+        watchBuffer();
+        // As if every line of the old buffer were removed.
+        noteChange(0, 0, 0);
+    });
+}
+
+void QuakeCColouring::watchBuffer()
+{
+    disconnect(watching_);
+    watching_ = connect(pane_->document(), &QTextDocument::contentsChange, this, &QuakeCColouring::noteChange);
 }
 
 QuakeCColouring::~QuakeCColouring()

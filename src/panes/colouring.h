@@ -56,6 +56,7 @@ private:
     // Gives a line its colours; false when it has none and had none.
     bool setColours(QTextBlock block, qc::LineState start);
     void noteChange(int from, int removed, int added);
+    void watchBuffer();
     // Colours a line changed within itself, numbered `number`; true when the lines below start
     // as before, so that their stored states stay right.
     bool colourAtOnce(const QTextBlock &block, int number);
@@ -80,6 +81,7 @@ private:
     int edits_ = 0;
     int learning_ = 0;
     QThreadPool *learner_;
+    QMetaObject::Connection watching_;
 };
 
 // Whether a file name is that of QuakeC text: it ends in ".qc", ".qh" or ".src", in any case.

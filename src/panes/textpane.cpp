@@ -8,12 +8,15 @@
 #include "panes/linelayout.h"
 
 #include <QApplication>
+#include <QHideEvent>
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QTextBlock>
+#include <QThreadPool>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
@@ -382,6 +385,8 @@ QString TextPane::notice() const
 
 void TextPane::setBytes(const std::string &bytes)
 {
+    keptText_.reset();
+    setAside_.reset();
     doc_->setBytes(bytes);
     setTextCursor(QTextCursor(document()));
     horizontalScrollBar()->setValue(0);
@@ -458,8 +463,85 @@ void TextPane::apply(const std::string &path, const FileText &file, LoadProgress
         if (doc_->apply(path, file, progress))
             showStart();
     });
+    setAside_.reset();
+    keptText_ = setsAsideWhenHidden_ && file.shown->lines.size() >= kSetAsideFrom ? file.shown : nullptr;
+    learnColours(file.shown);
+}
+
+void TextPane::learnColours(const std::shared_ptr<const ShownLines> &shown)
+{
     if (QuakeCColouring *colouring = QuakeCColouring::of(this))
-        colouring->learnStates(std::shared_ptr<const std::u16string>(file.shown, &file.shown->lines));
+        colouring->learnStates(std::shared_ptr<const std::u16string>(shown, &shown->lines));
+}
+
+void TextPane::hideEvent(QHideEvent *event)
+{
+    QPlainTextEdit::hideEvent(event);
+    // Not for the window being minimised: only a page turned away from.
+    if (!event->spontaneous())
+        setTextAside();
+}
+
+namespace {
+
+// Freeing a buffer of millions of lines takes a third of a second: it is done off the window's
+// thread, once nothing on it refers to the buffer any longer.
+void letGoInBackground(QTextDocument *buffer)
+{
+    buffer->setParent(nullptr);
+    buffer->moveToThread(nullptr);
+    QThreadPool::globalInstance()->start([buffer] { delete buffer; });
+}
+
+} // namespace
+
+void TextPane::setTextAside()
+{
+    if (!keptText_ || setAside_ || doc_->isFilling() || doc_->loadedText() != keptText_)
+        return;
+    placeAside_ = place();
+    QTextDocument *old = document();
+    // Marks hold places in the old buffer.
+    setExtraSelections({});
+    QTextDocument *empty = lineLaidOutDocument(this);
+    empty->setDefaultTextOption(old->defaultTextOption());
+    empty->setDocumentMargin(old->documentMargin());
+    doc_->setAside(keptText_, empty);
+    setAside_ = keptText_;
+    emit bufferReplaced();
+    letGoInBackground(old);
+}
+
+void TextPane::showEvent(QShowEvent *event)
+{
+    QPlainTextEdit::showEvent(event);
+    if (!setAside_)
+        return;
+    // A moment later: a load that shows the pane to fill it with another file goes first.
+    if (!bringingBack_) {
+        bringingBack_ = new QTimer(this);
+        bringingBack_->setSingleShot(true);
+        bringingBack_->setInterval(0);
+        connect(bringingBack_, &QTimer::timeout, this, &TextPane::bringBackText);
+    }
+    bringingBack_->start();
+}
+
+void TextPane::bringBackText()
+{
+    if (!setAside_ || !isVisible() || doc_->isFilling())
+        return;
+    const std::shared_ptr<const ShownLines> text = setAside_;
+    try {
+        whileBusy(window(), doc_->path(), [&](BusyLoad &busy) {
+            keepingWidth(text->lineCount, [&] { doc_->bringBack(text, busy); });
+        });
+    } catch (const LoadCancelled &) {
+        return; // left empty until the pane is shown again
+    }
+    setAside_.reset();
+    putBack(placeAside_);
+    learnColours(text);
 }
 
 // The editor lays out every line again when the view narrows, and a wrapping one when it
@@ -496,16 +578,24 @@ void TextPane::reload()
 {
     const std::string path = doc_->path();
     const FileText file = readForLoad(path);
-    const Caret caret = caretPosition();
-    const int top = verticalScrollBar()->value();
-    const int left = horizontalScrollBar()->value();
+    const Place where = place();
     applyFile(path, file);
-    const QTextBlock block = document()->findBlockByNumber(std::min(caret.line, document()->blockCount() - 1));
+    putBack(where);
+}
+
+TextPane::Place TextPane::place() const
+{
+    return {caretPosition(), verticalScrollBar()->value(), horizontalScrollBar()->value()};
+}
+
+void TextPane::putBack(const Place &place)
+{
+    const QTextBlock block = document()->findBlockByNumber(std::min(place.caret.line, document()->blockCount() - 1));
     QTextCursor cursor(block);
-    cursor.setPosition(block.position() + std::min(caret.column, block.length() - 1));
+    cursor.setPosition(block.position() + std::min(place.caret.column, block.length() - 1));
     setTextCursor(cursor);
-    verticalScrollBar()->setValue(top);
-    horizontalScrollBar()->setValue(left);
+    verticalScrollBar()->setValue(place.top);
+    horizontalScrollBar()->setValue(place.left);
 }
 
 int TextPane::lineCount() const

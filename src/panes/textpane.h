@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTimer>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace vardo {
@@ -35,6 +37,8 @@ public:
 
     // The largest file a pane takes.
     static constexpr std::size_t kCapacity = Document::kCapacity;
+    // The shortest text (in characters) a hidden pane sets aside, when it may.
+    static constexpr std::size_t kSetAsideFrom = 1u << 20;
 
     TextPane(Kind kind, QWidget *parent = nullptr);
 
@@ -84,10 +88,20 @@ public:
     // A faint background behind the caret's line, under every mark.
     void setCurrentLineShown(bool shown);
     bool currentLineShown() const { return currentLineShown_; }
+    // While hidden, a pane with this that shows a large file unchanged lets go of the buffer
+    // the file fills, and fills it again when shown: the preview, whose file is often open in the
+    // editor as well.
+    void setSetsAsideWhenHidden(bool sets) { setsAsideWhenHidden_ = sets; }
+    // The text is set aside: the buffer is empty until the pane is shown again.
+    bool textSetAside() const { return setAside_ != nullptr; }
     // Replaces the marks of one owner, keeping everyone else's.
     void setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks);
     // The tooltips of the marks over a position of the document, one a line; empty for none.
     QString markToolTipAt(int position) const;
+
+signals:
+    // The text moved to a new buffer (document()): whoever watched the old one turns to it.
+    void bufferReplaced();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -96,6 +110,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     friend class LineNumberArea;
@@ -105,6 +121,17 @@ private:
     // Follows the document's read-only state: not editable, with a notice above the text.
     void showReadOnlyState();
     void apply(const std::string &path, const FileText &file, LoadProgress &progress);
+    void learnColours(const std::shared_ptr<const ShownLines> &shown);
+    // Where the caret and the view are, to be put back after the text is filled again.
+    struct Place {
+        Caret caret;
+        int top = 0;
+        int left = 0;
+    };
+    Place place() const;
+    void putBack(const Place &place);
+    void setTextAside();
+    void bringBackText();
     // Runs a fill of `lines` lines with the view's width kept as the whole text will have it.
     void keepingWidth(std::size_t lines, const std::function<void()> &fill);
     // The caret at the start and the view at the top, as after a load.
@@ -143,6 +170,13 @@ private:
     bool currentLineShown_ = false;
     // The caret's line as last painted or updated.
     ShownLine currentLine_;
+    bool setsAsideWhenHidden_ = false;
+    // The text of a large file while the pane may set it aside, and the text set aside with
+    // where the pane stood.
+    std::shared_ptr<const ShownLines> keptText_;
+    std::shared_ptr<const ShownLines> setAside_;
+    Place placeAside_;
+    QTimer *bringingBack_ = nullptr;
 };
 
 // Drops the characters the code page cannot hold and makes every line end a single '\n'.
