@@ -59,8 +59,7 @@ void TForm1::buildFeatures()
     connect(navigation, &NavigationController::directoryChanged, this, &TForm1::SetWindowCaption);
     connect(navigation, &NavigationController::directoryChanged, this, [this] {
         rememberDirectory();
-        // Tabs name files by their path below the project root.
-        editing->showModificationMark();
+        editing->followProjectRoot();
         followEditedFile();
     });
     connect(editing, &EditController::textLoaded, this, &TForm1::followEditedFile);

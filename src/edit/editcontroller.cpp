@@ -51,6 +51,7 @@ EditController::EditController(Workbench &workbench, const EditWidgets &widgets,
     // The editor's loads end a double click: none follows that would take the text it read,
     // which would be held until the double click's time is over.
     widgets.editor->doc()->setLendsLoadToDoubleClick(false);
+    tabRoot_ = workbench.projectRoot();
     connect(widgets.qcFiles, &FileListBox::fileClicked, this, &EditController::preview);
     connect(widgets.qcFiles, &FileListBox::fileChanged, this, &EditController::preview);
     connect(widgets.qcFiles, &FileListBox::fileDoubleClicked, this,
@@ -111,6 +112,7 @@ void EditController::preview()
         preview->setBorder(path == document().path() ? TextPane::Border::Single : TextPane::Border::None);
         workbench_.showPage(Page::View);
         preview->loadFromFile(path);
+        tabRoot_ = workbench_.projectRoot();
         workbench_.setPageCaption(Page::View, captionText(tabName(path)));
     } catch (const LoadCancelled &) {
         putBack();
@@ -122,7 +124,7 @@ void EditController::preview()
 
 std::string EditController::tabName(const std::string &path) const
 {
-    const std::string below = paths::relativeTo(path, workbench_.projectRoot());
+    const std::string below = paths::relativeTo(path, tabRoot_);
     return below != path ? below : paths::fileNamePart(path);
 }
 
@@ -251,7 +253,7 @@ bool EditController::open(const std::string &path, bool outsideProject)
     if (outsideProject)
         document().markOutsideProject();
     emit textLoaded();
-    showModificationMark();
+    followProjectRoot();
     return true;
 }
 
@@ -297,6 +299,12 @@ void EditController::showCaretPosition()
         return;
     shownCaret_ = {line, lines};
     widgets_.status->showMessage(QStringLiteral("[%1/%2] - ").arg(line + 1).arg(lines + 1));
+}
+
+void EditController::followProjectRoot()
+{
+    tabRoot_ = workbench_.projectRoot();
+    showModificationMark();
 }
 
 void EditController::showModificationMark()

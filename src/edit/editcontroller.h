@@ -67,6 +67,9 @@ public:
     // The Edit tab shows the file's name (its path below the project root), marked while the
     // editor's text is changed.
     void showModificationMark();
+    // The current directory changed, and with it perhaps the project's root: tabs name files
+    // below the new one.
+    void followProjectRoot();
 
 signals:
     // The editor holds a text newly read from its file.
@@ -83,6 +86,9 @@ private:
 
     Workbench &workbench_;
     EditWidgets widgets_;
+    // The root tabs name files below, found again by a load or a change of directory: finding
+    // it reads the folders above, and the mark changes with every undo back to the saved text.
+    std::string tabRoot_;
     int savesTold_ = 0;
     // What the status last showed; nothing at first.
     struct {
