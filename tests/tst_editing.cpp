@@ -194,6 +194,33 @@ private slots:
         QCOMPARE(widthChangesWhileFilling, 0);
     }
 
+    // Behind an editor that holds the same large file, the preview keeps only the text it read,
+    // and shows it again as it was when turned to; a file the editor does not hold stays.
+    void previewLetsGoOfALargeFileTheEditorHolds()
+    {
+        std::string large;
+        for (int i = 0; large.size() <= TextPane::kSetAsideFrom; ++i)
+            large += "float line" + std::to_string(i) + ";\n";
+        Session s({{"large.qc", large}, {"other.qc", large}});
+        QVERIFY(s.form);
+        TextPane *veer = s.form->veer;
+        s.preview("large.qc");
+        s.form->Manager->setCurrentIndex(TForm1::HelpPage);
+        QVERIFY(!veer->textSetAside());
+        s.form->Manager->setCurrentIndex(TForm1::ViewPage);
+        s.open("large.qc");
+        QCOMPARE(s.form->Manager->currentIndex(), int(TForm1::EditPage));
+        QVERIFY(veer->textSetAside());
+        QCOMPARE(s.form->vardo->doc()->fileBytes(), large);
+        s.form->Manager->setCurrentIndex(TForm1::ViewPage);
+        QTRY_VERIFY(!veer->textSetAside());
+        QCOMPARE(veer->doc()->fileBytes(), large);
+
+        s.preview("other.qc");
+        s.form->Manager->setCurrentIndex(TForm1::EditPage);
+        QVERIFY(!veer->textSetAside());
+    }
+
     void failedLoadsNeverWriteTheTextElsewhere()
     {
         Session s({{"a.qc", "A\r\n"}, {"b.qc", "B\r\n"}, {"gone.qc", "G\r\n"}});

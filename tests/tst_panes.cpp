@@ -288,7 +288,7 @@ private slots:
             text += "float line" + std::to_string(i) + ";\n";
         tree_.write("large.qc", text);
         tree_.write("small.qc", "small");
-        pane_->setSetsAsideWhenHidden(true);
+        pane_->setSetsAsideWhenHidden([] { return true; });
         pane_->loadFromFile(tree_ / "large.qc");
         QTextCursor caret(pane_->document()->findBlockByNumber(5000));
         caret.movePosition(QTextCursor::EndOfBlock);

@@ -257,9 +257,6 @@ void TForm1::buildViewPage(QWidget *page)
     veer->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     veer->setHideSelection(true);
     veer->setLineNumbersShown(true);
-    // After a double click the editor shows the same file: behind it, the preview keeps only
-    // the text a large file was read as.
-    veer->setSetsAsideWhenHidden(true);
     QPalette palette = veer->palette();
     palette.setColor(QPalette::Base, QColor(212, 208, 200));
     veer->setPalette(palette);

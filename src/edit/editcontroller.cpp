@@ -52,6 +52,12 @@ EditController::EditController(Workbench &workbench, const EditWidgets &widgets,
     // which would be held until the double click's time is over.
     widgets.editor->doc()->setLendsLoadToDoubleClick(false);
     tabRoot_ = workbench.projectRoot();
+    // Behind an editor that holds its file (after a double click), the preview keeps only the
+    // text a large file was read as.
+    widgets.preview->setSetsAsideWhenHidden([this] {
+        const std::string &shown = widgets_.preview->doc()->path();
+        return !shown.empty() && (shown == document().path() || shown == opening_);
+    });
     connect(widgets.qcFiles, &FileListBox::fileClicked, this, &EditController::preview);
     connect(widgets.qcFiles, &FileListBox::fileChanged, this, &EditController::preview);
     connect(widgets.qcFiles, &FileListBox::fileDoubleClicked, this,
@@ -243,7 +249,9 @@ bool EditController::open(const std::string &path, bool outsideProject)
     if (!autosave())
         return false;
     const Page page = workbench_.currentPage();
+    opening_ = path;
     workbench_.showPage(Page::Edit);
+    opening_.clear();
     try {
         editor->applyFile(path, file);
     } catch (const LoadCancelled &) {

@@ -89,6 +89,8 @@ private:
     // The root tabs name files below, found again by a load or a change of directory: finding
     // it reads the folders above, and the mark changes with every undo back to the saved text.
     std::string tabRoot_;
+    // The file an open is about to load into the editor.
+    std::string opening_;
     int savesTold_ = 0;
     // What the status last showed; nothing at first.
     struct {

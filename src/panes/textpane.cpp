@@ -478,7 +478,7 @@ void TextPane::hideEvent(QHideEvent *event)
 {
     QPlainTextEdit::hideEvent(event);
     // Not for the window being minimised: only a page turned away from.
-    if (!event->spontaneous())
+    if (!event->spontaneous() && setsAsideWhenHidden_ && setsAsideWhenHidden_())
         setTextAside();
 }
 

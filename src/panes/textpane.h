@@ -88,10 +88,10 @@ public:
     // A faint background behind the caret's line, under every mark.
     void setCurrentLineShown(bool shown);
     bool currentLineShown() const { return currentLineShown_; }
-    // While hidden, a pane with this that shows a large file unchanged lets go of the buffer
-    // the file fills, and fills it again when shown: the preview, whose file is often open in the
-    // editor as well.
-    void setSetsAsideWhenHidden(bool sets) { setsAsideWhenHidden_ = sets; }
+    // While hidden, a pane given this lets go of the buffer of a large file it shows as read
+    // whenever `wanted` says so, and fills it again when shown: the preview, behind an editor
+    // that holds the same file.
+    void setSetsAsideWhenHidden(std::function<bool()> wanted) { setsAsideWhenHidden_ = std::move(wanted); }
     // The text is set aside: the buffer is empty until the pane is shown again.
     bool textSetAside() const { return setAside_ != nullptr; }
     // Replaces the marks of one owner, keeping everyone else's.
@@ -170,7 +170,7 @@ private:
     bool currentLineShown_ = false;
     // The caret's line as last painted or updated.
     ShownLine currentLine_;
-    bool setsAsideWhenHidden_ = false;
+    std::function<bool()> setsAsideWhenHidden_;
     // The text of a large file while the pane may set it aside, and the text set aside with
     // where the pane stood.
     std::shared_ptr<const ShownLines> keptText_;
