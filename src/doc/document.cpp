@@ -213,14 +213,16 @@ bool Document::apply(const std::string &path, const FileText &file, LoadProgress
     return startsAnew;
 }
 
-bool Document::setAside(const std::shared_ptr<const ShownLines> &loaded, QTextDocument *empty)
+bool Document::canSetAside(const std::shared_ptr<const ShownLines> &loaded) const
 {
-    if (!loaded || loadedText() != loaded || filling_)
-        return false;
+    return loaded && loadedText() == loaded && !filling_;
+}
+
+void Document::setAside(QTextDocument *empty)
+{
     buffer_ = empty;
     lastLoad_.reset();
     loadedRevision_ = -1;
-    return true;
 }
 
 void Document::bringBack(const std::shared_ptr<const ShownLines> &loaded, LoadProgress &progress)

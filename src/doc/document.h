@@ -170,11 +170,13 @@ public:
     // The same to another file, which the document then belongs to.
     void saveAs(const std::string &path);
 
-    // Takes `empty` as its buffer in place of the one holding the text of its last load, which
-    // the caller keeps (the old buffer is the caller's to let go), so that a hidden view of a
-    // large file costs only that text; the file, its version and its shape stay. False,
-    // changing nothing, when the buffer holds anything else.
-    bool setAside(const std::shared_ptr<const ShownLines> &loaded, QTextDocument *empty);
+    // Whether the buffer holds `loaded`, the text of its last load, unchanged and whole, so
+    // that it may be set aside.
+    bool canSetAside(const std::shared_ptr<const ShownLines> &loaded) const;
+    // Takes `empty` as its buffer in place of one that canSetAside the text the caller keeps
+    // (the old buffer is the caller's to let go), so that a hidden view of a large file costs
+    // only that text; the file, its version and its shape stay.
+    void setAside(QTextDocument *empty);
     // Fills the buffer again with the text set aside, unchanged; a long fill serves `progress`.
     // Cancelled, the buffer stays empty.
     void bringBack(const std::shared_ptr<const ShownLines> &loaded, LoadProgress &progress);

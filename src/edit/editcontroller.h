@@ -67,8 +67,8 @@ public:
     // The Edit tab shows the file's name (its path below the project root), marked while the
     // editor's text is changed.
     void showModificationMark();
-    // The current directory changed, and with it perhaps the project's root: tabs name files
-    // below the new one.
+    // A file was opened or the current directory changed, and with it perhaps the project's
+    // root: tabs name files below the new one.
     void followProjectRoot();
 
 signals:

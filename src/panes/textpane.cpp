@@ -386,7 +386,7 @@ QString TextPane::notice() const
 void TextPane::setBytes(const std::string &bytes)
 {
     keptText_.reset();
-    setAside_.reset();
+    setAside_ = false;
     doc_->setBytes(bytes);
     setTextCursor(QTextCursor(document()));
     horizontalScrollBar()->setValue(0);
@@ -463,7 +463,7 @@ void TextPane::apply(const std::string &path, const FileText &file, LoadProgress
         if (doc_->apply(path, file, progress))
             showStart();
     });
-    setAside_.reset();
+    setAside_ = false;
     keptText_ = setsAsideWhenHidden_ && file.shown->lines.size() >= kSetAsideFrom ? file.shown : nullptr;
     learnColours(file.shown);
 }
@@ -497,7 +497,7 @@ void letGoInBackground(QTextDocument *buffer)
 
 void TextPane::setTextAside()
 {
-    if (!keptText_ || setAside_ || doc_->isFilling() || doc_->loadedText() != keptText_)
+    if (setAside_ || !doc_->canSetAside(keptText_))
         return;
     placeAside_ = place();
     QTextDocument *old = document();
@@ -506,8 +506,8 @@ void TextPane::setTextAside()
     QTextDocument *empty = lineLaidOutDocument(this);
     empty->setDefaultTextOption(old->defaultTextOption());
     empty->setDocumentMargin(old->documentMargin());
-    doc_->setAside(keptText_, empty);
-    setAside_ = keptText_;
+    doc_->setAside(empty);
+    setAside_ = true;
     emit bufferReplaced();
     letGoInBackground(old);
 }
@@ -517,7 +517,8 @@ void TextPane::showEvent(QShowEvent *event)
     QPlainTextEdit::showEvent(event);
     if (!setAside_)
         return;
-    // A moment later: a load that shows the pane to fill it with another file goes first.
+    // A moment later: a load that shows the pane to fill it with another file goes first. A
+    // timer, not a queued call, which the steps of that load would run.
     if (!bringingBack_) {
         bringingBack_ = new QTimer(this);
         bringingBack_->setSingleShot(true);
@@ -531,7 +532,7 @@ void TextPane::bringBackText()
 {
     if (!setAside_ || !isVisible() || doc_->isFilling())
         return;
-    const std::shared_ptr<const ShownLines> text = setAside_;
+    const std::shared_ptr<const ShownLines> text = keptText_;
     try {
         whileBusy(window(), doc_->path(), [&](BusyLoad &busy) {
             keepingWidth(text->lineCount, [&] { doc_->bringBack(text, busy); });
@@ -539,7 +540,7 @@ void TextPane::bringBackText()
     } catch (const LoadCancelled &) {
         return; // left empty until the pane is shown again
     }
-    setAside_.reset();
+    setAside_ = false;
     putBack(placeAside_);
     learnColours(text);
 }

@@ -6,10 +6,11 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextBlock>
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
+
+class QTimer;
 
 namespace vardo {
 
@@ -93,7 +94,7 @@ public:
     // that holds the same file.
     void setSetsAsideWhenHidden(std::function<bool()> wanted) { setsAsideWhenHidden_ = std::move(wanted); }
     // The text is set aside: the buffer is empty until the pane is shown again.
-    bool textSetAside() const { return setAside_ != nullptr; }
+    bool textSetAside() const { return setAside_; }
     // Replaces the marks of one owner, keeping everyone else's.
     void setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks);
     // The tooltips of the marks over a position of the document, one a line; empty for none.
@@ -171,10 +172,10 @@ private:
     // The caret's line as last painted or updated.
     ShownLine currentLine_;
     std::function<bool()> setsAsideWhenHidden_;
-    // The text of a large file while the pane may set it aside, and the text set aside with
-    // where the pane stood.
+    // The text of a large file while the pane may set it aside; whether it is set aside, and
+    // where the pane stood then.
     std::shared_ptr<const ShownLines> keptText_;
-    std::shared_ptr<const ShownLines> setAside_;
+    bool setAside_ = false;
     Place placeAside_;
     QTimer *bringingBack_ = nullptr;
 };
