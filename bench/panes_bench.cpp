@@ -134,6 +134,9 @@ vardo::TForm1 &windowEditing(const std::string &bytes, int line)
     caret.movePosition(QTextCursor::EndOfBlock);
     caret.setPosition(caret.block().position() + caret.block().length() / 2);
     form->vardo->setTextCursor(caret);
+    // The caret's line in the middle of the view, as most typing is.
+    const int rows = form->vardo->viewport()->height() / form->vardo->fontMetrics().lineSpacing();
+    form->vardo->verticalScrollBar()->setValue(line - rows / 2);
     form->vardo->setFocus();
     QApplication::processEvents();
     return *form;
@@ -154,7 +157,7 @@ public:
         QTextCursor caret(document()->findBlockByNumber(editor.textCursor().blockNumber()));
         caret.setPosition(caret.block().position() + editor.textCursor().positionInBlock());
         setTextCursor(caret);
-        centerCursor();
+        verticalScrollBar()->setValue(editor.verticalScrollBar()->value());
         QApplication::processEvents();
     }
 

@@ -110,6 +110,36 @@ private slots:
         QVERIFY(pane_->horizontalScrollBar()->maximum() > 0);
     }
 
+    // The lines around the one typed on keep their shaped text for the next key; those around
+    // a line typed on before let go of theirs, wherever edits moved them.
+    void onlyTheLinesAroundTheLineTypedOnKeepTheirShapes()
+    {
+        std::string text;
+        for (int i = 0; i < 40; ++i)
+            text += "self.nextthink = time + 0.1;\r\n";
+        pane_->setBytes(text);
+        pane_->setFocus();
+        const auto typeAt = [&](int line, Qt::Key key) {
+            pane_->setTextCursor(QTextCursor(pane_->document()->findBlockByNumber(line)));
+            QTest::keyClick(pane_.get(), key);
+            QApplication::processEvents();
+        };
+        const auto keeping = [&] {
+            QList<int> lines;
+            for (QTextBlock block = pane_->document()->begin(); block.isValid(); block = block.next())
+                if (block.layout()->cacheEnabled())
+                    lines << block.blockNumber();
+            return lines;
+        };
+        typeAt(5, Qt::Key_X);
+        QCOMPARE(keeping(), QList<int>({4, 5, 6}));
+        typeAt(12, Qt::Key_X);
+        QCOMPARE(keeping(), QList<int>({11, 12, 13}));
+        typeAt(10, Qt::Key_Return); // moves the kept lines down a line
+        typeAt(0, Qt::Key_X);
+        QCOMPARE(keeping(), QList<int>({0, 1}));
+    }
+
     void emptyPane()
     {
         QCOMPARE(pane_->lineCount(), 0);

@@ -21,8 +21,10 @@ void LineLayout::documentChanged(int from, int removed, int added)
     // With the line count kept, text that went in within one line can only have replaced text
     // of that line.
     if (linesKept && block.isVisible() && block.lineCount() > 0 &&
-        block == document()->findBlock(from + std::max(added, 1) - 1))
+        block == document()->findBlock(from + std::max(added, 1) - 1)) {
+        keepShapesAround(block);
         layOutAgain(block);
+    }
     else
         QPlainTextDocumentLayout::documentChanged(from, removed, added);
 }
@@ -40,6 +42,34 @@ void LineLayout::layOutAgain(const QTextBlock &block)
         emit updateBlock(block);
     else
         requestUpdate();
+}
+
+void LineLayout::keepShapesAround(const QTextBlock &block)
+{
+    if (!shapesKept_[1].isNull() && shapesKept_[1].block() == block)
+        return;
+    const std::array<QTextBlock, 3> lines{block.previous(), block, block.next()};
+    for (QTextCursor &kept : shapesKept_)
+        if (!kept.isNull() && std::ranges::find(lines, kept.block()) == lines.end())
+            dropShapes(kept.block());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        shapesKept_[i] = lines[i].isValid() ? QTextCursor(lines[i]) : QTextCursor();
+        if (lines[i].isValid())
+            lines[i].layout()->setCacheEnabled(true);
+    }
+}
+
+void LineLayout::dropShapes(const QTextBlock &block)
+{
+    QTextLayout *lines = block.layout();
+    if (!lines->cacheEnabled())
+        return;
+    lines->setCacheEnabled(false);
+    // Laid out again without the cache, the line lets go of its shapes.
+    if (lines->lineCount() > 0) {
+        lines->clearLayout();
+        blockBoundingRect(block);
+    }
 }
 
 QTextDocument *lineLaidOutDocument(QPlainTextEdit *pane)
