@@ -140,10 +140,12 @@ void BracketMarks::markAtCaret()
     // lines whose colours are not known yet, each time walking the lines above it.
     if (editor_->doc()->isFilling())
         return;
-    QuakeCColouring *colouring = QuakeCColouring::of(editor_);
+    // The colouring comes after the marks; once found, it is kept.
+    if (!colouring_)
+        colouring_ = QuakeCColouring::of(editor_);
     const QTextCursor caret = editor_->textCursor();
     const std::optional<BracketPair> pair =
-        colouring ? matchBracket(*colouring, caret.block(), caret.positionInBlock()) : std::nullopt;
+        colouring_ ? matchBracket(*colouring_, caret.block(), caret.positionInBlock()) : std::nullopt;
     if (!pair && !marked_)
         return;
     QList<QTextEdit::ExtraSelection> marks;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTextBlock>
 #include <optional>
 
@@ -37,6 +38,7 @@ private:
     void markAtCaret();
 
     TextPane *editor_;
+    QPointer<QuakeCColouring> colouring_;
     bool marked_ = false;
 };
 

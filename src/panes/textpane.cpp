@@ -11,6 +11,7 @@
 #include <QHideEvent>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QImage>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -337,8 +338,25 @@ void TextPane::paintCurrentLine(const QRect &painted)
     line.setBottom(std::ceil(line.bottom()));
     QPainter painter(viewport());
     painter.setClipRect(painted);
+    painter.fillRect(line, currentLineColour());
+}
+
+// The faint highlight as it shows over the view's background, worked out again only when
+// either colour changes: an opaque fill costs a key far less than blending every pixel.
+QColor TextPane::currentLineColour()
+{
+    const QColor background = viewport()->palette().color(viewport()->backgroundRole());
     const QColor highlight = palette().color(QPalette::Highlight);
-    painter.fillRect(line, QColor(highlight.red(), highlight.green(), highlight.blue(), 24));
+    const QColor faint(highlight.red(), highlight.green(), highlight.blue(), 24);
+    if (!background.isValid() || background.alpha() < 255)
+        return faint;
+    if (background != currentLineOver_.background || highlight != currentLineOver_.highlight) {
+        QImage pixel(1, 1, QImage::Format_ARGB32_Premultiplied);
+        pixel.fill(background);
+        QPainter(&pixel).fillRect(pixel.rect(), faint);
+        currentLineOver_ = {background, highlight, pixel.pixelColor(0, 0)};
+    }
+    return currentLineOver_.shown;
 }
 
 void TextPane::setMarks(MarkOwner owner, QList<QTextEdit::ExtraSelection> marks)

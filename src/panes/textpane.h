@@ -157,6 +157,7 @@ private:
     QRectF placeOf(const ShownLine &shown) const;
     void followCurrentLine();
     void paintCurrentLine(const QRect &painted);
+    QColor currentLineColour();
 
     Kind kind_;
     Document *doc_;
@@ -171,6 +172,10 @@ private:
     bool currentLineShown_ = false;
     // The caret's line as last painted or updated.
     ShownLine currentLine_;
+    // The colour of the caret's line over a background, for a highlight colour.
+    struct {
+        QColor background, highlight, shown;
+    } currentLineOver_;
     std::function<bool()> setsAsideWhenHidden_;
     // The text of a large file while the pane may set it aside; whether it is set aside, and
     // where the pane stood then.
