@@ -24,9 +24,9 @@ void LineLayout::documentChanged(int from, int removed, int added)
         block == document()->findBlock(from + std::max(added, 1) - 1)) {
         keepShapesAround(block);
         layOutAgain(block);
-    }
-    else
+    } else {
         QPlainTextDocumentLayout::documentChanged(from, removed, added);
+    }
 }
 
 void LineLayout::layOutAgain(const QTextBlock &block)

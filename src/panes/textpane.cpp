@@ -9,9 +9,9 @@
 
 #include <QApplication>
 #include <QHideEvent>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QMimeData>
-#include <QImage>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
