@@ -77,10 +77,12 @@ QTextDocument *lineLaidOutDocument(QPlainTextEdit *pane)
     auto *document = new QTextDocument(pane);
     QAbstractTextDocumentLayout *layout = new LineLayout(document);
     document->setDocumentLayout(layout);
-    // Set up as the pane's own document: measured on the view it is drawn on, in the pane's
-    // face, and laid out at no width until the pane is first sized. The pane lays out a
-    // document it is given at once, at its view's width of the moment: a view of no width
-    // leaves it at none.
+    // Set up as the pane's own document: with its text option (which holds the tab stops) and
+    // margin, measured on the view it is drawn on, in the pane's face, and laid out at no width
+    // until the pane is first sized. The pane lays out a document it is given at once, at its
+    // view's width of the moment: a view of no width leaves it at none.
+    document->setDefaultTextOption(pane->document()->defaultTextOption());
+    document->setDocumentMargin(pane->document()->documentMargin());
     layout->setPaintDevice(pane->viewport());
     document->setDefaultFont(pane->font());
     const QSize view = pane->viewport()->size();

@@ -521,10 +521,7 @@ void TextPane::setTextAside()
     QTextDocument *old = document();
     // Marks hold places in the old buffer.
     setExtraSelections({});
-    QTextDocument *empty = lineLaidOutDocument(this);
-    empty->setDefaultTextOption(old->defaultTextOption());
-    empty->setDocumentMargin(old->documentMargin());
-    doc_->setAside(empty);
+    doc_->setAside(lineLaidOutDocument(this));
     setAside_ = true;
     emit bufferReplaced();
     letGoInBackground(old);
